@@ -1,0 +1,42 @@
+# Each subsystem folder adds its sources with vcdalbum_add_part(); the
+# library is then made from all parts twice: `vcdalbum` (shared, what hosts
+# link) and `vcdalbum_static` (what the unit tests link, internals included).
+
+function(vcdalbum_add_part name)
+  add_library(vcdalbum_${name} OBJECT ${ARGN})
+  target_include_directories(vcdalbum_${name} PUBLIC ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
+  target_compile_definitions(vcdalbum_${name} PRIVATE VCDALBUM_BUILDING_DLL)
+  set_target_properties(vcdalbum_${name} PROPERTIES
+    POSITION_INDEPENDENT_CODE ON
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+  set_property(GLOBAL APPEND PROPERTY VCDALBUM_PARTS vcdalbum_${name})
+endfunction()
+
+function(vcdalbum_finish_library)
+  get_property(parts GLOBAL PROPERTY VCDALBUM_PARTS)
+  set(objects)
+  foreach(part IN LISTS parts)
+    list(APPEND objects $<TARGET_OBJECTS:${part}>)
+  endforeach()
+
+  add_library(vcdalbum SHARED ${objects})
+  add_library(vcdalbum_static STATIC ${objects})
+  foreach(lib vcdalbum vcdalbum_static)
+    target_include_directories(${lib} PUBLIC
+      $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+      $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+    target_link_libraries(${lib} PUBLIC ${CMAKE_DL_LIBS})
+  endforeach()
+  # Unit tests reach the internal headers too.
+  target_include_directories(vcdalbum_static PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
+  if(WIN32)
+    target_compile_definitions(vcdalbum_static PUBLIC VCDALBUM_STATIC)
+    target_link_libraries(vcdalbum PRIVATE -static-libgcc -static-libstdc++)
+  endif()
+  set_target_properties(vcdalbum PROPERTIES
+    VERSION ${PROJECT_VERSION}
+    SOVERSION ${PROJECT_VERSION_MAJOR}
+    BUILD_RPATH_USE_ORIGIN ON
+    INSTALL_RPATH "$ORIGIN")
+endfunction()

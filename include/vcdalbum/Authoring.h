@@ -1,0 +1,53 @@
+// Authoring: the high-level entry. Collect menu pages and photo albums,
+// each encoded at once into an MPEG stream, then lay them out as a Video CD
+// with playback control and burn it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "vcdalbum/Image.h"
+#include "vcdalbum/StreamInfo.h"
+#include "vcdalbum/export.h"
+
+class VCDALBUM_API Authoring {
+public:
+    Authoring();
+    explicit Authoring(char* name);  // burner name; longer names keep their first 255 characters
+    Authoring(const Authoring& other);
+    Authoring& operator=(const Authoring& other);
+    ~Authoring();
+
+    void SetVCDMode(int mode);
+    // Number of albums menu `menu` (0..255) offers. Returns non-zero and stores
+    // nothing for a menu index outside the table.
+    int SetAlbumNoPerMenu(int menu, int count);
+    void SetProgressCallBack(void* callback);
+
+    int AppendMenuPage(unsigned short menuNo, char** pictures, char** extraFiles);
+    int AppendAlbum(unsigned short unused, unsigned short albumNo, unsigned short pictureCount, char** pictures,
+                    unsigned short extraCount, char** extraFiles, unsigned short option4, unsigned short option5,
+                    unsigned short option6, unsigned short transitionCount, unsigned short* transitionPositions,
+                    unsigned short* transitionEffects);
+    int StartBurning(int drive, int speed, int, int);
+
+    int GetTransitionEffect(char* first, char* second, unsigned short effect, char** frameNames);
+    void DoTransitionEffect(Image* first, Image* second, char* path, unsigned short effect, int frame);
+
+    static constexpr int kMenuTableSize = 256;
+    static constexpr int kFrameSlots = 360;
+    static constexpr int kBurnerNameMax = 255;
+
+private:
+    friend struct AuthoringTestAccess;  // unit tests inspect the collected state
+
+    int menuCount = 0;
+    int albumCount = 0;
+    int albumNoPerMenu[kMenuTableSize] = {};
+    std::vector<std::string> menuFiles;
+    std::vector<std::string> albumFiles;
+    char burnerName[kBurnerNameMax + 1] = {};
+    char* frameFiles[kFrameSlots] = {};  // malloc'ed frame names, owned by this object
+    int vcdMode = 1;
+    ProgressCallBack progressCallBack = nullptr;
+};
