@@ -3,6 +3,9 @@
 # link) and `vcdalbum_static` (what the unit tests link, internals included).
 
 function(vcdalbum_add_part name)
+  if(NOT ARGN)
+    return()
+  endif()
   add_library(vcdalbum_${name} OBJECT ${ARGN})
   target_include_directories(vcdalbum_${name} PUBLIC ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
   target_compile_definitions(vcdalbum_${name} PRIVATE VCDALBUM_BUILDING_DLL)
