@@ -1,0 +1,83 @@
+#include "authoring/transition_sequences.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "codec/picture_files.h"
+#include "platform/temp_dir.h"
+#include "transitions/dispatcher.h"
+#include "transitions/picture_scaler.h"
+#include "vcdalbum/Authoring.h"
+#include "vcdalbum/transitions.h"
+
+namespace vcdalbum::authoring {
+
+int transitionSerial = 0;
+
+std::string TransitionFramePath(int serial, int frame) {
+    return platform::TempDirectory() + platform::kPathSeparator + std::to_string(serial) + "-" +
+           std::to_string(frame) + ".jpg";
+}
+
+namespace {
+
+bool Decoded(const Image& image) { return image.data && image.width > 0 && image.height > 0; }
+
+char* HeapCopy(const std::string& text) {
+    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
+
+void ForgetNames(char** names) {
+    for (int i = 0; i < TransitionFrames; ++i) {
+        std::free(names[i]);
+        names[i] = nullptr;
+    }
+}
+
+}  // namespace
+}  // namespace vcdalbum::authoring
+
+// Renders frames 1..30 and returns their names, or returns non-zero with all
+// 30 entries null when nothing usable was made: a picture that cannot be
+// decoded (no frame is written then and the serial is not used), a frame that
+// cannot be written, or memory short for a name. Entries are outputs only:
+// names the caller held in them before must have been released already.
+int Authoring::GetTransitionEffect(char* first, char* second, unsigned short effect, char** frameNames) {
+    using namespace vcdalbum;
+    if (!frameNames) return 1;
+    for (int i = 0; i < TransitionFrames; ++i) frameNames[i] = nullptr;
+    if (!first || !second) return 1;
+
+    transitions::OwnedImage from, to;
+    codec::LoadJpegImage(first, &from.image);
+    codec::LoadJpegImage(second, &to.image);
+    if (!authoring::Decoded(from.image) || !authoring::Decoded(to.image)) return 1;
+
+    // Pictures of different sizes: bring the first to the second's size once,
+    // rather than on every frame.
+    if (from.image.width != to.image.width || from.image.height != to.image.height) {
+        transitions::OwnedImage fitted;
+        if (!ScaleImage(from.image, to.image.width, to.image.height, fitted.image)) return 1;
+        std::swap(from.image, fitted.image);
+    }
+
+    const int serial = authoring::transitionSerial++;
+    for (int frame = 1; frame <= TransitionFrames; ++frame) {
+        const std::string path = authoring::TransitionFramePath(serial, frame);
+        const TransitionResult outcome =
+            transitions::RenderTransitionFrame(&from.image, &to.image, path.c_str(), effect, frame);
+        char* name = outcome.ok() || outcome.code == kTransitionUnknownEffect ? authoring::HeapCopy(path) : nullptr;
+        if (!name) {
+            authoring::ForgetNames(frameNames);
+            return 1;
+        }
+        frameNames[frame - 1] = name;
+    }
+    return 0;
+}
+
+void Authoring::DoTransitionEffect(Image* first, Image* second, char* path, unsigned short effect, int frame) {
+    vcdalbum::transitions::RenderTransitionFrame(first, second, path, effect, frame);
+}

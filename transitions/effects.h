@@ -1,0 +1,115 @@
+// What every transition effect shares: the three pictures of one frame, the
+// frame number, and the row-copy helpers. The effects themselves are listed
+// per family below, in effect-number order within each family.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace vcdalbum::transitions {
+
+// Pixel rows of one picture, blue-green-red, `stride` bytes apart.
+struct Pixels {
+    unsigned char* data = nullptr;
+    int width = 0;
+    int height = 0;
+    size_t stride = 0;
+
+    unsigned char* row(int y) const { return data + static_cast<size_t>(y) * stride; }
+};
+
+// One frame to draw: `out` receives W x H pixels mixed from `first` and
+// `second`, which have the same size. `k` lies in 0..31 (0..30 for the fades).
+struct EffectFrame {
+    Pixels first;
+    Pixels second;
+    Pixels out;
+    int W = 0;
+    int H = 0;
+    int k = 0;
+};
+
+// An effect fills every pixel of frame.out. It returns false only when a
+// scaled copy could not be allocated; `out` is then incomplete.
+using EffectFn = bool (*)(const EffectFrame& frame);
+
+// Copies `count` pixels from column `from` of `source` to column `to` of `target`.
+inline void CopyPixels(unsigned char* target, int to, const unsigned char* source, int from, int count) {
+    if (count > 0) std::memcpy(target + 3 * static_cast<size_t>(to), source + 3 * static_cast<size_t>(from),
+                               3 * static_cast<size_t>(count));
+}
+
+// Fills row y of frame.out from `second` where takeSecond(x) holds and from
+// `first` elsewhere, copying equal neighbours as one run. takeSecond is
+// called exactly once per column, in ascending order, so it may keep a
+// running position (a strip or cell offset) instead of dividing.
+template <class Predicate>
+inline void ComposeRow(const EffectFrame& frame, int y, Predicate&& takeSecond) {
+    const unsigned char* first = frame.first.row(y);
+    const unsigned char* second = frame.second.row(y);
+    unsigned char* out = frame.out.row(y);
+    bool fromSecond = takeSecond(0);
+    int start = 0;
+    for (int x = 1; x < frame.W; ++x) {
+        const bool next = takeSecond(x);
+        if (next == fromSecond) continue;
+        CopyPixels(out, start, fromSecond ? second : first, start, x - start);
+        fromSecond = next;
+        start = x;
+    }
+    CopyPixels(out, start, fromSecond ? second : first, start, frame.W - start);
+}
+
+// The whole of row y of frame.out from one picture, in place.
+inline void CopyRow(const EffectFrame& frame, int y, bool fromSecond) {
+    CopyPixels(frame.out.row(y), 0, (fromSecond ? frame.second : frame.first).row(y), 0, frame.W);
+}
+
+// Sliding, squeezing and zooming: whole pictures move or are resized.
+bool PushFromLeft(const EffectFrame& frame);
+bool PushFromRight(const EffectFrame& frame);
+bool PushFromTop(const EffectFrame& frame);
+bool PushFromBottom(const EffectFrame& frame);
+bool SqueezeFromLeft(const EffectFrame& frame);
+bool SqueezeFromRight(const EffectFrame& frame);
+bool SqueezeFromTop(const EffectFrame& frame);
+bool SqueezeFromBottom(const EffectFrame& frame);
+bool SlideInFromLeft(const EffectFrame& frame);
+bool WipeFromRight(const EffectFrame& frame);
+bool SlideInFromTop(const EffectFrame& frame);
+bool SlideInFromBottom(const EffectFrame& frame);
+bool ZoomFromTopLeft(const EffectFrame& frame);
+bool ZoomFromTopRight(const EffectFrame& frame);
+bool ZoomFromBottomLeft(const EffectFrame& frame);
+bool ZoomFromBottomRight(const EffectFrame& frame);
+
+// Shape reveals: `second` shows through a growing or shrinking mask.
+bool VerticalBlinds(const EffectFrame& frame);
+bool HorizontalBlinds(const EffectFrame& frame);
+bool SplitOpen(const EffectFrame& frame);
+bool SplitClose(const EffectFrame& frame);
+bool IrisOpen(const EffectFrame& frame);
+bool IrisClose(const EffectFrame& frame);
+bool BoxOpen(const EffectFrame& frame);
+bool BoxClose(const EffectFrame& frame);
+
+// Diagonal wipes, over the whole picture and tiled in an 8 x 8 grid.
+bool DiagonalWipeFromTopLeft(const EffectFrame& frame);
+bool DiagonalWipeToTopLeft(const EffectFrame& frame);
+bool DiagonalSweepFromTopRight(const EffectFrame& frame);
+bool DiagonalSweepFromBottomLeft(const EffectFrame& frame);
+bool TiledWipeFromTopLeft(const EffectFrame& frame);
+bool TiledWipeToTopLeft(const EffectFrame& frame);
+bool TiledSweepFromTopRight(const EffectFrame& frame);
+bool TiledSweepFromBottomLeft(const EffectFrame& frame);
+
+// Fades and dissolves: mixes by weight or by chance.
+bool CrossFade(const EffectFrame& frame);
+bool NoisyCrossFade(const EffectFrame& frame);
+bool DissolveFromTop(const EffectFrame& frame);
+bool DissolveFromBottom(const EffectFrame& frame);
+bool DissolveFromLeft(const EffectFrame& frame);
+bool DissolveFromRight(const EffectFrame& frame);
+
+}  // namespace vcdalbum::transitions
