@@ -66,6 +66,52 @@ inline void CopyRow(const EffectFrame& frame, int y, bool fromSecond) {
     CopyPixels(frame.out.row(y), 0, (fromSecond ? frame.second : frame.first).row(y), 0, frame.W);
 }
 
+// Fills frame.out by a mask that depends on the column alone within the rows
+// where masked(y) holds; the other rows are copied whole from `second` when
+// outsideFromSecond holds, else from `first`. takeSecond(x) must be a pure
+// function of x: its runs are found once and copied into each masked row, or,
+// for masks of very many runs, it is evaluated again row by row.
+template <class Predicate, class RowFilter>
+inline void ComposeColumns(const EffectFrame& frame, Predicate&& takeSecond, RowFilter&& masked,
+                           bool outsideFromSecond) {
+    constexpr int kMaxRuns = 256;
+    int runStart[kMaxRuns + 1];
+    bool runSecond[kMaxRuns];
+    int runs = 0;
+    for (int x = 0; x < frame.W; ++x) {
+        const bool s = takeSecond(x);
+        if (runs > 0 && runSecond[runs - 1] == s) continue;
+        if (runs == kMaxRuns) {
+            for (int y = 0; y < frame.H; ++y) {
+                if (masked(y))
+                    ComposeRow(frame, y, takeSecond);
+                else
+                    CopyRow(frame, y, outsideFromSecond);
+            }
+            return;
+        }
+        runStart[runs] = x;
+        runSecond[runs++] = s;
+    }
+    runStart[runs] = frame.W;
+    for (int y = 0; y < frame.H; ++y) {
+        if (!masked(y)) {
+            CopyRow(frame, y, outsideFromSecond);
+            continue;
+        }
+        const unsigned char* first = frame.first.row(y);
+        const unsigned char* second = frame.second.row(y);
+        unsigned char* out = frame.out.row(y);
+        for (int r = 0; r < runs; ++r)
+            CopyPixels(out, runStart[r], runSecond[r] ? second : first, runStart[r], runStart[r + 1] - runStart[r]);
+    }
+}
+
+template <class Predicate>
+inline void ComposeColumns(const EffectFrame& frame, Predicate&& takeSecond) {
+    ComposeColumns(frame, takeSecond, [](int) { return true; }, false);
+}
+
 // Sliding, squeezing and zooming: whole pictures move or are resized.
 bool PushFromLeft(const EffectFrame& frame);
 bool PushFromRight(const EffectFrame& frame);

@@ -80,14 +80,7 @@ bool DrawIris(const EffectFrame& f, int steps, bool secondInside) {
 
 bool VerticalBlinds(const EffectFrame& f) {
     const Blinds blinds(f.W, f.k);
-    for (int y = 0; y < f.H; ++y) {
-        int position = 0;
-        ComposeRow(f, y, [&](int) {
-            const bool open = blinds.Open(position);
-            if (++position == blinds.s) position = 0;
-            return open;
-        });
-    }
+    ComposeColumns(f, [&](int x) { return blinds.Open(x % blinds.s); });
     return true;
 }
 
@@ -101,7 +94,7 @@ bool SplitOpen(const EffectFrame& f) {
     const int u = f.W / TransitionSteps;
     const int h = f.k * u / 2;
     const int cx = f.W / 2;
-    for (int y = 0; y < f.H; ++y) ComposeRow(f, y, [&](int x) { return InsideOpening(x, cx, h); });
+    ComposeColumns(f, [&](int x) { return InsideOpening(x, cx, h); });
     return true;
 }
 
@@ -109,7 +102,7 @@ bool SplitClose(const EffectFrame& f) {
     const int u = f.W / TransitionSteps;
     const int h = u * (TransitionFrames - f.k) / 2;
     const int cx = f.W / 2;
-    for (int y = 0; y < f.H; ++y) ComposeRow(f, y, [&](int x) { return x <= cx - h || x >= cx + h; });
+    ComposeColumns(f, [&](int x) { return x <= cx - h || x >= cx + h; });
     return true;
 }
 
@@ -122,12 +115,8 @@ bool BoxOpen(const EffectFrame& f) {
     const int j = f.k * (f.H / TransitionSteps) / 2;
     const int cx = f.W / 2;
     const int cy = f.H / 2;
-    for (int y = 0; y < f.H; ++y) {
-        if (InsideOpening(y, cy, j))
-            ComposeRow(f, y, [&](int x) { return InsideOpening(x, cx, h); });
-        else
-            CopyRow(f, y, false);
-    }
+    ComposeColumns(
+        f, [&](int x) { return InsideOpening(x, cx, h); }, [&](int y) { return InsideOpening(y, cy, j); }, false);
     return true;
 }
 
@@ -136,12 +125,8 @@ bool BoxClose(const EffectFrame& f) {
     const int j = (f.H / TransitionSteps) * (TransitionFrames - f.k) / 2;
     const int cx = f.W / 2;
     const int cy = f.H / 2;
-    for (int y = 0; y < f.H; ++y) {
-        if (InsideClosing(y, cy, j))
-            ComposeRow(f, y, [&](int x) { return !InsideClosing(x, cx, h); });
-        else
-            CopyRow(f, y, true);
-    }
+    ComposeColumns(
+        f, [&](int x) { return !InsideClosing(x, cx, h); }, [&](int y) { return InsideClosing(y, cy, j); }, true);
     return true;
 }
 

@@ -1,0 +1,166 @@
+// Frame sequences written to the temporary directory by
+// Authoring::GetTransitionEffect and DoTransitionEffect.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "authoring/transition_sequences.h"
+#include "codec/picture_files.h"
+#include "test_pictures.h"
+#include "vcdalbum/Authoring.h"
+
+namespace vcdalbum::transitions::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<char> Bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class FrameSequences : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("vcdalbum-frames-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        ::setenv("TEMP", dir_.c_str(), 1);
+        first_ = Picture("first.jpg", 352, 240, kFirst);
+        second_ = Picture("second.jpg", 352, 240, kSecond);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Picture(const std::string& name, uint32_t width, uint32_t height, Which which) {
+        OwnedImage picture;
+        MakeCoded(picture, width, height, which);
+        const std::string path = (dir_ / name).string();
+        EXPECT_EQ(codec::SaveJpegImage(path.c_str(), &picture.image), 0);
+        return path;
+    }
+    std::string FramePath(int serial, int frame) const {
+        return (dir_ / (std::to_string(serial) + "-" + std::to_string(frame) + ".jpg")).string();
+    }
+    static void Release(char** names) {
+        for (int i = 0; i < TransitionFrames; ++i) std::free(names[i]);
+    }
+
+    fs::path dir_;
+    std::string first_, second_;
+};
+
+TEST_F(FrameSequences, EachCallWritesThirtyFramesUnderTheNextSerial) {
+    const int serial = authoring::transitionSerial;  // 0 when the process starts
+    char* names[TransitionFrames];
+    Authoring one, other;
+    ASSERT_EQ(one.GetTransitionEffect(first_.data(), second_.data(), 14, names), 0);
+    for (int i = 0; i < TransitionFrames; ++i) {
+        ASSERT_NE(names[i], nullptr);
+        EXPECT_EQ(names[i], FramePath(serial, i + 1));
+        EXPECT_TRUE(fs::exists(names[i])) << names[i];
+    }
+    EXPECT_EQ(authoring::transitionSerial, serial + 1);
+    Release(names);
+
+    ASSERT_EQ(other.GetTransitionEffect(first_.data(), second_.data(), 14, names), 0);
+    EXPECT_EQ(names[0], FramePath(serial + 1, 1));
+    EXPECT_EQ(names[29], FramePath(serial + 1, 30));
+    // Each name is a heap block of its own.
+    for (int i = TransitionFrames - 1; i >= 0; --i) std::free(names[i]);
+}
+
+TEST_F(FrameSequences, FilesAreFramesOneToThirtyNeverZero) {
+    char* names[TransitionFrames];
+    Authoring authoring;
+    ASSERT_EQ(authoring.GetTransitionEffect(first_.data(), second_.data(), 9, names), 0);
+    OwnedImage from, to;
+    codec::LoadJpegImage(first_.c_str(), &from.image);
+    codec::LoadJpegImage(second_.c_str(), &to.image);
+    ASSERT_NE(from.image.data, nullptr);
+    for (int frame = 1; frame <= TransitionFrames; ++frame) {
+        const std::string expected = (dir_ / "expected.jpg").string();
+        ASSERT_TRUE(RenderTransitionToFile(from.image, to.image, expected, 9, frame).ok());
+        EXPECT_EQ(Bytes(names[frame - 1]), Bytes(expected)) << "frame " << frame;
+    }
+    Release(names);
+}
+
+TEST_F(FrameSequences, DoTransitionEffectWritesOneFileAndKeepsTheSerial) {
+    OwnedImage from, to;
+    codec::LoadJpegImage(first_.c_str(), &from.image);
+    codec::LoadJpegImage(second_.c_str(), &to.image);
+    const int serial = authoring::transitionSerial;
+    std::string path = (dir_ / "single.jpg").string();
+    Authoring authoring;
+    authoring.DoTransitionEffect(&from.image, &to.image, path.data(), 18, 15);
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_EQ(authoring::transitionSerial, serial);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
+}
+
+TEST_F(FrameSequences, UnreadablePictureWritesNothingAndReturnsNoNames) {
+    const int serial = authoring::transitionSerial;
+    char placeholder = 0;
+    char* names[TransitionFrames];
+    for (auto& name : names) name = &placeholder;
+    std::string missing = (dir_ / "missing.jpg").string();
+    Authoring authoring;
+    EXPECT_NE(authoring.GetTransitionEffect(first_.data(), missing.data(), 14, names), 0);
+    for (char* name : names) EXPECT_EQ(name, nullptr);
+    EXPECT_EQ(authoring::transitionSerial, serial);
+    EXPECT_FALSE(fs::exists(FramePath(serial, 1)));
+}
+
+TEST_F(FrameSequences, PicturesOfDifferentSizesStillMakeAFullSequence) {
+    const std::string small = Picture("small.jpg", 200, 150, kFirst);
+    char* names[TransitionFrames];
+    Authoring authoring;
+    ASSERT_EQ(authoring.GetTransitionEffect(const_cast<char*>(small.c_str()), second_.data(), 20, names), 0);
+    for (char* name : names) EXPECT_TRUE(fs::exists(name));
+    OwnedImage frame;
+    codec::LoadJpegImage(names[29], &frame.image);
+    EXPECT_EQ(frame.image.width, 352u);
+    EXPECT_EQ(frame.image.height, 240u);
+    Release(names);
+}
+
+TEST_F(FrameSequences, SameArgumentsGiveByteIdenticalFiles) {
+    OwnedImage from, to;
+    codec::LoadJpegImage(first_.c_str(), &from.image);
+    codec::LoadJpegImage(second_.c_str(), &to.image);
+    Authoring authoring;
+    std::string once = (dir_ / "once.jpg").string(), again = (dir_ / "again.jpg").string();
+    for (unsigned short effect = 0; effect < 38; ++effect) {
+        if (effect == 15 || effect >= 34) continue;
+        for (int frame : {1, 15, 30}) {
+            authoring.DoTransitionEffect(&from.image, &to.image, once.data(), effect, frame);
+            authoring.DoTransitionEffect(&from.image, &to.image, again.data(), effect, frame);
+            const std::vector<char> bytes = Bytes(once);
+            ASSERT_FALSE(bytes.empty());
+            EXPECT_EQ(bytes, Bytes(again)) << "effect " << effect << " frame " << frame;
+        }
+    }
+}
+
+TEST_F(FrameSequences, UnknownEffectStillWritesRealPictures) {
+    char* names[TransitionFrames];
+    Authoring authoring;
+    ASSERT_EQ(authoring.GetTransitionEffect(first_.data(), second_.data(), 40, names), 0);
+    OwnedImage frame, from;
+    codec::LoadJpegImage(names[14], &frame.image);
+    codec::LoadJpegImage(first_.c_str(), &from.image);
+    ASSERT_NE(frame.image.data, nullptr);
+    EXPECT_EQ(Bytes(names[14]), Bytes(names[0]));
+    Release(names);
+}
+
+}  // namespace
+}  // namespace vcdalbum::transitions::test
