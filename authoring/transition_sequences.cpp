@@ -42,12 +42,16 @@ void ForgetNames(char** names) {
 // Renders frames 1..30 and returns their names, or returns non-zero with all
 // 30 entries null when nothing usable was made: a picture that cannot be
 // decoded (no frame is written then and the serial is not used), a frame that
-// cannot be written, or memory short for a name. Entries are outputs only:
-// names the caller held in them before must have been released already.
+// cannot be written, or memory short for a name. The entries of a caller's
+// array are outputs only; the object's own frameFiles table owns its names,
+// so names left there by an earlier transition are released first.
 int Authoring::GetTransitionEffect(char* first, char* second, unsigned short effect, char** frameNames) {
     using namespace vcdalbum;
     if (!frameNames) return 1;
-    for (int i = 0; i < TransitionFrames; ++i) frameNames[i] = nullptr;
+    if (frameNames == frameFiles)
+        authoring::ForgetNames(frameNames);
+    else
+        for (int i = 0; i < TransitionFrames; ++i) frameNames[i] = nullptr;
     if (!first || !second) return 1;
 
     transitions::OwnedImage from, to;
