@@ -1,9 +1,9 @@
 #include "authoring/transition_sequences.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "codec/picture_files.h"
+#include "platform/heap_string.h"
 #include "platform/temp_dir.h"
 #include "transitions/dispatcher.h"
 #include "transitions/picture_scaler.h"
@@ -22,12 +22,6 @@ std::string TransitionFramePath(int serial, int frame) {
 namespace {
 
 bool Decoded(const Image& image) { return image.data && image.width > 0 && image.height > 0; }
-
-char* HeapCopy(const std::string& text) {
-    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
-    if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
 
 void ForgetNames(char** names) {
     for (int i = 0; i < TransitionFrames; ++i) {
@@ -72,7 +66,7 @@ int Authoring::GetTransitionEffect(char* first, char* second, unsigned short eff
         const std::string path = authoring::TransitionFramePath(serial, frame);
         const TransitionResult outcome =
             transitions::RenderTransitionFrame(&from.image, &to.image, path.c_str(), effect, frame);
-        char* name = outcome.ok() || outcome.code == kTransitionUnknownEffect ? authoring::HeapCopy(path) : nullptr;
+        char* name = outcome.ok() || outcome.code == kTransitionUnknownEffect ? platform::HeapCopy(path.c_str()) : nullptr;
         if (!name) {
             authoring::ForgetNames(frameNames);
             return 1;

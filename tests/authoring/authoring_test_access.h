@@ -27,6 +27,8 @@ struct AuthoringTestAccess {
     static int vcdMode(const Authoring& a) { return a.vcdMode; }
     static ProgressCallBack progress(const Authoring& a) { return a.progressCallBack; }
     static char* frameFile(const Authoring& a, int slot) { return a.frameFiles[slot]; }
+    // The object's own table, as AppendAlbum hands it to GetTransitionEffect.
+    static char** frameFiles(Authoring& a) { return a.frameFiles; }
     // Puts a heap copy of `name` in a slot, as a transition does.
     static void SetFrameFile(Authoring& a, int slot, const char* name) {
         std::free(a.frameFiles[slot]);

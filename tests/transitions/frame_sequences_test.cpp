@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "authoring/authoring_test_access.h"
 #include "authoring/transition_sequences.h"
 #include "codec/picture_files.h"
 #include "test_pictures.h"
@@ -162,21 +163,10 @@ TEST_F(FrameSequences, UnknownEffectStillWritesRealPictures) {
     Release(names);
 }
 
-}  // namespace
-}  // namespace vcdalbum::transitions::test
-
-// Reaches the object's own name table, as AppendAlbum hands it over.
-struct AuthoringTestAccess {
-    static char** FrameFiles(Authoring& authoring) { return authoring.frameFiles; }
-};
-
-namespace vcdalbum::transitions::test {
-namespace {
-
 TEST_F(FrameSequences, NamesInTheObjectsOwnTableAreReleasedWhenOverwritten) {
     // Run under the leak checker: the first 30 names must not be lost.
     Authoring authoring;
-    char** table = AuthoringTestAccess::FrameFiles(authoring);
+    char** table = AuthoringTestAccess::frameFiles(authoring);
     ASSERT_EQ(authoring.GetTransitionEffect(first_.data(), second_.data(), 0, table), 0);
     ASSERT_EQ(authoring.GetTransitionEffect(first_.data(), second_.data(), 1, table), 0);
     EXPECT_EQ(table[0], FramePath(authoring::transitionSerial - 1, 1));
