@@ -38,6 +38,12 @@ void Neighbours(int64_t origin, uint32_t size, int64_t out[4]) {
     out[3] = std::min<int64_t>(centre + 2, last);
 }
 
+// The kernel's negative lobes overshoot near sharp edges: cut to 0..255,
+// then truncate.
+unsigned char Clamped(double v) {
+    return static_cast<unsigned char>(static_cast<int>(std::min(std::max(v, 0.0), 255.0)));
+}
+
 }  // namespace
 
 bool ResampleBicubic(const unsigned char* source, size_t sourceStride, unsigned char* target, size_t targetStride,
@@ -58,8 +64,13 @@ bool ResampleBicubic(const unsigned char* source, size_t sourceStride, unsigned 
     // same row. The sums are exactly those of a direct 4 x 4 evaluation.
     const size_t rowValues = static_cast<size_t>(outW) * 3;
     std::unique_ptr<double[]> rows(new (std::nothrow) double[4 * rowValues]);
-    if (!columns || !rows) return false;
+    // One source row as doubles, so that each byte is converted once, not
+    // once per neighbour that reads it.
+    std::unique_ptr<double[]> line(new (std::nothrow) double[3 * static_cast<size_t>(sw)]);
+    if (!columns || !rows || !line) return false;
     int64_t rowInSlot[4] = {-1, -1, -1, -1};
+    const bool sameWidth = fx == 1.0;
+    const bool sameHeight = fy == 1.0;
 
     for (uint32_t x = 0; x < outW; ++x) {
         const double sx = x * ix;
@@ -84,25 +95,30 @@ bool ResampleBicubic(const unsigned char* source, size_t sourceStride, unsigned 
             sums[i] = slotRow;
             if (rowInSlot[slot] == at[i]) continue;
             rowInSlot[slot] = at[i];
-            const unsigned char* line = source + static_cast<size_t>(at[i]) * sourceStride;
+            const unsigned char* bytes = source + static_cast<size_t>(at[i]) * sourceStride;
+            if (sameWidth) {
+                // Every fraction is 0: the weights are 0, 1, 0, 0 and the sum is the byte.
+                for (size_t v = 0; v < rowValues; ++v) slotRow[v] = bytes[v];
+                continue;
+            }
+            for (size_t v = 0; v < 3 * static_cast<size_t>(sw); ++v) line[v] = bytes[v];
+            const double* p = line.get();
             for (uint32_t x = 0; x < outW; ++x) {
                 const Column& c = columns[x];
                 for (int b = 0; b < 3; ++b) {
-                    slotRow[3 * x + b] = c.weights.w[0] * line[c.offset[0] + b] + c.weights.w[1] * line[c.offset[1] + b] +
-                                         c.weights.w[2] * line[c.offset[2] + b] + c.weights.w[3] * line[c.offset[3] + b];
+                    slotRow[3 * x + b] = c.weights.w[0] * p[c.offset[0] + b] + c.weights.w[1] * p[c.offset[1] + b] +
+                                         c.weights.w[2] * p[c.offset[2] + b] + c.weights.w[3] * p[c.offset[3] + b];
                 }
             }
         }
 
         unsigned char* out = target + static_cast<size_t>(y) * targetStride;
+        if (sameHeight) {
+            for (size_t i = 0; i < rowValues; ++i) out[i] = Clamped(sums[1][i]);
+            continue;
+        }
         for (size_t i = 0; i < rowValues; ++i) {
-            double v = wy.w[0] * sums[0][i] + wy.w[1] * sums[1][i] + wy.w[2] * sums[2][i] + wy.w[3] * sums[3][i];
-            // The kernel's negative lobes overshoot near sharp edges.
-            if (v <= 0)
-                v = 0;
-            else if (v >= 255)
-                v = 255;
-            out[i] = static_cast<unsigned char>(v);
+            out[i] = Clamped(wy.w[0] * sums[0][i] + wy.w[1] * sums[1][i] + wy.w[2] * sums[2][i] + wy.w[3] * sums[3][i]);
         }
     }
     return true;

@@ -59,7 +59,7 @@ TEST(PictureScaler, MatchesTheDirectKernelIncludingClampedBorders) {
     // columns 349..351 and 351 again for its clamped +2 neighbour.
     const struct {
         uint32_t w, h;
-    } sizes[] = {{341, 240}, {170, 116}, {400, 301}, {11, 7}};
+    } sizes[] = {{341, 240}, {352, 233}, {170, 116}, {400, 301}, {11, 7}};
     for (const auto size : sizes) {
         OwnedImage out;
         ASSERT_TRUE(ScaleImage(source.image, size.w, size.h, out.image));
