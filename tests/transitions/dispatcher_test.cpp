@@ -121,15 +121,5 @@ TEST(DispatcherInput, RefusesPicturesWithoutPixels) {
     EXPECT_EQ(out.image.data, nullptr);
 }
 
-TEST_F(Dispatcher, SameArgumentsGiveTheSamePixelsExceptForChance) {
-    for (unsigned effect = 0; effect < 38; ++effect) {
-        if (effect == 15 || effect >= 34) continue;
-        OwnedImage once, again;
-        Render(effect, 15, once);
-        Render(effect, 15, again);
-        EXPECT_TRUE(SamePixels(once.image, again.image)) << effect;
-    }
-}
-
 }  // namespace
 }  // namespace vcdalbum::transitions::test
