@@ -30,6 +30,10 @@ std::vector<char> Bytes(const fs::path& path) {
 class FrameSequences : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The system's temporary directory also follows TEMP: find it first.
+        const char* previous = std::getenv("TEMP");
+        hadTemp_ = previous != nullptr;
+        if (hadTemp_) previousTemp_ = previous;
         dir_ = fs::temp_directory_path() / ("vcdalbum-frames-" + std::to_string(::getpid()) + "-" +
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
@@ -38,7 +42,13 @@ protected:
         first_ = Picture("first.jpg", 352, 240, kFirst);
         second_ = Picture("second.jpg", 352, 240, kSecond);
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override {
+        fs::remove_all(dir_);
+        if (hadTemp_)
+            ::setenv("TEMP", previousTemp_.c_str(), 1);
+        else
+            ::unsetenv("TEMP");
+    }
 
     std::string Picture(const std::string& name, uint32_t width, uint32_t height, Which which) {
         OwnedImage picture;
@@ -56,6 +66,8 @@ protected:
 
     fs::path dir_;
     std::string first_, second_;
+    bool hadTemp_ = false;
+    std::string previousTemp_;
 };
 
 TEST_F(FrameSequences, EachCallWritesThirtyFramesUnderTheNextSerial) {
