@@ -1,0 +1,26 @@
+// The integer 8x8 inverse DCT of the decoder (13-bit fixed-point constants,
+// rows first with an 11-bit descale, then columns with an 18-bit descale),
+// with the level shift and clamping to samples.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vcdalbum::codec {
+
+// Transforms the dequantised coefficients of `block` (natural order) into
+// 8x8 samples at `out` (rows `stride` bytes apart) and leaves `block` all
+// zero. Bit r of `rowMask` must be set for every row r that holds a non-zero
+// coefficient; rows outside the mask are taken as zero, which only saves
+// work. Arithmetic wraps modulo 2^32, so hostile coefficients give garbage
+// samples but never undefined behaviour.
+void InverseDct(int32_t* block, uint32_t rowMask, uint8_t* out, size_t stride);
+
+// The sample of a block whose only non-zero coefficient is `dc`.
+inline uint8_t DcOnlySample(int32_t dc) {
+    const int32_t v = static_cast<int32_t>(static_cast<uint32_t>(dc) * 32768u + 131072u) >> 18;
+    const int32_t s = v + 128;
+    return static_cast<uint8_t>(s < 0 ? 0 : s > 255 ? 255 : s);
+}
+
+}  // namespace vcdalbum::codec
