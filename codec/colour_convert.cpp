@@ -45,9 +45,7 @@ inline void Pixel(int y, int blue, int green, int red, uint8_t* out) {
 }
 
 #if defined(__GNUC__)
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wpsabi"  // the vectors never cross a call boundary
-#endif
+#pragma GCC diagnostic ignored "-Wpsabi"  // the vectors never cross a library boundary
 #if defined(__x86_64__) && defined(__linux__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
 #define VCDALBUM_COLOUR_CLONES __attribute__((target_clones("avx2", "default")))
 #else

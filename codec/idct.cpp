@@ -52,6 +52,7 @@ inline void TransformT(T d0, T d1, T d2, T d3, T d4, T d5, T d6, T d7, T o[8]) {
 }
 
 #if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"  // the vectors never cross a library boundary
 // Eight columns at once in vector registers; the compiler maps the vectors
 // onto whatever the target has (two SSE2 registers, one AVX2 register).
 typedef u32 Lanes __attribute__((vector_size(32)));
