@@ -13,14 +13,16 @@
 namespace vcdalbum::codec {
 namespace {
 
-// For zigzag position k: the natural index and the bit of its row.
+// For zigzag position k: the index in the inverse DCT's column-major block,
+// and the bits of its row and column.
 struct ZigzagTables {
-    uint8_t natural[64];
-    uint8_t rowBit[64];
-    constexpr ZigzagTables() : natural(), rowBit() {
+    uint8_t index[64];
+    uint16_t bits[64];  // row bit | column bit << 8
+    constexpr ZigzagTables() : index(), bits() {
         for (int k = 0; k < 64; ++k) {
-            natural[k] = static_cast<uint8_t>(kZigzag[k]);
-            rowBit[k] = static_cast<uint8_t>(1u << (kZigzag[k] >> 3));
+            const int row = kZigzag[k] >> 3, column = kZigzag[k] & 7;
+            index[k] = static_cast<uint8_t>(column * 8 + row);
+            bits[k] = static_cast<uint16_t>((1u << row) | (1u << (column + 8)));
         }
     }
 };
@@ -109,7 +111,7 @@ void FrameDecoder::DecodeBlock(int c, uint8_t* dst, size_t stride) {
     }
     block[0] = static_cast<int32_t>(static_cast<uint32_t>(pred_[c]) * static_cast<uint32_t>(q[0]));
 
-    uint32_t rowMask = 1;
+    uint32_t masks = 0x101;  // rows | columns << 8
     bool anyAc = false;
     for (int k = 1; k < 64;) {
         if (in.available() < 32) in.Refill();
@@ -132,9 +134,8 @@ void FrameDecoder::DecodeBlock(int c, uint8_t* dst, size_t stride) {
             if (k > 63) break;
             value = Extend(in.Receive(size), size);
         }
-        const int n = kZz.natural[k];
-        block[n] = static_cast<int32_t>(static_cast<uint32_t>(value) * static_cast<uint32_t>(q[k]));
-        rowMask |= kZz.rowBit[k];
+        block[kZz.index[k]] = static_cast<int32_t>(static_cast<uint32_t>(value) * static_cast<uint32_t>(q[k]));
+        masks |= kZz.bits[k];
         anyAc = true;
         ++k;
     }
@@ -144,7 +145,7 @@ void FrameDecoder::DecodeBlock(int c, uint8_t* dst, size_t stride) {
         block[0] = 0;
         for (int r = 0; r < 8; ++r) std::memset(dst + r * stride, s, 8);
     } else {
-        InverseDct(block, rowMask, dst, stride);
+        InverseDct(block, masks & 0xFF, masks >> 8, dst, stride);
     }
 }
 

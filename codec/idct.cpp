@@ -53,23 +53,55 @@ inline void TransformT(T d0, T d1, T d2, T d3, T d4, T d5, T d6, T d7, T o[8]) {
 
 #if defined(__GNUC__)
 #pragma GCC diagnostic ignored "-Wpsabi"  // the vectors never cross a library boundary
-// Eight columns at once in vector registers; the compiler maps the vectors
-// onto whatever the target has (two SSE2 registers, one AVX2 register).
+// Eight rows or columns at once in vector registers; the compiler maps the
+// vectors onto whatever the target has (two SSE2 registers, one AVX2
+// register, or plain scalar code).
 typedef u32 Lanes __attribute__((vector_size(32)));
 typedef int32_t SignedLanes __attribute__((vector_size(32)));
 typedef uint8_t ByteLanes __attribute__((vector_size(8)));
 
-template <int rows>
-VCDALBUM_IDCT_CLONES void ColumnPass(const int32_t* __restrict ws, uint8_t* __restrict out, size_t stride) {
+inline Lanes DescaleLanes(Lanes v, u32 round, int shift) {
+    return (Lanes)((SignedLanes)(v + round) >> shift);  // vector casts reinterpret the bits
+}
+
+inline void Transpose(const Lanes in[8], Lanes out[8]) {
+    Lanes t[8], u[8];
+    for (int i = 0; i < 8; i += 2) {
+        t[i] = __builtin_shufflevector(in[i], in[i + 1], 0, 8, 1, 9, 4, 12, 5, 13);
+        t[i + 1] = __builtin_shufflevector(in[i], in[i + 1], 2, 10, 3, 11, 6, 14, 7, 15);
+    }
+    for (int i = 0; i < 8; i += 4) {
+        u[i] = __builtin_shufflevector(t[i], t[i + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+        u[i + 1] = __builtin_shufflevector(t[i], t[i + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+        u[i + 2] = __builtin_shufflevector(t[i + 1], t[i + 3], 0, 1, 8, 9, 4, 5, 12, 13);
+        u[i + 3] = __builtin_shufflevector(t[i + 1], t[i + 3], 2, 3, 10, 11, 6, 7, 14, 15);
+    }
+    for (int i = 0; i < 4; ++i) {
+        out[i] = __builtin_shufflevector(u[i], u[i + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+        out[i + 4] = __builtin_shufflevector(u[i], u[i + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+    }
+}
+
+// `columns` / `rows`: 4 when the coefficient columns / rows 4..7 are all
+// zero (the compiler then drops their terms), else 8.
+template <int columns, int rows>
+VCDALBUM_IDCT_CLONES void Transform2D(const int32_t* __restrict block, uint8_t* __restrict out, size_t stride) {
+    // Row pass: lane r works on coefficient row r; d[k] holds column k.
     Lanes d[8];
     for (int k = 0; k < 8; ++k) {
-        if (k < rows) std::memcpy(&d[k], ws + 8 * k, sizeof(Lanes));
-        else d[k] = Lanes{} ;
+        if (k < columns) std::memcpy(&d[k], block + 8 * k, sizeof(Lanes));
+        else d[k] = Lanes{};
     }
     Lanes o[8];
     TransformT<Lanes>(d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7], o);
+    for (int m = 0; m < 8; ++m) o[m] = DescaleLanes(o[m], 1024u, 11);
+    // o[m] lane r is row r, position m; the column pass wants rows as vectors.
+    Lanes w[8];
+    Transpose(o, w);
+    if (rows == 4) w[4] = w[5] = w[6] = w[7] = Lanes{};
+    TransformT<Lanes>(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7], o);
     for (int m = 0; m < 8; ++m) {
-        SignedLanes v = (reinterpret_cast<SignedLanes&>(o[m] += 131072u) >> 18) + 128;
+        SignedLanes v = (SignedLanes)DescaleLanes(o[m], 131072u, 18) + 128;
         v = v < 0 ? 0 : v;
         v = v > 255 ? 255 : v;
         const ByteLanes bytes = __builtin_convertvector(v, ByteLanes);
@@ -82,11 +114,19 @@ inline uint8_t Clamp(int32_t v) {
     return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
-template <int rows>
-void ColumnPass(const int32_t* ws, uint8_t* out, size_t stride) {
+template <int columns, int rows>
+void Transform2D(const int32_t* block, uint8_t* out, size_t stride) {
+    int32_t ws[64];
+    for (int r = 0; r < 8; ++r) {
+        u32 o[8];
+        TransformT<u32>(static_cast<u32>(block[r]), static_cast<u32>(block[8 + r]), static_cast<u32>(block[16 + r]),
+                        static_cast<u32>(block[24 + r]), static_cast<u32>(block[32 + r]), static_cast<u32>(block[40 + r]),
+                        static_cast<u32>(block[48 + r]), static_cast<u32>(block[56 + r]), o);
+        for (int k = 0; k < 8; ++k) ws[8 * r + k] = Descale(o[k], 1024u, 11);
+    }
     for (int j = 0; j < 8; ++j) {
         u32 d[8], o[8];
-        for (int k = 0; k < 8; ++k) d[k] = k < rows ? static_cast<u32>(ws[8 * k + j]) : 0u;
+        for (int k = 0; k < 8; ++k) d[k] = static_cast<u32>(ws[8 * k + j]);
         TransformT<u32>(d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7], o);
         for (int m = 0; m < 8; ++m) out[m * stride + j] = Clamp(Descale(o[m], 131072u, 18));
     }
@@ -95,30 +135,17 @@ void ColumnPass(const int32_t* ws, uint8_t* out, size_t stride) {
 
 }  // namespace
 
-void InverseDct(int32_t* block, uint32_t rowMask, uint8_t* out, size_t stride) {
-    // Row pass, in place. All-zero rows stay zero; a row with only its first
-    // term gives that term times 4 in every position, as the full transform
-    // would ((d0 * 8192 + 1024) >> 11).
-    for (int r = 0; r < 8; ++r) {
-        if (!(rowMask & (1u << r))) continue;
-        int32_t* row = block + 8 * r;
-        if ((row[1] | row[2] | row[3] | row[4] | row[5] | row[6] | row[7]) == 0) {
-            const int32_t v = static_cast<int32_t>(static_cast<u32>(row[0]) * 4u);
-            for (int k = 0; k < 8; ++k) row[k] = v;
-            continue;
-        }
-        u32 o[8];
-        TransformT<u32>(static_cast<u32>(row[0]), static_cast<u32>(row[1]), static_cast<u32>(row[2]),
-                  static_cast<u32>(row[3]), static_cast<u32>(row[4]), static_cast<u32>(row[5]),
-                  static_cast<u32>(row[6]), static_cast<u32>(row[7]), o);
-        for (int k = 0; k < 8; ++k) row[k] = Descale(o[k], 1024u, 11);
+void InverseDct(int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out, size_t stride) {
+    const bool narrowRows = (rowMask & 0xF0u) == 0, narrowColumns = (columnMask & 0xF0u) == 0;
+    if (narrowColumns) {
+        if (narrowRows) Transform2D<4, 4>(block, out, stride);
+        else Transform2D<4, 8>(block, out, stride);
+    } else {
+        if (narrowRows) Transform2D<8, 4>(block, out, stride);
+        else Transform2D<8, 8>(block, out, stride);
     }
-    if ((rowMask & 0xF0u) == 0)
-        ColumnPass<4>(block, out, stride);
-    else
-        ColumnPass<8>(block, out, stride);
-    for (int r = 0; r < 8; ++r)
-        if (rowMask & (1u << r)) std::memset(block + 8 * r, 0, 8 * sizeof(int32_t));
+    for (int c = 0; c < 8; ++c)
+        if (columnMask & (1u << c)) std::memset(block + 8 * c, 0, 8 * sizeof(int32_t));
 }
 
 }  // namespace vcdalbum::codec

@@ -8,13 +8,15 @@
 
 namespace vcdalbum::codec {
 
-// Transforms the dequantised coefficients of `block` (natural order) into
-// 8x8 samples at `out` (rows `stride` bytes apart) and leaves `block` all
-// zero. Bit r of `rowMask` must be set for every row r that holds a non-zero
-// coefficient; rows outside the mask are taken as zero, which only saves
-// work. Arithmetic wraps modulo 2^32, so hostile coefficients give garbage
-// samples but never undefined behaviour.
-void InverseDct(int32_t* block, uint32_t rowMask, uint8_t* out, size_t stride);
+// Transforms the dequantised coefficients of `block` into 8x8 samples at
+// `out` (rows `stride` bytes apart) and leaves `block` all zero. The block is
+// column-major: block[8 * c + r] holds row r, column c, so that the row pass
+// can work on all eight rows at once. Bit r of `rowMask` (bit c of
+// `columnMask`) must be set for every row r (column c) that holds a non-zero
+// coefficient; whatever lies outside the masks is taken as zero, which only
+// saves work. Arithmetic wraps modulo 2^32, so hostile coefficients give
+// garbage samples but never undefined behaviour.
+void InverseDct(int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out, size_t stride);
 
 // The sample of a block whose only non-zero coefficient is `dc`.
 inline uint8_t DcOnlySample(int32_t dc) {

@@ -107,7 +107,7 @@ TEST(DecoderArithmetic, DcOnlyBlockOfEightGives129) {
     EXPECT_EQ(DcOnlySample(8), 129);
     alignas(32) int32_t block[64] = {8};
     uint8_t out[64];
-    InverseDct(block, 0xFF, out, 8);
+    InverseDct(block, 0xFF, 0xFF, out, 8);
     for (uint8_t v : out) EXPECT_EQ(v, 129);
     for (int32_t v : block) EXPECT_EQ(v, 0) << "the block is left cleared for the next one";
 }
@@ -115,21 +115,23 @@ TEST(DecoderArithmetic, DcOnlyBlockOfEightGives129) {
 TEST(DecoderArithmetic, InverseDctMatchesTheFormulasForSparseAndDenseBlocks) {
     std::mt19937 random(7);
     for (int trial = 0; trial < 4000; ++trial) {
-        alignas(32) int32_t block[64] = {};
-        int32_t copy[64];
-        uint32_t mask = 0;
+        alignas(32) int32_t block[64] = {};  // column-major
+        int32_t natural[64] = {};
+        uint32_t rows = 0, columns = 0;
         const int nonZero = 1 + trial % 40;
-        const int maxIndex = trial % 3 == 0 ? 32 : 64;  // many blocks with rows 4..7 empty
+        // Many blocks with rows or columns 4..7 empty, as in real pictures.
+        const int rowLimit = trial % 3 == 0 ? 4 : 8, columnLimit = trial % 5 < 2 ? 4 : 8;
         for (int i = 0; i < nonZero; ++i) {
-            const int n = static_cast<int>(random() % maxIndex);
-            block[n] = static_cast<int32_t>(random() % 2048) - 1024;
-            mask |= 1u << (n >> 3);
+            const int r = static_cast<int>(random() % rowLimit), c = static_cast<int>(random() % columnLimit);
+            natural[r * 8 + c] = block[c * 8 + r] = static_cast<int32_t>(random() % 2048) - 1024;
+            rows |= 1u << r;
+            columns |= 1u << c;
         }
-        std::memcpy(copy, block, sizeof copy);
         uint8_t expected[64], out[64];
-        ReferenceIdct(copy, expected);
-        InverseDct(block, mask, out, 8);
+        ReferenceIdct(natural, expected);
+        InverseDct(block, rows, columns, out, 8);
         ASSERT_EQ(0, std::memcmp(out, expected, 64)) << "trial " << trial;
+        for (int32_t v : block) ASSERT_EQ(v, 0);
     }
 }
 
