@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"  // the vectors never cross a library boundary
+#endif
+
 // The column pass is written as plain loops over the eight columns so that
 // the compiler can vectorise it; on x86-64 Linux an AVX2 clone is picked at
 // run time when the processor has it.
@@ -19,8 +23,6 @@ using u32 = uint32_t;
 
 constexpr u32 C0298 = 2446, C0390 = 3196, C0541 = 4433, C0765 = 6270, C0899 = 7373, C1175 = 9633,
               C1501 = 12299, C1847 = 15137, C1961 = 16069, C2053 = 16819, C2562 = 20995, C3072 = 25172;
-
-inline int32_t Descale(u32 v, u32 round, int shift) { return static_cast<int32_t>(v + round) >> shift; }
 
 // One 8-point transform; outputs before descaling.
 template <typename T>
@@ -52,7 +54,6 @@ inline void TransformT(T d0, T d1, T d2, T d3, T d4, T d5, T d6, T d7, T o[8]) {
 }
 
 #if defined(__GNUC__)
-#pragma GCC diagnostic ignored "-Wpsabi"  // the vectors never cross a library boundary
 // Eight rows or columns at once in vector registers; the compiler maps the
 // vectors onto whatever the target has (two SSE2 registers, one AVX2
 // register, or plain scalar code).
@@ -109,6 +110,8 @@ VCDALBUM_IDCT_CLONES void Transform2D(const int32_t* __restrict block, uint8_t* 
     }
 }
 #else
+inline int32_t Descale(u32 v, u32 round, int shift) { return static_cast<int32_t>(v + round) >> shift; }
+
 inline uint8_t Clamp(int32_t v) {
     v += 128;
     return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
