@@ -168,7 +168,12 @@ void FrameDecoder::DecodeOneComponent(int c) {
 
 void FrameDecoder::DecodeInterleaved() {
     const int count = info_.scanCount;
+    uint8_t* rows[4][4];  // per scan component and block row of the MCU: the plane row
     for (uint32_t my = 0; my < mcuRows_; ++my) {
+        for (int i = 0; i < count; ++i) {
+            const int c = info_.scanComponents[i];
+            for (uint32_t v = 0; v < info_.components[c].v; ++v) rows[i][v] = PlaneRow(c, (my * info_.components[c].v + v) * 8);
+        }
         for (uint32_t mx = 0; mx < mcusPerRow_; ++mx) {
             RestartIfDue();
             for (int i = 0; i < count; ++i) {
@@ -176,7 +181,7 @@ void FrameDecoder::DecodeInterleaved() {
                 const ComponentInfo& comp = info_.components[c];
                 const size_t stride = planes_[c].stride;
                 for (uint32_t v = 0; v < comp.v; ++v) {
-                    uint8_t* row = PlaneRow(c, (my * comp.v + v) * 8) + size_t{mx} * comp.h * 8;
+                    uint8_t* row = rows[i][v] + size_t{mx} * comp.h * 8;
                     for (uint32_t h = 0; h < comp.h; ++h) DecodeBlock(c, row + h * 8, stride);
                 }
             }

@@ -11,7 +11,7 @@
 
 namespace vcdalbum::codec {
 
-inline constexpr int kLookaheadBits = 9;
+inline constexpr int kLookaheadBits = 10;
 
 // Decoding tables derived from one HuffTable block.
 struct HuffmanLookup {

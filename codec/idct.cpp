@@ -83,8 +83,8 @@ inline void Transpose(const Lanes in[8], Lanes out[8]) {
     }
 }
 
-// `columns` / `rows`: 4 when the coefficient columns / rows 4..7 are all
-// zero (the compiler then drops their terms), else 8.
+// `columns` / `rows`: how many leading coefficient columns / rows may be
+// non-zero (2, 4 or 8); the compiler drops the terms of the others.
 template <int columns, int rows>
 VCDALBUM_IDCT_CLONES void Transform2D(const int32_t* __restrict block, uint8_t* __restrict out, size_t stride) {
     // Row pass: lane r works on coefficient row r; d[k] holds column k.
@@ -99,7 +99,7 @@ VCDALBUM_IDCT_CLONES void Transform2D(const int32_t* __restrict block, uint8_t* 
     // o[m] lane r is row r, position m; the column pass wants rows as vectors.
     Lanes w[8];
     Transpose(o, w);
-    if (rows == 4) w[4] = w[5] = w[6] = w[7] = Lanes{};
+    for (int k = rows; k < 8; ++k) w[k] = Lanes{};
     TransformT<Lanes>(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7], o);
     for (int m = 0; m < 8; ++m) {
         SignedLanes v = (SignedLanes)DescaleLanes(o[m], 131072u, 18) + 128;
@@ -138,15 +138,25 @@ void Transform2D(const int32_t* block, uint8_t* out, size_t stride) {
 
 }  // namespace
 
+namespace {
+
+// How many leading rows or columns hold every non-zero term: 2, 4 or 8.
+inline int Extent(uint32_t mask) { return (mask & 0xFCu) == 0 ? 2 : (mask & 0xF0u) == 0 ? 4 : 8; }
+
+template <int columns>
+void TransformRows(const int32_t* block, int rows, uint8_t* out, size_t stride) {
+    if (rows == 2) Transform2D<columns, 2>(block, out, stride);
+    else if (rows == 4) Transform2D<columns, 4>(block, out, stride);
+    else Transform2D<columns, 8>(block, out, stride);
+}
+
+}  // namespace
+
 void InverseDct(int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out, size_t stride) {
-    const bool narrowRows = (rowMask & 0xF0u) == 0, narrowColumns = (columnMask & 0xF0u) == 0;
-    if (narrowColumns) {
-        if (narrowRows) Transform2D<4, 4>(block, out, stride);
-        else Transform2D<4, 8>(block, out, stride);
-    } else {
-        if (narrowRows) Transform2D<8, 4>(block, out, stride);
-        else Transform2D<8, 8>(block, out, stride);
-    }
+    const int rows = Extent(rowMask), columns = Extent(columnMask);
+    if (columns == 2) TransformRows<2>(block, rows, out, stride);
+    else if (columns == 4) TransformRows<4>(block, rows, out, stride);
+    else TransformRows<8>(block, rows, out, stride);
     for (int c = 0; c < 8; ++c)
         if (columnMask & (1u << c)) std::memset(block + 8 * c, 0, 8 * sizeof(int32_t));
 }

@@ -120,7 +120,8 @@ TEST(DecoderArithmetic, InverseDctMatchesTheFormulasForSparseAndDenseBlocks) {
         uint32_t rows = 0, columns = 0;
         const int nonZero = 1 + trial % 40;
         // Many blocks with rows or columns 4..7 empty, as in real pictures.
-        const int rowLimit = trial % 3 == 0 ? 4 : 8, columnLimit = trial % 5 < 2 ? 4 : 8;
+        const int limits[3] = {2, 4, 8};
+        const int rowLimit = limits[trial % 3], columnLimit = limits[(trial / 3) % 3];
         for (int i = 0; i < nonZero; ++i) {
             const int r = static_cast<int>(random() % rowLimit), c = static_cast<int>(random() % columnLimit);
             natural[r * 8 + c] = block[c * 8 + r] = static_cast<int32_t>(random() % 2048) - 1024;
