@@ -100,7 +100,8 @@ void FrameDecoder::DecodeBlock(int c, uint8_t* dst, size_t stride) {
     const HuffmanLookup& ac = ac_[comp.acTable];
     const int32_t* q = info_.quant[comp.quantTable];
     int32_t* block = block_;
-    BitReader& in = reader_;
+    // A local copy stays in registers; the block stores cannot alias it.
+    BitReader in = reader_;
 
     in.Refill();
     int t = DecodeSymbol(in, dc);
@@ -140,6 +141,7 @@ void FrameDecoder::DecodeBlock(int c, uint8_t* dst, size_t stride) {
         ++k;
     }
 
+    reader_ = in;
     if (!anyAc) {
         const uint8_t s = DcOnlySample(block[0]);
         block[0] = 0;

@@ -52,20 +52,6 @@ void DeriveHuffmanTable(HuffTable& table, HuffmanLookup& lookup, bool ac) {
     table.maxCode[17] = 0xFFFFF;
 }
 
-int DecodeLongCode(BitReader& reader, const HuffmanLookup& table) {
-    const uint32_t bits = reader.Peek(16);
-    for (int l = kLookaheadBits + 1; l <= 16; ++l) {
-        const int32_t code = static_cast<int32_t>(bits >> (16 - l));
-        if (code <= table.maxCode[l]) {
-            reader.Skip(l);
-            const int32_t index = table.valuePtr[l] + code - table.minCode[l];
-            return index >= 0 && index < table.total ? table.values[index] : 0;
-        }
-    }
-    reader.Skip(16);
-    return 0;
-}
-
 void BitReader::Restart() {
     const uint8_t* q = Position();
     const uint8_t* end = dataEnd_;

@@ -141,7 +141,19 @@ private:
 
 // DECODE: the next symbol. A code that matches no length (corrupt data)
 // consumes 16 bits and gives symbol 0. Needs a Refill.
-int DecodeLongCode(BitReader& reader, const HuffmanLookup& table);
+inline int DecodeLongCode(BitReader& reader, const HuffmanLookup& table) {
+    const uint32_t bits = reader.Peek(16);
+    for (int l = kLookaheadBits + 1; l <= 16; ++l) {
+        const int32_t code = static_cast<int32_t>(bits >> (16 - l));
+        if (code <= table.maxCode[l]) {
+            reader.Skip(l);
+            const int32_t index = table.valuePtr[l] + code - table.minCode[l];
+            return index >= 0 && index < table.total ? table.values[index] : 0;
+        }
+    }
+    reader.Skip(16);
+    return 0;
+}
 
 inline int DecodeSymbol(BitReader& reader, const HuffmanLookup& table) {
     const uint16_t entry = table.fast[reader.Peek(kLookaheadBits)];
