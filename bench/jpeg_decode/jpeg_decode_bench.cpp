@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -78,9 +79,17 @@ void Peer(benchmark::State& state, const std::vector<uint8_t>* bytes) {
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred && run.iterations > 0)
-                times_[run.benchmark_name()] = run.cpu_accumulated_time / static_cast<double>(run.iterations);
+        // With repetitions the median wins over the single runs.
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.iterations <= 0) continue;
+            const double time = run.cpu_accumulated_time / static_cast<double>(run.iterations);
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                times_[run.run_name.str()] = time;
+                medians_.insert(run.run_name.str());
+            } else if (run.run_type == Run::RT_Iteration && !medians_.count(run.run_name.str())) {
+                times_[run.run_name.str()] = time;
+            }
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     void PrintRatios() const {
@@ -95,6 +104,7 @@ public:
 
 private:
     std::map<std::string, double> times_;
+    std::set<std::string> medians_;
 };
 
 }  // namespace
