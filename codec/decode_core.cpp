@@ -248,6 +248,14 @@ DecodeStatus FrameDecoder::Run(size_t pos) {
         DecodeStatus status = ReadSegments(data_, next, info_, true, end);
         if (status.code != kDecodeOk) return status;
         if (end != SegmentsEnd::kScan) break;
+        // Each component is coded once; more scans would only let a small
+        // stream demand endless work.
+        for (int i = 0; i < info_.scanCount; ++i)
+            if (coded_[info_.scanComponents[i]])
+                return DecodeStatus::Error(kDecodeHeaderError,
+                                           "damaged stream: component " +
+                                               std::to_string(info_.components[info_.scanComponents[i]].id) +
+                                               " is coded in two scans");
         DecodeScan(next);
     }
     for (int c = 0; c < info_.componentCount; ++c)

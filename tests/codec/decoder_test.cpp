@@ -331,6 +331,15 @@ TEST(DecoderEntropy, SeveralScansAreDecodedAsOnePicture) {
             EXPECT_TRUE(IsSentinel(image));
         }
     }
+    // A component coded twice is refused: repeated scans would let a few
+    // bytes demand the work of many pictures.
+    StreamBuilder twice = s;
+    twice.Scan({{1, 0, 0}}).Raw(std::vector<uint8_t>(20, 0)).Eoi();
+    Image image = Sentinel();
+    const CodecResult repeated = DecodeJpeg(twice.bytes, image);
+    EXPECT_EQ(repeated.code, kCodecHeaderError);
+    EXPECT_NE(repeated.message.find("two scans"), std::string::npos) << repeated.message;
+    EXPECT_TRUE(IsSentinel(image));
     s.Eoi();
     Decoded a, b;
     Decode(interleaved, a);
