@@ -515,7 +515,7 @@ TEST(DecoderRobustness, TruncatedAndFlippedStreamsNeverCrash) {
 }
 
 // ---------------------------------------------------------------------------
-// LoadJpegImage and the spec-shaped entry.
+// LoadJpegImage and the shared tables.
 
 TEST(LoadJpegImage, MissingAndEmptyFilesLeaveTheRecord) {
     Image image = Sentinel();
