@@ -151,7 +151,7 @@ inline void DctPassSimd(__m128i v[8]) {
                            Pair(kC1175, kC1501 - kC0899 - kC0390 + kC1175));
 }
 
-void TransformBlockSimd(const uint8_t* samples, size_t rowLength, const QuantTable& quant, int16_t out[64]) {
+void TransformBlockSimd(const uint8_t* samples, size_t rowLength, const QuantTable& quant, int16_t natural[64]) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i bias = _mm_set1_epi16(128);
     __m128i v[8];
@@ -165,7 +165,6 @@ void TransformBlockSimd(const uint8_t* samples, size_t rowLength, const QuantTab
     Transpose(v);
     DctPassSimd<false>(v);
 
-    alignas(16) int16_t natural[64];
     const __m128i one = _mm_set1_epi16(1);
     for (int r = 0; r < 8; ++r) {
         const __m128i x = v[r];
@@ -178,9 +177,8 @@ void TransformBlockSimd(const uint8_t* samples, size_t rowLength, const QuantTab
         __m128i d = _mm_mulhi_epu16(a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(quant.reciprocal + 8 * r)));
         d = _mm_add_epi16(d, one);
         d = _mm_add_epi16(d, _mm_cmpgt_epi16(_mm_mullo_epi16(d, q), a));
-        _mm_store_si128(reinterpret_cast<__m128i*>(natural + 8 * r), _mm_sub_epi16(_mm_xor_si128(d, sign), sign));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(natural + 8 * r), _mm_sub_epi16(_mm_xor_si128(d, sign), sign));
     }
-    for (int i = 0; i < 64; ++i) out[i] = natural[kZigzag[i]];
 }
 
 #endif
@@ -214,14 +212,22 @@ void TransformBlockReference(const uint8_t* samples, size_t rowLength, const Qua
     for (int i = 0; i < 64; ++i) out[i] = Quantise(coefficients[kZigzag[i]], quant.zigzag[i] ? quant.zigzag[i] : 1);
 }
 
-void TransformBlock(const uint8_t* samples, size_t rowLength, const QuantTable& quant, int16_t out[64]) {
+void TransformBlockNatural(const uint8_t* samples, size_t rowLength, const QuantTable& quant, int16_t out[64]) {
 #if defined(__SSE2__)
     if (quant.simdExact) {
         TransformBlockSimd(samples, rowLength, quant, out);
         return;
     }
 #endif
-    TransformBlockReference(samples, rowLength, quant, out);
+    int32_t coefficients[64];
+    ForwardDct(samples, rowLength, coefficients);
+    for (int k = 0; k < 64; ++k) out[k] = Quantise(coefficients[k], quant.natural[k]);
+}
+
+void TransformBlock(const uint8_t* samples, size_t rowLength, const QuantTable& quant, int16_t out[64]) {
+    int16_t natural[64];
+    TransformBlockNatural(samples, rowLength, quant, natural);
+    for (int i = 0; i < 64; ++i) out[i] = natural[kZigzag[i]];
 }
 
 }  // namespace vcdalbum::codec

@@ -29,7 +29,11 @@ void ForwardDct(const uint8_t* samples, size_t rowLength, int32_t coefficients[6
 // build offers.
 void TransformBlock(const uint8_t* samples, size_t rowLength, const QuantTable& quant, int16_t out[64]);
 
-// The same in plain scalar code, the yardstick for the fast path.
+// The same with the coefficients left in natural order, as the entropy
+// coder reads them.
+void TransformBlockNatural(const uint8_t* samples, size_t rowLength, const QuantTable& quant, int16_t out[64]);
+
+// The same in plain scalar code (zigzag order), the yardstick for the fast path.
 void TransformBlockReference(const uint8_t* samples, size_t rowLength, const QuantTable& quant, int16_t out[64]);
 
 }  // namespace vcdalbum::codec

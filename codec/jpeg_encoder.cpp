@@ -1,6 +1,7 @@
 #include "codec/jpeg_encoder.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <stdexcept>
 
 #include "codec/bitmap.h"
+#include "codec/colour_convert.h"
 #include "codec/forward_dct.h"
 #include "codec/jpeg_tables.h"
 
@@ -75,122 +77,122 @@ const EncoderTables& Tables() {
     return tables;
 }
 
-// Colour weights (7-bit fixed point) packed into three 16-bit fields of one
-// 64-bit word per channel value, so that one pixel's Y, Cb and Cr sums come
-// out of two additions. Cb and Cr carry +128 << 7, which keeps every field
-// within 0..32767 and turns (sum >> 7) + 128 into one shift.
-struct ColourTables {
-    uint64_t blue[256];
-    uint64_t green[256];
-    uint64_t red[256];
+// Bit-writer state. Bits gather in a 64-bit word and leave 32 at a time; a
+// 0xFF byte is followed by 0x00. Kept in locals while a block is coded, so
+// that the byte stores (which may alias anything) do not force it to memory.
+struct BitState {
+    uint8_t* p;
+    uint64_t acc;
+    int count;
 };
 
-constexpr uint64_t Pack(int64_t y, int64_t cb, int64_t cr) {
-    return static_cast<uint64_t>(y + cb * 65536 + cr * 65536 * 65536);
+inline void EmitByte(BitState& s, uint8_t b) {
+    s.p[0] = b;
+    s.p[1] = 0;
+    s.p += b == 0xFF ? 2 : 1;
 }
 
-const ColourTables& Colours() {
-    static const ColourTables tables = [] {
-        ColourTables t{};
-        for (int v = 0; v < 256; ++v) {
-            t.blue[v] = Pack(15 * v, 64 * v + 16384, -10 * v + 16384);
-            t.green[v] = Pack(75 * v, -42 * v, -54 * v);
-            t.red[v] = Pack(38 * v, -22 * v, 64 * v);
-        }
-        return t;
-    }();
-    return tables;
+inline void Emit32(BitState& s, uint32_t w) {
+    // A byte of 0xFF in w is a zero byte in ~w.
+    const uint32_t n = ~w;
+    if (((n - 0x01010101u) & ~n & 0x80808080u) == 0) {
+        s.p[0] = static_cast<uint8_t>(w >> 24);
+        s.p[1] = static_cast<uint8_t>(w >> 16);
+        s.p[2] = static_cast<uint8_t>(w >> 8);
+        s.p[3] = static_cast<uint8_t>(w);
+        s.p += 4;
+    } else {
+        EmitByte(s, static_cast<uint8_t>(w >> 24));
+        EmitByte(s, static_cast<uint8_t>(w >> 16));
+        EmitByte(s, static_cast<uint8_t>(w >> 8));
+        EmitByte(s, static_cast<uint8_t>(w));
+    }
 }
 
-// Entropy-coded output straight into the growing output vector. Bits gather
-// in a 64-bit word and leave 32 at a time; a 0xFF byte is followed by 0x00.
+// `length` <= 32 bits, already masked.
+inline void Put(BitState& s, uint32_t bits, int length) {
+    s.acc = (s.acc << length) | bits;
+    s.count += length;
+    if (s.count >= 32) {
+        s.count -= 32;
+        Emit32(s, static_cast<uint32_t>(s.acc >> s.count));
+    }
+}
+
+// The entropy-coded segment, written straight into the growing output.
 class BitWriter {
 public:
     explicit BitWriter(std::vector<uint8_t>& out) : out_(out), used_(out.size()) {}
 
-    // Makes room for `bytes` more bytes. False when memory is short.
+    // Makes room for `bytes` more bytes and returns the state to code with,
+    // or false when memory is short.
     bool Reserve(size_t bytes) {
-        if (out_.size() - used_ >= bytes) return true;
-        try {
-            out_.resize(std::max(out_.size() * 2, used_ + bytes));
-        } catch (const std::bad_alloc&) {
-            return false;
-        } catch (const std::length_error&) {
-            return false;
+        if (out_.size() - used_ < bytes) {
+            try {
+                out_.resize(std::max(out_.size() * 2, used_ + bytes));
+            } catch (const std::bad_alloc&) {
+                return false;
+            } catch (const std::length_error&) {
+                return false;
+            }
         }
+        state.p = out_.data() + used_;
         return true;
     }
-
-    // `length` <= 32 bits, already masked.
-    inline void Put(uint32_t bits, int length) {
-        acc_ = (acc_ << length) | bits;
-        count_ += length;
-        if (count_ >= 32) {
-            count_ -= 32;
-            Emit32(static_cast<uint32_t>(acc_ >> count_));
-        }
-    }
+    // Takes back the state after coding.
+    void Commit() { used_ = static_cast<size_t>(state.p - out_.data()); }
 
     // Pads the last byte with 1-bits; bits that do not fill a byte are dropped.
     void Finish() {
-        Put(0x7F, 7);
-        while (count_ >= 8) {
-            count_ -= 8;
-            EmitByte(static_cast<uint8_t>(acc_ >> count_));
+        Put(state, 0x7F, 7);
+        while (state.count >= 8) {
+            state.count -= 8;
+            EmitByte(state, static_cast<uint8_t>(state.acc >> state.count));
         }
-        count_ = 0;
+        state.count = 0;
+        Commit();
     }
 
     size_t used() const { return used_; }
 
+    BitState state{nullptr, 0, 0};
+
 private:
-    inline void EmitByte(uint8_t b) {
-        uint8_t* p = out_.data() + used_;
-        p[0] = b;
-        p[1] = 0;
-        used_ += b == 0xFF ? 2 : 1;
-    }
-
-    inline void Emit32(uint32_t w) {
-        // A byte of 0xFF in w is a zero byte in ~w.
-        const uint32_t n = ~w;
-        if (((n - 0x01010101u) & ~n & 0x80808080u) == 0) {
-            uint8_t* p = out_.data() + used_;
-            p[0] = static_cast<uint8_t>(w >> 24);
-            p[1] = static_cast<uint8_t>(w >> 16);
-            p[2] = static_cast<uint8_t>(w >> 8);
-            p[3] = static_cast<uint8_t>(w);
-            used_ += 4;
-        } else {
-            EmitByte(static_cast<uint8_t>(w >> 24));
-            EmitByte(static_cast<uint8_t>(w >> 16));
-            EmitByte(static_cast<uint8_t>(w >> 8));
-            EmitByte(static_cast<uint8_t>(w));
-        }
-    }
-
     std::vector<uint8_t>& out_;
     size_t used_;
-    uint64_t acc_ = 0;
-    int count_ = 0;
 };
 
-// Bit mask of the non-zero coefficients, bit k for zigzag position k.
-inline uint64_t NonZeroMask(const int16_t z[64]) {
+// Zigzag position of each natural index.
+constexpr std::array<uint8_t, 64> kZigzagPosition = [] {
+    std::array<uint8_t, 64> position{};
+    for (int i = 0; i < 64; ++i) position[kZigzag[i]] = static_cast<uint8_t>(i);
+    return position;
+}();
+
+// Bit mask of the non-zero AC coefficients, bit k for zigzag position k.
+inline uint64_t NonZeroZigzagMask(const int16_t natural[64]) {
+    uint64_t mask;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     uint64_t zeros = 0;
     for (int j = 0; j < 4; ++j) {
-        const __m128i a = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(z + 16 * j)), zero);
-        const __m128i b = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(z + 16 * j + 8)), zero);
+        const __m128i a = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(natural + 16 * j)), zero);
+        const __m128i b = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(natural + 16 * j + 8)), zero);
         zeros |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(a, b)))) << (16 * j);
     }
-    return ~zeros;
+    mask = ~zeros;
 #else
-    uint64_t mask = 0;
-    for (int k = 0; k < 64; ++k) mask |= static_cast<uint64_t>(z[k] != 0) << k;
-    return mask;
+    mask = 0;
+    for (int k = 0; k < 64; ++k) mask |= static_cast<uint64_t>(natural[k] != 0) << k;
 #endif
+    mask &= ~uint64_t{1};
+    // Few coefficients survive quantisation in most blocks.
+    uint64_t zigzag = 0;
+    while (mask) {
+        zigzag |= uint64_t{1} << kZigzagPosition[std::countr_zero(mask)];
+        mask &= mask - 1;
+    }
+    return zigzag;
 }
 
 // Size category and the value's low bits (one's complement for negatives).
@@ -201,15 +203,17 @@ inline int Category(int v, uint32_t& bits) {
     return s;
 }
 
-void EncodeBlock(BitWriter& writer, const int16_t z[64], int32_t& predictor, const HuffEncodeTable& dc,
+// One block of quantised coefficients in natural order (T.81 F.1.2).
+void EncodeBlock(BitState& state, const int16_t natural[64], int32_t& predictor, const HuffEncodeTable& dc,
                  const HuffEncodeTable& ac) {
-    const int diff = z[0] - predictor;
-    predictor = z[0];
+    BitState s = state;
+    const int diff = natural[0] - predictor;
+    predictor = natural[0];
     uint32_t bits;
-    int s = Category(diff, bits);
-    writer.Put((static_cast<uint32_t>(dc.code[s]) << s) | bits, dc.length[s] + s);
+    int size = Category(diff, bits);
+    Put(s, (static_cast<uint32_t>(dc.code[size]) << size) | bits, dc.length[size] + size);
 
-    uint64_t mask = NonZeroMask(z) & ~uint64_t{1};
+    uint64_t mask = NonZeroZigzagMask(natural);
     int last = 0;
     while (mask) {
         const int k = std::countr_zero(mask);
@@ -217,14 +221,15 @@ void EncodeBlock(BitWriter& writer, const int16_t z[64], int32_t& predictor, con
         int run = k - last - 1;
         last = k;
         while (run > 15) {
-            writer.Put(ac.code[0xF0], ac.length[0xF0]);
+            Put(s, ac.code[0xF0], ac.length[0xF0]);
             run -= 16;
         }
-        s = Category(z[k], bits);
-        const int symbol = run * 16 + s;
-        writer.Put((static_cast<uint32_t>(ac.code[symbol]) << s) | bits, ac.length[symbol] + s);
+        size = Category(natural[kZigzag[k]], bits);
+        const int symbol = run * 16 + size;
+        Put(s, (static_cast<uint32_t>(ac.code[symbol]) << size) | bits, ac.length[symbol] + size);
     }
-    if (last != 63) writer.Put(ac.code[0], ac.length[0]);
+    if (last != 63) Put(s, ac.code[0], ac.length[0]);
+    state = s;
 }
 
 void Put16(std::vector<uint8_t>& out, uint32_t v) {
@@ -291,20 +296,6 @@ void WriteHeader(std::vector<uint8_t>& out, bool grey, uint32_t width, uint32_t 
         out.insert(out.end(), {1, 0x00, 2, 0x11, 3, 0x11});
     }
     out.insert(out.end(), {0, 63, 0});
-}
-
-// Y (full width), Cb and Cr (half width, rounded pair averages) of one row
-// of `count` pixel pairs.
-void ConvertColourRow(const uint8_t* bgr, size_t pairs, uint8_t* y, uint8_t* cb, uint8_t* cr) {
-    const ColourTables& t = Colours();
-    for (size_t x = 0; x < pairs; ++x, bgr += 6) {
-        const uint64_t a = t.blue[bgr[0]] + t.green[bgr[1]] + t.red[bgr[2]];
-        const uint64_t b = t.blue[bgr[3]] + t.green[bgr[4]] + t.red[bgr[5]];
-        y[2 * x] = static_cast<uint8_t>(a >> 7);
-        y[2 * x + 1] = static_cast<uint8_t>(b >> 7);
-        cb[x] = static_cast<uint8_t>((((a >> 23) & 0xFF) + ((b >> 23) & 0xFF) + 1) >> 1);
-        cr[x] = static_cast<uint8_t>((((a >> 39) & 0xFF) + ((b >> 39) & 0xFF) + 1) >> 1);
-    }
 }
 
 class Encoder {
@@ -383,25 +374,27 @@ public:
             }
 
             if (!writer_.Reserve(blocksPerRow * kWorstBlockBytes + 16)) return kEncodeOutOfMemory;
+            BitState& bits = writer_.state;
             alignas(16) int16_t blocks[4][64];
             if (grey_) {
                 for (uint32_t m = 0; m < mcusPerRow_; ++m) {
-                    TransformBlock(luma_.data() + 8 * m, paddedWidth_, tables.quant[0], blocks[0]);
-                    EncodeBlock(writer_, blocks[0], predictors_[0], tables.dc[0], tables.ac[0]);
+                    TransformBlockNatural(luma_.data() + 8 * m, paddedWidth_, tables.quant[0], blocks[0]);
+                    EncodeBlock(bits, blocks[0], predictors_[0], tables.dc[0], tables.ac[0]);
                 }
             } else {
                 const size_t half = paddedWidth_ / 2;
                 for (uint32_t m = 0; m < mcusPerRow_; ++m) {
-                    TransformBlock(luma_.data() + 16 * m, paddedWidth_, tables.quant[0], blocks[0]);
-                    TransformBlock(luma_.data() + 16 * m + 8, paddedWidth_, tables.quant[0], blocks[1]);
-                    TransformBlock(cb_.data() + 8 * m, half, tables.quant[1], blocks[2]);
-                    TransformBlock(cr_.data() + 8 * m, half, tables.quant[1], blocks[3]);
-                    EncodeBlock(writer_, blocks[0], predictors_[0], tables.dc[0], tables.ac[0]);
-                    EncodeBlock(writer_, blocks[1], predictors_[0], tables.dc[0], tables.ac[0]);
-                    EncodeBlock(writer_, blocks[2], predictors_[1], tables.dc[1], tables.ac[1]);
-                    EncodeBlock(writer_, blocks[3], predictors_[2], tables.dc[1], tables.ac[1]);
+                    TransformBlockNatural(luma_.data() + 16 * m, paddedWidth_, tables.quant[0], blocks[0]);
+                    TransformBlockNatural(luma_.data() + 16 * m + 8, paddedWidth_, tables.quant[0], blocks[1]);
+                    TransformBlockNatural(cb_.data() + 8 * m, half, tables.quant[1], blocks[2]);
+                    TransformBlockNatural(cr_.data() + 8 * m, half, tables.quant[1], blocks[3]);
+                    EncodeBlock(bits, blocks[0], predictors_[0], tables.dc[0], tables.ac[0]);
+                    EncodeBlock(bits, blocks[1], predictors_[0], tables.dc[0], tables.ac[0]);
+                    EncodeBlock(bits, blocks[2], predictors_[1], tables.dc[1], tables.ac[1]);
+                    EncodeBlock(bits, blocks[3], predictors_[2], tables.dc[1], tables.ac[1]);
                 }
             }
+            writer_.Commit();
         }
         if (!writer_.Reserve(16)) return kEncodeOutOfMemory;
         writer_.Finish();
