@@ -153,22 +153,6 @@ TEST(EncoderEntropy, UniformMidGreyIsDcZeroAndEobInEveryBlock) {
     EXPECT_EQ(grey, greyExpected);
 }
 
-TEST(EncoderEntropy, WhitePictureCodesDc127ThenZeroDifferences) {
-    // 16 x 8 white: Y blocks quantise to DC 127 (category 7, code 11110),
-    // the second Y block repeats it (difference 0); Cb = Cr = 128 code as 0.
-    OwnedImage picture(16, 8, [](uint32_t, uint32_t) { return Uniform(255); });
-    const std::vector<uint8_t> jpeg = Encode(picture.image);
-    BitString bits;
-    bits.Put(0b11110, 5), bits.Put(127, 7), bits.Put(0b1010, 4);
-    bits.Put(0b00, 2), bits.Put(0b1010, 4);
-    bits.Put(0b00, 2), bits.Put(0b00, 2);
-    bits.Put(0b00, 2), bits.Put(0b00, 2);
-    std::vector<uint8_t> expected = bits.Bytes();
-    expected.push_back(0xFF);
-    expected.push_back(0xD9);
-    EXPECT_EQ(std::vector<uint8_t>(jpeg.begin() + 607, jpeg.end()), expected);
-}
-
 TEST(EncoderEdges, PartialMcusRepeatTheLastColumnAndRow) {
     // Width 350: U = 352, columns 350 and 351 repeat column 349 in every
     // plane, so the stream equals that of a 352-wide picture built that way

@@ -65,20 +65,8 @@ TEST(ForwardDct, MatchesTheExactTransformWithinOne) {
     }
 }
 
-TEST(Quantiser, HalvedTablesAndRoundingHalfAwayFromZero) {
+TEST(Quantiser, RoundsHalfAwayFromZero) {
     const codec::QuantTable& luma = codec::EncoderQuantTable(0);
-    const codec::QuantTable& chroma = codec::EncoderQuantTable(1);
-    int largest = 0;
-    for (int i = 0; i < 64; ++i) {
-        EXPECT_EQ(luma.zigzag[i], codec::kLuminanceQuantZigzag[i] / 2);
-        EXPECT_EQ(chroma.zigzag[i], codec::kChrominanceQuantZigzag[i] / 2);
-        largest = std::max<int>(largest, luma.zigzag[i]);
-    }
-    EXPECT_EQ(luma.zigzag[0], 8);
-    EXPECT_EQ(luma.zigzag[1], 5);
-    EXPECT_EQ(chroma.zigzag[63], 49);
-    EXPECT_EQ(largest, 60);
-
     std::mt19937 random(3);
     uint8_t block[64];
     int32_t c[64];
