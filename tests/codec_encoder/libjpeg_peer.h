@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,10 @@ inline void EmitMessage(j_common_ptr cinfo, int level) {
 }  // namespace detail
 
 inline Decoded Decode(const std::vector<uint8_t>& jpeg) {
-    Decoded result;
+    // On the heap: automatic variables changed after setjmp are not reliable
+    // after the longjmp of an error.
+    auto owned = std::make_unique<Decoded>();
+    Decoded& result = *owned;
     jpeg_decompress_struct cinfo;
     detail::ErrorManager err;
     cinfo.err = jpeg_std_error(&err.mgr);
@@ -63,7 +67,7 @@ inline Decoded Decode(const std::vector<uint8_t>& jpeg) {
         result.message = err.message;
         jpeg_destroy_decompress(&cinfo);
         result.ok = false;
-        return result;
+        return std::move(result);
     }
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
@@ -84,7 +88,7 @@ inline Decoded Decode(const std::vector<uint8_t>& jpeg) {
     result.message = err.message;
     jpeg_destroy_decompress(&cinfo);
     result.ok = true;
-    return result;
+    return std::move(result);
 }
 
 // Reads a cjpeg -qtables file: 64 numbers per table, natural order.
@@ -105,15 +109,18 @@ inline bool EncodeLikeOurs(const uint8_t* bgr, int width, int height, size_t str
     detail::ErrorManager err;
     cinfo.err = jpeg_std_error(&err.mgr);
     err.mgr.error_exit = detail::ErrorExit;
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
+    struct Destination {
+        unsigned char* buffer = nullptr;
+        unsigned long size = 0;
+    };
+    auto dest = std::make_unique<Destination>();  // on the heap, as in Decode
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
-        std::free(buffer);
+        std::free(dest->buffer);
         return false;
     }
     jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &buffer, &size);
+    jpeg_mem_dest(&cinfo, &dest->buffer, &dest->size);
     cinfo.image_width = static_cast<JDIMENSION>(width);
     cinfo.image_height = static_cast<JDIMENSION>(height);
     cinfo.input_components = 3;
@@ -135,8 +142,8 @@ inline bool EncodeLikeOurs(const uint8_t* bgr, int width, int height, size_t str
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
-    out.assign(buffer, buffer + size);
-    std::free(buffer);
+    out.assign(dest->buffer, dest->buffer + dest->size);
+    std::free(dest->buffer);
     return true;
 }
 
