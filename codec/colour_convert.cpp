@@ -45,22 +45,36 @@ struct Planes {
     __m128i y, cb, cr;  // 8 lanes of 16 bits each
 };
 
+// The colour weights as vectors the compiler cannot see through: left as
+// constants they get expanded into longer shift-and-add chains.
+struct Weights {
+    __m128i w38, w75, w15, w22, w42, w54, w10, bias;
+    Weights() {
+        w38 = _mm_set1_epi16(38);
+        w75 = _mm_set1_epi16(75);
+        w15 = _mm_set1_epi16(15);
+        w22 = _mm_set1_epi16(22);
+        w42 = _mm_set1_epi16(42);
+        w54 = _mm_set1_epi16(54);
+        w10 = _mm_set1_epi16(10);
+        bias = _mm_set1_epi16(16384);
+#if defined(__GNUC__)
+        __asm__("" : "+x"(w38), "+x"(w75), "+x"(w15), "+x"(w22), "+x"(w42), "+x"(w54), "+x"(w10));
+#endif
+    }
+};
+
 // Eight pixels widened to 16 bits. The chroma sums carry +128 << 7 so that
 // they stay positive and one logical shift gives (sum >> 7) + 128.
-inline Planes Convert8(__m128i b, __m128i g, __m128i r) {
-    const __m128i bias = _mm_set1_epi16(16384);
+inline Planes Convert8(const Weights& k, __m128i b, __m128i g, __m128i r) {
     Planes out;
-    out.y = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(r, _mm_set1_epi16(38)),
-                                                       _mm_mullo_epi16(g, _mm_set1_epi16(75))),
-                                         _mm_mullo_epi16(b, _mm_set1_epi16(15))),
-                           7);
-    out.cb = _mm_srli_epi16(_mm_sub_epi16(_mm_add_epi16(_mm_slli_epi16(b, 6), bias),
-                                          _mm_add_epi16(_mm_mullo_epi16(r, _mm_set1_epi16(22)),
-                                                        _mm_mullo_epi16(g, _mm_set1_epi16(42)))),
+    out.y = _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(r, k.w38), _mm_mullo_epi16(g, k.w75)), _mm_mullo_epi16(b, k.w15)), 7);
+    out.cb = _mm_srli_epi16(_mm_sub_epi16(_mm_add_epi16(_mm_slli_epi16(b, 6), k.bias),
+                                          _mm_add_epi16(_mm_mullo_epi16(r, k.w22), _mm_mullo_epi16(g, k.w42))),
                             7);
-    out.cr = _mm_srli_epi16(_mm_sub_epi16(_mm_add_epi16(_mm_slli_epi16(r, 6), bias),
-                                          _mm_add_epi16(_mm_mullo_epi16(g, _mm_set1_epi16(54)),
-                                                        _mm_mullo_epi16(b, _mm_set1_epi16(10)))),
+    out.cr = _mm_srli_epi16(_mm_sub_epi16(_mm_add_epi16(_mm_slli_epi16(r, 6), k.bias),
+                                          _mm_add_epi16(_mm_mullo_epi16(g, k.w54), _mm_mullo_epi16(b, k.w10))),
                             7);
     return out;
 }
@@ -86,11 +100,12 @@ void ConvertColourRow(const uint8_t* bgr, size_t pairs, uint8_t* y, uint8_t* cb,
     size_t x = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
+    const Weights k;
     for (; x + 8 <= pairs; x += 8) {
         __m128i b, g, r;
         Deinterleave(bgr + 6 * x, b, g, r);
-        const Planes lo = Convert8(_mm_unpacklo_epi8(b, zero), _mm_unpacklo_epi8(g, zero), _mm_unpacklo_epi8(r, zero));
-        const Planes hi = Convert8(_mm_unpackhi_epi8(b, zero), _mm_unpackhi_epi8(g, zero), _mm_unpackhi_epi8(r, zero));
+        const Planes lo = Convert8(k, _mm_unpacklo_epi8(b, zero), _mm_unpacklo_epi8(g, zero), _mm_unpacklo_epi8(r, zero));
+        const Planes hi = Convert8(k, _mm_unpackhi_epi8(b, zero), _mm_unpackhi_epi8(g, zero), _mm_unpackhi_epi8(r, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(y + 2 * x), _mm_packus_epi16(lo.y, hi.y));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(cb + x), _mm_packus_epi16(PairAverage(lo.cb, hi.cb), zero));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(cr + x), _mm_packus_epi16(PairAverage(lo.cr, hi.cr), zero));
