@@ -28,9 +28,10 @@ constexpr uint16_t kQuality = 12;
 // codes of at most 26 bits, every byte possibly followed by a stuffed zero.
 constexpr size_t kWorstBlockBytes = 2 * (22 + 63 * 26 + 7) / 8 + 8;
 
+// Per symbol value: the code in bits 8 and up, its length in bits 0-7
+// (0 for a symbol the table does not have).
 struct HuffEncodeTable {
-    uint16_t code[256];
-    uint8_t length[256];
+    uint32_t entry[256];
 };
 
 struct EncoderTables {
@@ -48,8 +49,7 @@ void BuildHuffEncodeTable(const StandardHuffmanTable& source, HuffEncodeTable& t
     for (int length = 1; length <= 16; ++length) {
         for (int i = 0; i < source.counts[length - 1] && k < source.valueCount; ++i, ++k) {
             const uint8_t symbol = source.values[k];
-            table.code[symbol] = static_cast<uint16_t>(code);
-            table.length[symbol] = static_cast<uint8_t>(length);
+            table.entry[symbol] = (code << 8) | static_cast<uint32_t>(length);
             ++code;
         }
         code <<= 1;
@@ -211,7 +211,8 @@ void EncodeBlock(BitState& state, const int16_t natural[64], int32_t& predictor,
     predictor = natural[0];
     uint32_t bits;
     int size = Category(diff, bits);
-    Put(s, (static_cast<uint32_t>(dc.code[size]) << size) | bits, dc.length[size] + size);
+    uint32_t entry = dc.entry[size];
+    Put(s, ((entry >> 8) << size) | bits, static_cast<int>(entry & 0xFF) + size);
 
     uint64_t mask = NonZeroZigzagMask(natural);
     int last = 0;
@@ -221,14 +222,15 @@ void EncodeBlock(BitState& state, const int16_t natural[64], int32_t& predictor,
         int run = k - last - 1;
         last = k;
         while (run > 15) {
-            Put(s, ac.code[0xF0], ac.length[0xF0]);
+            Put(s, ac.entry[0xF0] >> 8, static_cast<int>(ac.entry[0xF0] & 0xFF));
             run -= 16;
         }
         size = Category(natural[kZigzag[k]], bits);
         const int symbol = run * 16 + size;
-        Put(s, (static_cast<uint32_t>(ac.code[symbol]) << size) | bits, ac.length[symbol] + size);
+        entry = ac.entry[symbol];
+        Put(s, ((entry >> 8) << size) | bits, static_cast<int>(entry & 0xFF) + size);
     }
-    if (last != 63) Put(s, ac.code[0], ac.length[0]);
+    if (last != 63) Put(s, ac.entry[0] >> 8, static_cast<int>(ac.entry[0] & 0xFF));
     state = s;
 }
 
