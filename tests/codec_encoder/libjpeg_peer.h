@@ -51,7 +51,9 @@ inline void EmitMessage(j_common_ptr cinfo, int level) {
 
 }  // namespace detail
 
-inline Decoded Decode(const std::vector<uint8_t>& jpeg) {
+// `fancyUpsampling` false makes libjpeg-turbo replicate chroma samples, as
+// our decoder does.
+inline Decoded Decode(const std::vector<uint8_t>& jpeg, bool fancyUpsampling = true) {
     // On the heap: automatic variables changed after setjmp are not reliable
     // after the longjmp of an error.
     auto owned = std::make_unique<Decoded>();
@@ -73,6 +75,7 @@ inline Decoded Decode(const std::vector<uint8_t>& jpeg) {
     jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
     jpeg_read_header(&cinfo, TRUE);
     cinfo.dct_method = JDCT_ISLOW;
+    cinfo.do_fancy_upsampling = fancyUpsampling ? TRUE : FALSE;
     jpeg_start_decompress(&cinfo);
     result.width = static_cast<int>(cinfo.output_width);
     result.height = static_cast<int>(cinfo.output_height);
