@@ -12,9 +12,11 @@ class DriveControl final : public ComObject<burner::IDriveControl> {
 public:
     DriveControl() : ComObject(burner::IID_IDriveControl) {}
 
+    // A number past the last drive fails quietly: asking drive after drive
+    // until one fails is how a host counts them.
     HRESULT VCD_STDCALL QueryDriveInfo(int32_t drive, _QelDriveInfo* info, uint32_t* error) override {
         if (!info) return Report(error, com::E_POINTER);
-        if (!DriveExists(drive)) return Report(error, Complaint("", drive));
+        if (!DriveExists(drive)) return Report(error, QEL_E_NO_DRIVE);
         std::string why;
         if (!QueryDrive(drive, *info, why)) return Report(error, Complaint(why, drive));
         return Report(error, com::S_OK);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "com_object.h"
+#include "test_tools.h"
 #include "drives.h"
 #include "platform/com.h"
 #include "project.h"
@@ -25,88 +26,8 @@
 
 namespace vcdalbum::qelburner::testing {
 
-namespace fs = std::filesystem;
 using com::ComPtr;
 using com::HRESULT;
-
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string pattern = (fs::temp_directory_path() / "qelburner-test-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (had_)
-            setenv(name_, old_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
-
-struct CommandResult {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs a shell command and collects its standard output (and error, when the
-// command says 2>&1).
-inline CommandResult RunShell(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer{};
-    size_t got;
-    while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), got);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-inline bool HaveTool(const std::string& tool) { return RunShell("command -v " + tool + " >/dev/null 2>&1").exitCode == 0; }
-
-// A Video CD NTSC stream of one colour with silent sound, made by the ffmpeg tool.
-inline bool MakeStream(const fs::path& file, const std::string& colour, double seconds = 4) {
-    const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i color=c=" + colour +
-                                ":s=352x240:r=30000/1001 -f lavfi -i anullsrc=r=44100:cl=stereo -target ntsc-vcd -t " +
-                                std::to_string(seconds) + " '" + file.string() + "' 2>&1";
-    return RunShell(command).exitCode == 0 && fs::exists(file);
-}
-
-inline std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteFile(const fs::path& file, const std::string& text) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << text;
-}
 
 // A playback-control record and everything it points to, owned here, laid
 // out the way the wrapper lays out its nodes.
@@ -186,15 +107,6 @@ inline ComPtr<burner::IBurnRecorder> NewRecorderObject() {
 }
 inline ComPtr<burner::IDriveControl> NewDriveControlObject() {
     return Create<burner::IDriveControl>(burner::CLSID_DriveControl, burner::IID_IDriveControl);
-}
-
-// Files in a folder, hidden ones included.
-inline std::vector<std::string> FilesIn(const fs::path& dir) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(dir, ec)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 inline fs::path WorkDirOf(uint32_t handle) {

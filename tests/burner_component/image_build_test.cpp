@@ -9,25 +9,13 @@
 namespace vcdalbum::qelburner::testing {
 namespace {
 
-// Streams shared by every test here, kept in the build tree: ctest runs
-// each test in a process of its own, and making them takes a while.
 class Streams {
 public:
-    static fs::path Stream(size_t i) {
-        static const char* const colours[] = {"black", "navy", "red", "orange", "yellow", "maroon", "green", "purple"};
-        const fs::path dir = fs::path(VCDALBUM_BINARY_DIR) / "test-streams";
-        const fs::path file = dir / ("s" + std::to_string(i) + ".mpg");
-        if (!fs::exists(file)) {
-            fs::create_directories(dir);
-            const fs::path part = dir / ("s" + std::to_string(i) + "." + std::to_string(getpid()) + ".mpg");
-            if (MakeStream(part, colours[i])) fs::rename(part, file);
-        }
-        return file;
-    }
+    static fs::path Stream(size_t i) { return CachedStream(i); }
     static bool Ready() {
         if (!HaveTool("vcdxbuild")) return false;
         for (size_t i = 0; i < 8; ++i)
-            if (!fs::exists(Stream(i))) return false;
+            if (Stream(i).empty()) return false;
         return true;
     }
 };
@@ -127,48 +115,6 @@ protected:
     uint32_t handle_ = 0;
     ScratchDir images_;
 };
-
-struct PsdList {
-    std::string kind;
-    int prev = 0, next = 0;
-    std::string wait, loop;
-    std::vector<int> selections;
-};
-
-// The standard PSD of `vcd-info -p`, list by list, keyed by LID.
-std::map<int, PsdList> ReadPsd(const std::string& output) {
-    std::map<int, PsdList> lists;
-    const size_t start = output.find("VCD/PSD.VCD");
-    const size_t end = output.find("EXT/", start);
-    std::istringstream lines(output.substr(start, end - start));
-    std::regex header(R"(\(LID\[(\d+)\] @0x[0-9a-f]+\): (selection|play) list)");
-    std::regex links(R"(prev: LID\[(\d+)\].*next: LID\[(\d+)\])");
-    std::regex waitLoop(R"(wait: (-?\d+) secs \| loop: (\d+))");
-    std::regex playWait(R"(wait: (-?\d+)s)");
-    std::regex selection(R"(ofs\[\d+\]: LID\[(\d+)\])");
-    std::string line;
-    PsdList* current = nullptr;
-    std::smatch m;
-    while (std::getline(lines, line)) {
-        if (std::regex_search(line, m, header)) {
-            current = &lists[std::stoi(m[1])];
-            current->kind = m[2];
-        } else if (!current) {
-            continue;
-        } else if (std::regex_search(line, m, links)) {
-            current->prev = std::stoi(m[1]);
-            current->next = std::stoi(m[2]);
-        } else if (std::regex_search(line, m, waitLoop)) {
-            current->wait = m[1];
-            current->loop = m[2];
-        } else if (std::regex_search(line, m, playWait)) {
-            current->wait = m[1];
-        } else if (std::regex_search(line, m, selection)) {
-            current->selections.push_back(std::stoi(m[1]));
-        }
-    }
-    return lists;
-}
 
 TEST_F(ImageBuild, TwoMenuExampleIsNavigableAsLaidOut) {
     AddExampleItems();
