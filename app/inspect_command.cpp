@@ -92,6 +92,9 @@ std::string ListLine(vcdinfo_obj_t* obj, lid_t lid) {
     return line.str();
 }
 
+// libvcdinfo answers null for a field it cannot read.
+std::string Text(const char* text) { return text ? text : "-"; }
+
 int Inspect(const std::string& cueFile) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(cueFile, ec)) {
@@ -110,9 +113,9 @@ int Inspect(const std::string& cueFile) {
         return kExitBadInput;
     }
     vcdinfo_obj_t* obj = image.obj;
-    std::cout << "format: " << vcdinfo_get_format_version_str(obj) << '\n';
-    std::cout << "volume: " << vcdinfo_get_volume_id(obj) << '\n';
-    std::cout << "album: " << vcdinfo_get_album_id(obj) << '\n';
+    std::cout << "format: " << Text(vcdinfo_get_format_version_str(obj)) << '\n';
+    std::cout << "volume: " << Text(vcdinfo_get_volume_id(obj)) << '\n';
+    std::cout << "album: " << Text(vcdinfo_get_album_id(obj)) << '\n';
     const unsigned tracks = vcdinfo_get_num_tracks(obj);
     std::cout << "tracks: " << tracks << '\n';
     for (unsigned t = 1; t <= tracks; ++t)
