@@ -19,6 +19,8 @@ constexpr uint64_t kTrackMargin = 150;
 // ISO 9660 and Video CD control files of the first track, with room to spare.
 constexpr uint64_t kFirstTrackBase = 300;
 constexpr uint64_t kLeadInGap = 150;
+// vcdxbuild closes the image with one more gap after the last track.
+constexpr uint64_t kTrailingGap = 150;
 // Every segment item starts a new block of 150 sectors.
 constexpr uint64_t kSegmentBlock = 150;
 constexpr uint64_t kFileSectorBytes = 2048;
@@ -225,7 +227,7 @@ std::string DiscFileName(const std::string& name) {
 }
 
 uint64_t EstimateDiscSectors(const Project& project) {
-    uint64_t sectors = kLeadInGap + kFirstTrackBase;
+    uint64_t sectors = kLeadInGap + kFirstTrackBase + kTrailingGap;
     for (const SegmentItem& segment : project.segments) {
         const uint64_t used = (FileSize(segment.file) + kTrackSectorBytes - 1) / kTrackSectorBytes;
         sectors += std::max<uint64_t>(1, (used + kSegmentBlock - 1) / kSegmentBlock) * kSegmentBlock;

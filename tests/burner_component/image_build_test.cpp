@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "burner_test_support.h"
+#include "disc_layout.h"
 #include "image_recorder.h"
 
 namespace vcdalbum::qelburner::testing {
@@ -160,6 +161,11 @@ TEST_F(ImageBuild, TwoMenuExampleIsNavigableAsLaidOut) {
     EXPECT_EQ(disc.status, QEL_STATUS_COMPLETE);
     EXPECT_EQ(disc.tracks, 9);
     EXPECT_EQ(disc.usedSectors, fs::file_size(images_ / "Example Disc.bin") / 2352 + 150);
+    // The disc-time check plans with at least what vcdxbuild really used.
+    uint64_t planned = 0;
+    ProjectStore::Instance().With(handle_, [&](Project& p) { planned = EstimateDiscSectors(p); });
+    EXPECT_GE(planned, disc.usedSectors);
+    EXPECT_LE(planned, disc.usedSectors + 300);
 
     // Erasing drive 0 takes the image away again.
     auto eraser = Create<burner::IDiscEraser>(burner::CLSID_DiscEraser, burner::IID_IDiscEraser);
