@@ -93,7 +93,6 @@ void RenderOnly(benchmark::State& state) {
     state.counters["fps"] = benchmark::Counter(vcdalbum::TransitionFrames, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-#ifdef VCDALBUM_BENCH_SAVE
 void RenderAndSave(benchmark::State& state) {
     const unsigned effect = static_cast<unsigned>(state.range(0));
     const Pair& pair = Pictures();
@@ -108,7 +107,6 @@ void RenderAndSave(benchmark::State& state) {
     std::filesystem::remove(path);
     state.counters["fps"] = benchmark::Counter(vcdalbum::TransitionFrames, benchmark::Counter::kIsIterationInvariantRate);
 }
-#endif
 
 // One xfade graph over two planar-RGB inputs. Its transition lasts 60 s (1800
 // frames at 30 fps), so every output frame is a mixed one.
@@ -240,9 +238,7 @@ std::string SaveName(unsigned effect) { return "render+save/" + std::to_string(e
 int main(int argc, char** argv) {
     for (unsigned effect = 0; effect < vcdalbum::TransitionEffectCount; ++effect) {
         benchmark::RegisterBenchmark("render", RenderOnly)->Arg(effect)->Unit(benchmark::kMillisecond);
-#ifdef VCDALBUM_BENCH_SAVE
         benchmark::RegisterBenchmark("render+save", RenderAndSave)->Arg(effect)->Unit(benchmark::kMillisecond);
-#endif
     }
     for (const auto& [effect, transition] : kComparable)
         benchmark::RegisterBenchmark(("xfade/" + std::string(transition)).c_str(), XfadePeer, std::string(transition))
