@@ -34,7 +34,8 @@ int g_underflows = 0;
 void CountUnderflows(void* avcl, int level, const char* fmt, va_list args) {
     char line[1024];
     std::vsnprintf(line, sizeof line, fmt, args);
-    if (std::strstr(line, "rc buffer underflow") != nullptr) ++g_underflows;
+    // Both the rate control's "rc buffer underflow" and the muxer's buffer underflows.
+    if (std::strstr(line, "underflow") != nullptr) ++g_underflows;
     if (level <= AV_LOG_ERROR) std::fprintf(stderr, "[%s] %s", avcl ? av_default_item_name(avcl) : "ffmpeg", line);
 }
 
