@@ -36,8 +36,9 @@ int64_t SamplesForFrames(int64_t frames) {
 class Progress {
 public:
     explicit Progress(ProgressCallBack cb) : cb_(cb) {}
-    void Report(int64_t done, int64_t total) {
-        int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+    // 100 is kept for the finished file.
+    void Frames(int64_t done, int64_t total) { Report(static_cast<int>(std::min<int64_t>(99, done * 100 / total))); }
+    void Report(int percent) {
         if (cb_ != nullptr && percent != last_) {
             last_ = percent;
             cb_(percent);
@@ -86,7 +87,7 @@ int Encode(StreamInfo* info) {
     };
 
     int64_t framesDone = 0;
-    progress.Report(0, plan.totalFrames);
+    progress.Report(0);
     for (const PlannedPicture& picture : plan.pictures) {
         FramePtr frame;
         if (picture.path.empty()) {
@@ -103,7 +104,7 @@ int Encode(StreamInfo* info) {
                 !(error = writer.WriteVideo(*frame)).empty())
                 return Fail(output, tmp, kVrxStreamEncoderFailure, error);
             ++framesDone;
-            progress.Report(framesDone * 99 / 100, plan.totalFrames);
+            progress.Frames(framesDone, plan.totalFrames);
         }
     }
     if (!(error = writeAudioUpTo(totalSamples)).empty() || !(error = writer.Finish()).empty())
@@ -112,7 +113,7 @@ int Encode(StreamInfo* info) {
     std::error_code ec;
     std::filesystem::rename(tmp, output, ec);
     if (ec) return Fail(output, tmp, kVrxStreamWriteFailure, "cannot rename the finished stream: " + ec.message());
-    progress.Report(plan.totalFrames, plan.totalFrames);
+    progress.Report(100);
     return kVrxStreamOk;
 }
 

@@ -28,15 +28,16 @@
 //       end and fade out over the last second. A file that cannot be read is
 //       skipped with a warning; with no readable file the audio is silent.
 //   callBack
-//       When set, receives the encoding progress, 0 to 100, each value once.
+//       When set, receives the encoding progress as rising percentages from
+//       0; 100 comes only once the finished file is in place.
 //   option1 ... option4, option6, sourceCount
 //       Accepted and not used: the stream format is fixed (VCD 2.0 NTSC).
 //
 // The stream is written to a temporary file next to outputFile and renamed to
 // outputFile at the end, so a failed call leaves no file at outputFile (an
 // older file there stays as it was). Every stream lasts at least 3.2 s.
-//
-// Result codes
+// Frames too finely detailed for the VCD rate (random-pixel dissolves) are
+// softened as much as the decoder's rate buffer needs, never more.
 #pragma once
 
 #include "vcdalbum/StreamInfo.h"

@@ -229,6 +229,39 @@ TEST_F(StreamEncodeTest, MenuPageThroughAuthoringIsAVcdStreamOfItsPictureTimes) 
     EXPECT_EQ(g_underflows, 0);
 }
 
+TEST_F(StreamEncodeTest, AlbumOfRandomPixelTransitionsKeepsTheRateBuffer) {
+    // The random-pixel transitions between very unlike pictures are the
+    // hardest frames to code at the VCD rate.
+    const char* sources[] = {"testsrc2=s=352x240", "mandelbrot=s=352x240", "color=black:s=352x240",
+                             "color=white:s=352x240", "smptebars=s=352x240", "cellauto=s=352x240"};
+    std::vector<std::string> names;
+    for (int i = 0; i < 6; ++i) {
+        names.push_back(Path("src" + std::to_string(i) + ".jpg"));
+        Ffmpeg(std::string("-f lavfi -i ") + sources[i] + " -frames 1 '" + names.back() + "'");
+    }
+    Ffmpeg("-f lavfi -i sine=f=220:d=4 -ac 2 '" + Path("music.mp3") + "'");
+    std::vector<char*> pictures;
+    for (auto& n : names) pictures.push_back(n.data());
+    std::string music = Path("music.mp3");
+    char* extras[] = {music.data()};
+    unsigned short positions[] = {0, 1, 2, 3, 4};
+    unsigned short effects[] = {15, 34, 35, 36, 37};
+
+    ::setenv("TEMP", dir_.c_str(), 1);
+    auto previous = vcdalbum::platform::SetStreamEncoder(&vrxstream::Encode);
+    {
+        Authoring authoring;
+        authoring.AppendAlbum(0, 9, 6, pictures.data(), 1, extras, 0, 3, 0, 5, positions, effects);
+    }
+    vcdalbum::platform::SetStreamEncoder(previous);
+
+    const std::string out = Path("album9.mpg");
+    ASSERT_TRUE(fs::exists(out));
+    ExpectVcdStream(out);
+    EXPECT_NEAR(VideoSeconds(out), 6 * 3 + 5 * 1.0, 1001.0 / 30000);
+    EXPECT_EQ(g_underflows, 0);
+}
+
 TEST_F(StreamEncodeTest, PortraitPhotoIsTurnedUprightAndPillarboxed) {
     // Stored landscape with its top half white; EXIF orientation 6 asks for
     // a clockwise quarter turn, which puts the white half on the right.
