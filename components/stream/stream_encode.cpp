@@ -98,7 +98,10 @@ int Encode(StreamInfo* info) {
             frame = LoadPictureFrame(picture.path, why);
             if (!frame) return Fail(output, tmp, kVrxStreamBadPicture, "picture '" + picture.path + "': " + why);
         }
-        LimitDetail(*frame, ActivityLimit(writer.vbvFullness()));
+        // A held picture gets many frames to refine its first coarse one; only
+        // short-lived frames must fit the buffer as it stands.
+        const double fullness = picture.frames > 1 ? 1.0 : writer.vbvFullness();
+        LimitDetail(*frame, ActivityLimit(fullness));
         for (int64_t f = 0; f < picture.frames; ++f) {
             if (!(error = writeAudioUpTo(SamplesForFrames(framesDone + 1))).empty() ||
                 !(error = writer.WriteVideo(*frame)).empty())
