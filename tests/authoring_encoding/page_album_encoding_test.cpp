@@ -10,15 +10,11 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include "authoring/authoring_test_access.h"
 #include "platform/stream_encoder.h"
 #include "vcdalbum/Authoring.h"
-
-struct AuthoringTestAccess {
-    static const std::vector<std::string>& menuFiles(const Authoring& a) { return a.menuFiles; }
-    static const std::vector<std::string>& albumFiles(const Authoring& a) { return a.albumFiles; }
-    static int menuCount(const Authoring& a) { return a.menuCount; }
-    static int albumCount(const Authoring& a) { return a.albumCount; }
-};
 
 namespace {
 

@@ -20,6 +20,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "authoring/first_sequence_item.h"
+#include "doubles/scoped_env.h"
 #include "platform/stream_encoder.h"
 #include "stream_encode.h"
 #include "vcdalbum/Authoring.h"
@@ -210,7 +212,7 @@ TEST_F(StreamEncodeTest, AlbumWithTwoTransitionsAndMusicIsAVcdStream) {
 
 TEST_F(StreamEncodeTest, MenuPageThroughAuthoringIsAVcdStreamOfItsPictureTimes) {
     MakeAlbumInputs();
-    ::setenv("TEMP", dir_.c_str(), 1);
+    vcdalbum::testing::ScopedEnv temp("TEMP", dir_.c_str());
     auto previous = vcdalbum::platform::SetStreamEncoder(&vrxstream::Encode);
     std::string a = Path("a.jpg"), b = Path("b.jpg"), music = Path("music.mp3");
     char* page[] = {a.data(), b.data(), a.data(), b.data(), a.data(), b.data(), a.data(), b.data(), nullptr};
@@ -247,7 +249,7 @@ TEST_F(StreamEncodeTest, AlbumOfRandomPixelTransitionsKeepsTheRateBuffer) {
     unsigned short positions[] = {0, 1, 2, 3, 4};
     unsigned short effects[] = {15, 34, 35, 36, 37};
 
-    ::setenv("TEMP", dir_.c_str(), 1);
+    vcdalbum::testing::ScopedEnv temp("TEMP", dir_.c_str());
     auto previous = vcdalbum::platform::SetStreamEncoder(&vrxstream::Encode);
     {
         Authoring authoring;
@@ -338,6 +340,17 @@ TEST_F(StreamEncodeTest, EmptyListGivesTheMinimumBlackClipAndUnreadableMusicIsSi
     std::vector<uint8_t> y = LumaOfFrame(out, 10);
     ASSERT_FALSE(y.empty());
     EXPECT_NEAR(y[352 * 120 + 176], 16, 2);
+}
+
+TEST_F(StreamEncodeTest, FirstSequenceItemIsMadeInTheTemporaryDirectory) {
+    vcdalbum::testing::ScopedEnv temp("TEMP", dir_.c_str());
+    auto previous = vcdalbum::platform::SetStreamEncoder(&vrxstream::Encode);
+    const std::string first = vcdalbum::authoring::FirstSequenceItemPath();
+    vcdalbum::platform::SetStreamEncoder(previous);
+    EXPECT_EQ(first, Path("EnablePbcNTSC.mpg"));
+    ASSERT_TRUE(fs::exists(first));
+    ExpectVcdStream(first);
+    EXPECT_GE(VideoSeconds(first), 3.2);
 }
 
 }  // namespace
