@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/stream_encoder.h"
 #include "platform/temp_dir.h"
@@ -86,13 +88,17 @@ int Authoring::AppendAlbum(unsigned short, unsigned short albumNo, unsigned shor
     for (unsigned short k = 0; k < transitionCount; ++k) {
         const unsigned p = transitionPositions[k];
         if (p + 1 >= pictureCount) continue;  // no picture follows
+        const bool drawable = pictures[p] != nullptr && pictures[p + 1] != nullptr;
         for (int i = 0; i < kTransitionFrames; ++i) {
             std::free(frameFiles[i]);
             frameFiles[i] = nullptr;
         }
-        int drawn = GetTransitionEffect(pictures[p], pictures[p + 1], transitionEffects[k], frameFiles);
-        bool complete = drawn == 0;
-        for (int i = 0; i < kTransitionFrames && complete; ++i) complete = frameFiles[i] != nullptr;
+        bool complete =
+            drawable && GetTransitionEffect(pictures[p], pictures[p + 1], transitionEffects[k], frameFiles) == 0;
+        for (int i = 0; i < kTransitionFrames && complete; ++i) {
+            std::error_code ec;
+            complete = frameFiles[i] != nullptr && std::filesystem::is_regular_file(frameFiles[i], ec);
+        }
         // A transition that could not be drawn is left out: the two pictures
         // then follow each other directly, and no missing frame reaches the
         // encoder.
