@@ -47,6 +47,10 @@ inline std::string AvErrorText(int err) {
     return buf;
 }
 
+// A local path as FFmpeg's file URL, so that a name such as "a:b.jpg" is
+// never taken for a protocol.
+inline std::string FileUrl(const std::string& path) { return "file:" + path; }
+
 // Opens `path` and the decoder of its best stream of `type`. Returns an
 // empty string on success, else the reason.
 std::string OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, CodecContextPtr& decoder,

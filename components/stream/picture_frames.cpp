@@ -141,7 +141,7 @@ std::vector<uint8_t> Orient(const AVFrame& src, int orientation, int& outW, int&
 std::string OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, CodecContextPtr& decoder,
                         int& streamIndex) {
     AVFormatContext* raw = nullptr;
-    int r = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    int r = avformat_open_input(&raw, FileUrl(path).c_str(), nullptr, nullptr);
     if (r < 0) return AvErrorText(r);
     input.reset(raw);
     if ((r = avformat_find_stream_info(raw, nullptr)) < 0) return AvErrorText(r);

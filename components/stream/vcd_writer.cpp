@@ -92,7 +92,7 @@ std::string VcdWriter::Open(const std::string& path) {
     if (av_frame_get_buffer(audioFrame_.get(), 0) < 0) return "out of memory";
 
     output_->max_delay = kMuxMaxDelay;
-    if ((r = avio_open(&output_->pb, path.c_str(), AVIO_FLAG_WRITE)) < 0) return "cannot create the file: " + AvErrorText(r);
+    if ((r = avio_open(&output_->pb, FileUrl(path).c_str(), AVIO_FLAG_WRITE)) < 0) return "cannot create the file: " + AvErrorText(r);
     AVDictionary* options = nullptr;
     av_dict_set_int(&options, "packetsize", kPacketSize, 0);
     av_dict_set_int(&options, "muxrate", kMuxRate, 0);

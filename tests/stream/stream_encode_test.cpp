@@ -299,6 +299,24 @@ TEST_F(StreamEncodeTest, PortraitPhotoIsTurnedUprightAndPillarboxed) {
     EXPECT_LT(at(120, 220), 40);
 }
 
+TEST_F(StreamEncodeTest, RelativeNamesWithAColonAreFiles) {
+    // "x:" would name a protocol to FFmpeg; these are plain files.
+    Ffmpeg("-f lavfi -i color=gray:s=352x240 -frames 1 '" + Path("x:pic.jpg") + "'");
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir_);
+    char picture[] = "x:pic.jpg";
+    char output[] = "x:out.mpg";
+    char* pictures[] = {picture, nullptr};
+    StreamInfo info{};
+    info.pictureFiles = pictures;
+    info.pictureCount = 1;
+    info.outputFile = output;
+    const int result = StreamEncode(&info);
+    fs::current_path(cwd);
+    EXPECT_EQ(result, kVrxStreamOk);
+    EXPECT_TRUE(fs::exists(Path("x:out.mpg")));
+}
+
 TEST_F(StreamEncodeTest, FailuresLeaveNoFileAndSayWhy) {
     std::string out = Path("bad.mpg"), missing = Path("missing.jpg");
     char* pictures[] = {missing.data(), nullptr};
