@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +18,10 @@
 #include <unistd.h>
 
 #include "vrxstream.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 namespace {
 
@@ -26,6 +33,21 @@ constexpr double kVideoSeconds = kPictures * kSecondsPerPicture + (kPictures - 1
 
 fs::path g_dir;
 double g_ours = 0, g_peer = 0;  // best seconds of video per second
+int g_oursUnderflows = 0, g_peerUnderflows = 0;  // rate-buffer and muxer underflows, last run
+
+void CountUnderflows(void*, int, const char* fmt, va_list args) {
+    char line[1024];
+    std::vsnprintf(line, sizeof line, fmt, args);
+    if (std::strstr(line, "underflow") != nullptr) ++g_oursUnderflows;
+}
+
+int CountInFile(const std::string& path, const char* word) {
+    std::ifstream in(path);
+    int n = 0;
+    for (std::string line; std::getline(in, line);)
+        if (line.find(word) != std::string::npos) ++n;
+    return n;
+}
 
 bool Sh(const std::string& command) { return std::system(command.c_str()) == 0; }
 
@@ -72,12 +94,15 @@ void Ours(benchmark::State& state) {
     info.outputFile = out.data();
     info.option5 = kSecondsPerPicture;
     info.sourceCount = kPictures;
+    av_log_set_callback(&CountUnderflows);
     for (auto _ : state) {
+        g_oursUnderflows = 0;
         auto t0 = std::chrono::steady_clock::now();
         if (StreamEncode(&info) != 0) state.SkipWithError("StreamEncode failed");
         double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         g_ours = std::max(g_ours, kVideoSeconds / s);
     }
+    av_log_set_callback(av_log_default_callback);
     state.counters["video_s_per_s"] = g_ours;
 }
 
@@ -99,10 +124,12 @@ void FfmpegTool(benchmark::State& state) {
     graph.pop_back();
     const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y " + inputs + "-stream_loop -1 -i '" +
                                 P("music.mp3") + "' -filter_complex \"" + graph + "\" -map '[v]' -map " +
-                                std::to_string(kPictures) + ":a -shortest -target ntsc-vcd '" + P("peer.mpg") + "'";
+                                std::to_string(kPictures) + ":a -shortest -target ntsc-vcd '" + P("peer.mpg") + "' 2>'" +
+                                P("peer.log") + "'";
     for (auto _ : state) {
         auto t0 = std::chrono::steady_clock::now();
         if (!Sh(command)) state.SkipWithError("ffmpeg failed");
+        g_peerUnderflows = CountInFile(P("peer.log"), "underflow");
         double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         g_peer = std::max(g_peer, kVideoSeconds / s);
     }
@@ -124,6 +151,7 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     std::printf("video seconds per second: ours %.1f, ffmpeg CLI %.1f, ratio ours/ffmpeg %.2f\n", g_ours, g_peer,
                 g_peer > 0 ? g_ours / g_peer : 0.0);
+    std::printf("underflow messages in one run: ours %d, ffmpeg CLI %d\n", g_oursUnderflows, g_peerUnderflows);
     std::error_code ec;
     fs::remove_all(g_dir, ec);
     return 0;
