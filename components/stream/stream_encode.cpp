@@ -60,20 +60,14 @@ double ActivityLimit(double vbvFullness) {
     return kStrict + (kRelaxed - kStrict) * share;
 }
 
-int Encode(StreamInfo* info) {
-    if (info == nullptr) return Fail("(no record)", std::string(), kVrxStreamBadArguments, "the record is null");
-    if (info->outputFile == nullptr || info->outputFile[0] == '\0')
-        return Fail("(no output)", std::string(), kVrxStreamBadArguments, "no output file was given");
-    const std::string output = info->outputFile;
-    const std::string tmp = output + ".part" + std::to_string(static_cast<long>(getpid()));
+namespace {
 
-    const EncodePlan plan = MakePlan(*info);
+// Writes the whole stream to `path`. Returns a result code, with the reason
+// in `error` on failure; the file is closed when this returns.
+int WriteStream(const EncodePlan& plan, const std::string& path, Progress& progress, std::string& error) {
     const int64_t totalSamples = SamplesForFrames(plan.totalFrames);
-    Progress progress(info->callBack);
-
     VcdWriter writer;
-    std::string error = writer.Open(tmp);
-    if (!error.empty()) return Fail(output, tmp, kVrxStreamEncoderFailure, error);
+    if (!(error = writer.Open(path)).empty()) return kVrxStreamEncoderFailure;
     Music music(plan.music, totalSamples);
     std::vector<int16_t> samples(static_cast<size_t>(writer.AudioFrameSamples()) * 2);
 
@@ -92,11 +86,17 @@ int Encode(StreamInfo* info) {
         FramePtr frame;
         if (picture.path.empty()) {
             frame = MakeBlackFrame();
-            if (!frame) return Fail(output, tmp, kVrxStreamEncoderFailure, "out of memory");
+            if (!frame) {
+                error = "out of memory";
+                return kVrxStreamEncoderFailure;
+            }
         } else {
             std::string why;
             frame = LoadPictureFrame(picture.path, why);
-            if (!frame) return Fail(output, tmp, kVrxStreamBadPicture, "picture '" + picture.path + "': " + why);
+            if (!frame) {
+                error = "picture '" + picture.path + "': " + why;
+                return kVrxStreamBadPicture;
+            }
         }
         // A held picture gets many frames to refine its first coarse one; only
         // short-lived frames must fit the buffer as it stands.
@@ -105,13 +105,29 @@ int Encode(StreamInfo* info) {
         for (int64_t f = 0; f < picture.frames; ++f) {
             if (!(error = writeAudioUpTo(SamplesForFrames(framesDone + 1))).empty() ||
                 !(error = writer.WriteVideo(*frame)).empty())
-                return Fail(output, tmp, kVrxStreamEncoderFailure, error);
+                return kVrxStreamEncoderFailure;
             ++framesDone;
             progress.Frames(framesDone, plan.totalFrames);
         }
     }
     if (!(error = writeAudioUpTo(totalSamples)).empty() || !(error = writer.Finish()).empty())
-        return Fail(output, tmp, kVrxStreamWriteFailure, error);
+        return kVrxStreamWriteFailure;
+    return kVrxStreamOk;
+}
+
+}  // namespace
+
+int Encode(StreamInfo* info) {
+    if (info == nullptr) return Fail("(no record)", std::string(), kVrxStreamBadArguments, "the record is null");
+    if (info->outputFile == nullptr || info->outputFile[0] == '\0')
+        return Fail("(no output)", std::string(), kVrxStreamBadArguments, "no output file was given");
+    const std::string output = info->outputFile;
+    const std::string tmp = output + ".part" + std::to_string(static_cast<long>(getpid()));
+
+    Progress progress(info->callBack);
+    std::string error;
+    int result = WriteStream(MakePlan(*info), tmp, progress, error);
+    if (result != kVrxStreamOk) return Fail(output, tmp, result, error);
 
     std::error_code ec;
     std::filesystem::rename(tmp, output, ec);
