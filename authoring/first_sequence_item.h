@@ -10,7 +10,10 @@ inline constexpr char kFixedFirstSequenceItem[] = "D:\\Projects\\QelBuilder\\Dat
 inline constexpr char kFirstSequenceItemName[] = "EnablePbcNTSC.mpg";
 
 // The fixed path when that file exists, else EnablePbcNTSC.mpg in the
-// temporary directory.
+// temporary directory. That file is made through the stream encoder when it
+// is missing (a short black clip with silent audio), so later runs reuse it.
+// The path is returned even when it could not be made; the encoder has said
+// why on standard error, and the burner refuses the missing item.
 std::string FirstSequenceItemPath();
 
 }  // namespace vcdalbum::authoring

@@ -5,8 +5,14 @@
 
 #include <stdexcept>
 
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
 #include "authoring/first_sequence_item.h"
 #include "authoring_test_access.h"
+#include "platform/stream_encoder.h"
 #include "doubles/recording_burner.h"
 #include "doubles/scoped_env.h"
 
@@ -36,14 +42,38 @@ std::vector<std::string> StableCalls(const Recording& rec) {
     return texts;
 }
 
-// An object with `perMenu[m]` albums offered by menu m and `albums` appended.
+// Stands in for the stream encoder: records the output paths and writes
+// nothing.
+std::vector<std::string> g_encoded;
+int RecordOutput(StreamInfo* info) {
+    g_encoded.push_back(info->outputFile);
+    return 0;
+}
+
+class ScopedEncoder {
+public:
+    ScopedEncoder() : previous_(vcdalbum::platform::SetStreamEncoder(&RecordOutput)) { g_encoded.clear(); }
+    ~ScopedEncoder() { vcdalbum::platform::SetStreamEncoder(previous_); }
+    ScopedEncoder(const ScopedEncoder&) = delete;
+    ScopedEncoder& operator=(const ScopedEncoder&) = delete;
+
+private:
+    vcdalbum::platform::StreamEncodeFn previous_;
+};
+
+// An object with `perMenu[m]` albums offered by menu m and `albums` appended,
+// their streams named in /s.
 Authoring Disc(std::vector<int> perMenu, int albums) {
+    ScopedEnv temp{"TEMP", "/s"};
+    char picture[] = "/p/picture.jpg";
+    char* pictures[] = {picture, nullptr};
     Authoring a;
     for (std::size_t m = 0; m < perMenu.size(); ++m) {
-        Access::AppendMenuStream(a, "/s/menu" + std::to_string(m) + ".mpg");
+        a.AppendMenuPage(static_cast<unsigned short>(m), pictures, nullptr);
         a.SetAlbumNoPerMenu(static_cast<int>(m), perMenu[m]);
     }
-    for (int i = 0; i < albums; ++i) Access::AppendAlbumStream(a, "/s/album" + std::to_string(i) + ".mpg");
+    for (int i = 0; i < albums; ++i)
+        a.AppendAlbum(0, static_cast<unsigned short>(i), 1, pictures, 0, nullptr, 0, 0, 0, 0, nullptr, nullptr);
     return a;
 }
 
@@ -79,6 +109,7 @@ void ExpectNode(const NodeSnapshot& got, const Expected& want) {
 
 class BurningRun : public testing::Test {
 protected:
+    ScopedEncoder encoder;
     ScopedEnv temp{"TEMP", kTemp};
     RecordingBurner rec;
 };
@@ -142,8 +173,10 @@ TEST_F(BurningRun, TwoMenusWithThreeAndTwoAlbums) {
 TEST_F(BurningRun, OneMenuOneAlbumAndTheBurnerName) {
     char name[] = "Our Trip";
     Authoring disc(name);
-    Access::AppendMenuStream(disc, "/s/m.mpg");
-    Access::AppendAlbumStream(disc, "/s/a.mpg");
+    char picture[] = "/p/picture.jpg";
+    char* pictures[] = {picture, nullptr};
+    disc.AppendMenuPage(0, pictures, nullptr);
+    disc.AppendAlbum(0, 0, 1, pictures, 0, nullptr, 0, 0, 0, 0, nullptr, nullptr);
     disc.SetAlbumNoPerMenu(0, 1);
     disc.StartBurning(0, 4, 0, 0);
     EXPECT_THAT(rec->CallsOf("SetProjectName"), ElementsAre("SetProjectName(81, Our Trip)"));
@@ -226,8 +259,24 @@ TEST_F(BurningRun, NoMenusStillBurnsTheFirstItem) {
     EXPECT_EQ(rec->recorderIO.size(), 1u);
 }
 
-TEST(FirstSequenceItem, FallsBackToTheTemporaryDirectory) {
-    ScopedEnv temp("TEMP", "/some/where");
-    // The fixed path is a Windows drive path; it does not exist here.
-    EXPECT_EQ(vcdalbum::authoring::FirstSequenceItemPath(), "/some/where/EnablePbcNTSC.mpg");
+TEST(FirstSequenceItem, FallsBackToTheTemporaryDirectoryAndIsMadeOnce) {
+    ScopedEncoder encoder;
+    {
+        ScopedEnv temp("TEMP", "/some/where");
+        // The fixed path is a Windows drive path; it does not exist here.
+        EXPECT_EQ(vcdalbum::authoring::FirstSequenceItemPath(), "/some/where/EnablePbcNTSC.mpg");
+        EXPECT_EQ(g_encoded, std::vector<std::string>{"/some/where/EnablePbcNTSC.mpg"});
+    }
+    // Once the clip is there it is used as it is.
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("vcdalbum-first-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "EnablePbcNTSC.mpg") << "made before";
+    g_encoded.clear();
+    {
+        ScopedEnv temp("TEMP", dir.c_str());
+        EXPECT_EQ(vcdalbum::authoring::FirstSequenceItemPath(), (dir / "EnablePbcNTSC.mpg").string());
+    }
+    EXPECT_TRUE(g_encoded.empty());
+    fs::remove_all(dir);
 }

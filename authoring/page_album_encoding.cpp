@@ -1,0 +1,145 @@
+// Menu pages and albums: each becomes one MPEG stream in the temporary
+// directory at once, through the stream encoder component.
+#include <string>
+#include <vector>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/stream_encoder.h"
+#include "platform/temp_dir.h"
+#include "vcdalbum/Authoring.h"
+
+namespace vcdalbum::authoring {
+namespace {
+
+constexpr float kMenuPictureSeconds = 0.5f;
+// Album entries carry one frame time each; the encoder gives the pictures
+// their real display time from option5.
+constexpr float kFrameSeconds = 1.0f / 30.0f;
+constexpr unsigned short kMinimumSecondsPerPicture = 3;
+constexpr int kTransitionFrames = 30;
+
+constexpr int32_t kOption1 = 2;
+constexpr int32_t kOption2 = 1;
+constexpr int32_t kOption3 = 6;
+constexpr int32_t kMenuOption4 = 2;
+
+}  // namespace
+}  // namespace vcdalbum::authoring
+
+using namespace vcdalbum::authoring;
+
+int Authoring::AppendMenuPage(unsigned short menuNo, char** pictures, char** extraFiles) {
+    // Only the first music file counts for a page; a null list means none.
+    char* extra[2] = {extraFiles != nullptr ? extraFiles[0] : nullptr, nullptr};
+
+    std::vector<std::string> names;
+    for (char** p = pictures; p != nullptr && *p != nullptr; ++p) names.emplace_back(*p);
+    std::vector<char*> pictureFiles;
+    for (std::string& name : names) pictureFiles.push_back(name.data());
+    pictureFiles.push_back(nullptr);
+    std::vector<float> times(names.size(), kMenuPictureSeconds);
+
+    std::string output = vcdalbum::platform::TempPath("menu" + std::to_string(menuNo) + ".mpg");
+
+    StreamInfo info{};
+    info.pictureFiles = pictureFiles.data();
+    info.pictureCount = static_cast<int32_t>(names.size());
+    info.pictureTimes = times.data();
+    info.extraFiles = extra;
+    info.extraCount = 1;
+    info.outputFile = output.data();
+    info.option1 = kOption1;
+    info.option2 = kOption2;
+    info.option3 = kOption3;
+    info.option4 = kMenuOption4;
+    info.callBack = nullptr;
+    // The encoder's result is not looked at: callers rely on 0, and the
+    // component reports its own failures and leaves no file behind.
+    vcdalbum::platform::CallStreamEncode(&info);
+
+    menuFiles.push_back(output);
+    ++menuCount;
+    return 0;
+}
+
+int Authoring::AppendAlbum(unsigned short, unsigned short albumNo, unsigned short pictureCount, char** pictures,
+                           unsigned short extraCount, char** extraFiles, unsigned short option4,
+                           unsigned short option5, unsigned short option6, unsigned short transitionCount,
+                           unsigned short* transitionPositions, unsigned short* transitionEffects) {
+    std::vector<char*> extra;
+    for (unsigned short i = 0; extraFiles != nullptr && i < extraCount; ++i) extra.push_back(extraFiles[i]);
+    extra.push_back(nullptr);
+
+    if (option5 < kMinimumSecondsPerPicture) option5 = kMinimumSecondsPerPicture;
+    if (pictures == nullptr) pictureCount = 0;
+    if (transitionPositions == nullptr || transitionEffects == nullptr) transitionCount = 0;
+
+    std::vector<char*> album(pictures, pictures + pictureCount);
+
+    const ProgressCallBack callBack = progressCallBack;
+    // Each transition keeps its own copy of the frame names: the object's
+    // slots are reused by the next transition.
+    std::vector<std::vector<std::string>> frames(transitionCount);
+    for (unsigned short k = 0; k < transitionCount; ++k) {
+        const unsigned p = transitionPositions[k];
+        if (p + 1 >= pictureCount) continue;  // no picture follows
+        const bool drawable = pictures[p] != nullptr && pictures[p + 1] != nullptr;
+        for (int i = 0; i < kTransitionFrames; ++i) {
+            std::free(frameFiles[i]);
+            frameFiles[i] = nullptr;
+        }
+        bool complete =
+            drawable && GetTransitionEffect(pictures[p], pictures[p + 1], transitionEffects[k], frameFiles) == 0;
+        for (int i = 0; i < kTransitionFrames && complete; ++i) {
+            std::error_code ec;
+            complete = frameFiles[i] != nullptr && std::filesystem::is_regular_file(frameFiles[i], ec);
+        }
+        // A transition that could not be drawn is left out: the two pictures
+        // then follow each other directly, and no missing frame reaches the
+        // encoder.
+        if (complete) frames[k].assign(frameFiles, frameFiles + kTransitionFrames);
+        if (callBack != nullptr)
+            callBack(static_cast<int>(static_cast<double>(k + 1) / transitionCount * 100.0));
+    }
+
+    // Last to first, so that ascending positions still name the host's
+    // pictures when their frames go in.
+    for (int k = static_cast<int>(transitionCount) - 1; k >= 0; --k) {
+        if (frames[k].empty()) continue;
+        const size_t at = std::min<size_t>(static_cast<size_t>(transitionPositions[k]) + 1, album.size());
+        std::vector<char*> names;
+        for (std::string& name : frames[k]) names.push_back(name.data());
+        album.insert(album.begin() + static_cast<std::ptrdiff_t>(at), names.begin(), names.end());
+    }
+    std::vector<float> times(album.size(), kFrameSeconds);
+    const int32_t entries = static_cast<int32_t>(album.size());
+    album.push_back(nullptr);
+
+    std::string output = vcdalbum::platform::TempPath("album" + std::to_string(albumNo) + ".mpg");
+
+    StreamInfo info{};
+    info.pictureFiles = album.data();
+    info.pictureCount = entries;
+    info.pictureTimes = times.data();
+    info.extraFiles = extra.data();
+    info.extraCount = extraCount;
+    info.outputFile = output.data();
+    info.option1 = kOption1;
+    info.option2 = kOption2;
+    info.option3 = kOption3;
+    info.option4 = option4;
+    info.callBack = callBack;
+    info.option5 = option5;
+    info.option6 = option6;
+    info.sourceCount = pictureCount;
+    vcdalbum::platform::CallStreamEncode(&info);
+
+    albumFiles.push_back(output);
+    ++albumCount;
+    return 0;
+}

@@ -1,0 +1,111 @@
+#include "encode_plan.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vrxstream {
+namespace {
+
+constexpr int kTransitionFrames = 30;
+constexpr double kMenuDefaultSeconds = 0.5;
+
+std::vector<std::string> ReadNames(char** names, int32_t count) {
+    std::vector<std::string> out;
+    if (names == nullptr) return out;
+    for (int32_t i = 0; i < count && names[i] != nullptr; ++i) out.emplace_back(names[i]);
+    return out;
+}
+
+// Marks the entries that belong to complete transition runs.
+std::vector<bool> FindTransitionRuns(const std::vector<std::string>& names) {
+    std::vector<bool> inRun(names.size(), false);
+    size_t i = 0;
+    while (i < names.size()) {
+        std::string dir;
+        long long serial = 0;
+        int k = 0;
+        if (!ParseTransitionFrameName(names[i], dir, serial, k) || k != 1 || i + kTransitionFrames > names.size()) {
+            ++i;
+            continue;
+        }
+        bool complete = true;
+        for (int f = 2; f <= kTransitionFrames && complete; ++f) {
+            std::string d;
+            long long s = 0;
+            int kk = 0;
+            complete = ParseTransitionFrameName(names[i + f - 1], d, s, kk) && d == dir && s == serial && kk == f;
+        }
+        if (!complete) {
+            ++i;
+            continue;
+        }
+        for (int f = 0; f < kTransitionFrames; ++f) inRun[i + f] = true;
+        i += kTransitionFrames;
+    }
+    return inRun;
+}
+
+}  // namespace
+
+bool ParseTransitionFrameName(const std::string& path, std::string& dir, long long& serial, int& k) {
+    size_t slash = path.find_last_of("/\\");
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    dir = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    const std::string ext = ".jpg";
+    if (base.size() <= ext.size() || base.compare(base.size() - ext.size(), ext.size(), ext) != 0) return false;
+    base.resize(base.size() - ext.size());
+    size_t dash = base.find('-');
+    if (dash == 0 || dash == std::string::npos || dash + 1 == base.size()) return false;
+    auto allDigits = [](const std::string& s) {
+        for (char c : s)
+            if (c < '0' || c > '9') return false;
+        return s.size() <= 9 && !(s.size() > 1 && s[0] == '0');
+    };
+    std::string left = base.substr(0, dash), right = base.substr(dash + 1);
+    if (!allDigits(left) || !allDigits(right)) return false;
+    serial = std::stoll(left);
+    k = std::stoi(right);
+    return k >= 1 && k <= kTransitionFrames;
+}
+
+EncodePlan MakePlan(const StreamInfo& info) {
+    EncodePlan plan;
+    plan.music = ReadNames(info.extraFiles, info.extraCount);
+
+    // Positions in pictureTimes follow the record's entries, null names included.
+    std::vector<std::string> names;
+    std::vector<double> seconds;
+    if (info.pictureFiles != nullptr) {
+        for (int32_t i = 0; i < info.pictureCount && info.pictureFiles[i] != nullptr; ++i) {
+            names.emplace_back(info.pictureFiles[i]);
+            double s = info.pictureTimes != nullptr ? static_cast<double>(info.pictureTimes[i]) : 0.0;
+            seconds.push_back(std::isfinite(s) && s > 0 ? s : kMenuDefaultSeconds);
+        }
+    }
+
+    const bool album = info.option5 > 0;
+    std::vector<bool> transition = album ? FindTransitionRuns(names) : std::vector<bool>(names.size(), false);
+
+    // Cumulative time is rounded onto the frame grid, so that rounding never
+    // accumulates into drift over a long album.
+    const double fps = static_cast<double>(kFrameRateNum) / kFrameRateDen;
+    double elapsedSeconds = 0;
+    int64_t framesSoFar = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        double s = transition[i] ? 1.0 / fps : (album ? static_cast<double>(info.option5) : seconds[i]);
+        elapsedSeconds += s;
+        int64_t end = std::llround(elapsedSeconds * fps);
+        int64_t frames = std::max<int64_t>(1, end - framesSoFar);
+        plan.pictures.push_back({names[i], frames});
+        framesSoFar += frames;
+    }
+    if (plan.pictures.empty()) plan.pictures.push_back({std::string(), 0});
+    if (framesSoFar < kMinimumFrames) {
+        plan.pictures.back().frames += kMinimumFrames - framesSoFar;
+        framesSoFar = kMinimumFrames;
+    }
+    plan.totalFrames = framesSoFar;
+    return plan;
+}
+
+}  // namespace vrxstream

@@ -1,0 +1,39 @@
+// What to show for how long: the StreamInfo record turned into a list of
+// pictures with frame counts on the VCD's 30000/1001 frame grid.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "vcdalbum/StreamInfo.h"
+
+namespace vrxstream {
+
+inline constexpr int kFrameRateNum = 30000;
+inline constexpr int kFrameRateDen = 1001;
+// 3.2 s on the frame grid, rounded up: every disc track must reach the
+// recorders' 4-second minimum once the image builder's margins are added.
+inline constexpr int64_t kMinimumFrames = 96;
+
+struct PlannedPicture {
+    std::string path;  // empty: a black frame
+    int64_t frames = 0;
+};
+
+struct EncodePlan {
+    std::vector<PlannedPicture> pictures;
+    std::vector<std::string> music;
+    int64_t totalFrames = 0;
+};
+
+// True when `path` names frame `k` (1..30) of a transition run "<n>-<k>.jpg";
+// `serial` and `dir` receive the run's number and directory.
+bool ParseTransitionFrameName(const std::string& path, std::string& dir, long long& serial, int& k);
+
+// Builds the plan. Pictures with null names are skipped; an empty list gives
+// one black picture. The last picture is held longer when the stream would be
+// shorter than kMinimumFrames.
+EncodePlan MakePlan(const StreamInfo& info);
+
+}  // namespace vrxstream

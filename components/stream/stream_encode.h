@@ -1,0 +1,15 @@
+// The component's work behind StreamEncode.
+#pragma once
+
+#include "vcdalbum/StreamInfo.h"
+
+namespace vrxstream {
+
+// See vrxstream.h for the meaning of the record's fields and the results.
+int Encode(StreamInfo* info);
+
+// Activity above which a frame is softened before it is coded, given how full
+// the decoder's rate buffer is (0..1). Lower when the buffer runs low.
+double ActivityLimit(double vbvFullness);
+
+}  // namespace vrxstream

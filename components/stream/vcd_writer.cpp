@@ -1,0 +1,158 @@
+#include "vcd_writer.h"
+
+#include <algorithm>
+#include <cstring>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+}
+
+namespace vrxstream {
+namespace {
+
+constexpr AVRational kVideoTimeBase{1001, 30000};
+
+}  // namespace
+
+VcdWriter::~VcdWriter() {
+    if (output_ != nullptr) {
+        if (output_->pb != nullptr) avio_closep(&output_->pb);
+        avformat_free_context(output_);
+    }
+}
+
+std::string VcdWriter::Open(const std::string& path) {
+    int r = avformat_alloc_output_context2(&output_, nullptr, "vcd", path.c_str());
+    if (r < 0 || output_ == nullptr) return "the vcd muxer is not available: " + AvErrorText(r);
+    packet_.reset(av_packet_alloc());
+    if (!packet_) return "out of memory";
+
+    // Video: MPEG-1 at the VCD's constant rate.
+    const AVCodec* vcodec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);
+    if (vcodec == nullptr) return "no MPEG-1 video encoder";
+    video_.reset(avcodec_alloc_context3(vcodec));
+    if (!video_) return "out of memory";
+    AVCodecContext* v = video_.get();
+    v->width = 352;
+    v->height = 240;
+    v->pix_fmt = AV_PIX_FMT_YUV420P;
+    v->color_range = AVCOL_RANGE_MPEG;
+    v->time_base = kVideoTimeBase;
+    v->framerate = AVRational{30000, 1001};
+    v->sample_aspect_ratio = AVRational{10, 11};
+    v->gop_size = kGopSize;
+    v->max_b_frames = 0;  // each frame's size is known as soon as it is sent
+    v->bit_rate = kVideoBitRate;
+    v->rc_min_rate = kVideoBitRate;
+    v->rc_max_rate = kVideoBitRate;
+    v->rc_buffer_size = kVbvBufferBits;
+    v->rc_initial_buffer_occupancy = kVbvBufferBits * 3 / 4;
+    if (output_->oformat->flags & AVFMT_GLOBALHEADER) v->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if ((r = avcodec_open2(v, vcodec, nullptr)) < 0) return "cannot open the MPEG-1 video encoder: " + AvErrorText(r);
+
+    // Audio: MPEG-1 Layer II, 44.1 kHz stereo.
+    const AVCodec* acodec = avcodec_find_encoder(AV_CODEC_ID_MP2);
+    if (acodec == nullptr) return "no MPEG-1 Layer II encoder";
+    audio_.reset(avcodec_alloc_context3(acodec));
+    if (!audio_) return "out of memory";
+    AVCodecContext* a = audio_.get();
+    a->sample_fmt = AV_SAMPLE_FMT_S16;
+    a->sample_rate = 44100;
+    av_channel_layout_default(&a->ch_layout, 2);
+    a->bit_rate = kAudioBitRate;
+    a->time_base = AVRational{1, 44100};
+    if (output_->oformat->flags & AVFMT_GLOBALHEADER) a->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if ((r = avcodec_open2(a, acodec, nullptr)) < 0) return "cannot open the MPEG audio encoder: " + AvErrorText(r);
+
+    videoStream_ = avformat_new_stream(output_, nullptr);
+    audioStream_ = avformat_new_stream(output_, nullptr);
+    if (videoStream_ == nullptr || audioStream_ == nullptr) return "out of memory";
+    videoStream_->time_base = v->time_base;
+    audioStream_->time_base = a->time_base;
+    if ((r = avcodec_parameters_from_context(videoStream_->codecpar, v)) < 0 ||
+        (r = avcodec_parameters_from_context(audioStream_->codecpar, a)) < 0)
+        return "cannot describe the streams: " + AvErrorText(r);
+    // The muxer takes the VBV size from the stream's CPB side data, which
+    // the parameters above do not carry; without it the stream header
+    // would announce a 230 KB buffer that no VCD player has.
+    for (int i = 0; i < v->nb_coded_side_data; ++i) {
+        const AVPacketSideData& sd = v->coded_side_data[i];
+        uint8_t* dst = av_stream_new_side_data(videoStream_, sd.type, sd.size);
+        if (dst == nullptr) return "out of memory";
+        std::memcpy(dst, sd.data, sd.size);
+    }
+
+    audioFrame_.reset(av_frame_alloc());
+    if (!audioFrame_) return "out of memory";
+    audioFrame_->format = AV_SAMPLE_FMT_S16;
+    audioFrame_->sample_rate = 44100;
+    audioFrame_->nb_samples = a->frame_size;
+    av_channel_layout_default(&audioFrame_->ch_layout, 2);
+    if (av_frame_get_buffer(audioFrame_.get(), 0) < 0) return "out of memory";
+
+    output_->max_delay = kMuxMaxDelay;
+    if ((r = avio_open(&output_->pb, FileUrl(path).c_str(), AVIO_FLAG_WRITE)) < 0) return "cannot create the file: " + AvErrorText(r);
+    AVDictionary* options = nullptr;
+    av_dict_set_int(&options, "packetsize", kPacketSize, 0);
+    av_dict_set_int(&options, "muxrate", kMuxRate, 0);
+    av_dict_set_int(&options, "preload", kMuxPreload, 0);
+    r = avformat_write_header(output_, &options);
+    av_dict_free(&options);
+    if (r < 0) return "cannot write the stream header: " + AvErrorText(r);
+    headerWritten_ = true;
+    return std::string();
+}
+
+std::string VcdWriter::Drain(AVCodecContext* encoder, AVStream* stream) {
+    for (;;) {
+        int r = avcodec_receive_packet(encoder, packet_.get());
+        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return std::string();
+        if (r < 0) return "encoding failed: " + AvErrorText(r);
+        if (encoder == video_.get()) {
+            const double perFrame = static_cast<double>(kVideoBitRate) * kVideoTimeBase.num / kVideoTimeBase.den;
+            vbvBits_ = std::min<double>(kVbvBufferBits, vbvBits_ - packet_->size * 8.0 + perFrame);
+            if (vbvBits_ < 0) vbvBits_ = 0;
+        }
+        av_packet_rescale_ts(packet_.get(), encoder->time_base, stream->time_base);
+        packet_->stream_index = stream->index;
+        r = av_interleaved_write_frame(output_, packet_.get());
+        if (r < 0) return "cannot write the stream: " + AvErrorText(r);
+    }
+}
+
+std::string VcdWriter::WriteVideo(const AVFrame& frame) {
+    FramePtr ref(av_frame_clone(&frame));
+    if (!ref) return "out of memory";
+    ref->pts = videoFrames_++;
+    ref->pict_type = AV_PICTURE_TYPE_NONE;
+    int r = avcodec_send_frame(video_.get(), ref.get());
+    if (r < 0) return "video encoding failed: " + AvErrorText(r);
+    return Drain(video_.get(), videoStream_);
+}
+
+std::string VcdWriter::WriteAudio(const int16_t* samples) {
+    int r = av_frame_make_writable(audioFrame_.get());
+    if (r < 0) return "out of memory";
+    std::memcpy(audioFrame_->data[0], samples, static_cast<size_t>(audioFrame_->nb_samples) * 4);
+    audioFrame_->pts = audioSamples_;
+    audioSamples_ += audioFrame_->nb_samples;
+    r = avcodec_send_frame(audio_.get(), audioFrame_.get());
+    if (r < 0) return "audio encoding failed: " + AvErrorText(r);
+    return Drain(audio_.get(), audioStream_);
+}
+
+std::string VcdWriter::Finish() {
+    avcodec_send_frame(video_.get(), nullptr);
+    std::string error = Drain(video_.get(), videoStream_);
+    if (!error.empty()) return error;
+    avcodec_send_frame(audio_.get(), nullptr);
+    if (!(error = Drain(audio_.get(), audioStream_)).empty()) return error;
+    int r = av_write_trailer(output_);
+    if (r < 0) return "cannot finish the stream: " + AvErrorText(r);
+    r = avio_closep(&output_->pb);
+    if (r < 0) return "cannot write the stream: " + AvErrorText(r);
+    return std::string();
+}
+
+}  // namespace vrxstream

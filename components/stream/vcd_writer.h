@@ -1,0 +1,65 @@
+// The VCD 2.0 NTSC program stream writer: MPEG-1 video and Layer II audio
+// encoders and FFmpeg's "vcd" muxer, set up with the values a VCD player
+// expects.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ffmpeg_util.h"
+
+namespace vrxstream {
+
+inline constexpr int64_t kVideoBitRate = 1150000;
+inline constexpr int kVbvBufferBits = 327680;
+inline constexpr int kGopSize = 18;
+inline constexpr int kAudioBitRate = 224000;
+inline constexpr int kPacketSize = 2324;
+inline constexpr int kMuxRate = 1411200;
+inline constexpr int kMuxPreload = 440000;
+inline constexpr int kMuxMaxDelay = 700000;
+
+class VcdWriter {
+public:
+    VcdWriter() = default;
+    VcdWriter(const VcdWriter&) = delete;
+    VcdWriter& operator=(const VcdWriter&) = delete;
+    ~VcdWriter();
+
+    // Sets up both encoders and the muxer writing to `path`. Returns an empty
+    // string on success, else the reason.
+    std::string Open(const std::string& path);
+
+    // Encodes the next video frame (YUV 4:2:0 352x240); frames are numbered
+    // from 0 in the order they are given.
+    std::string WriteVideo(const AVFrame& frame);
+    // Encodes one audio frame of AudioFrameSamples() interleaved stereo s16 samples.
+    std::string WriteAudio(const int16_t* samples);
+    // Flushes both encoders and writes the trailer.
+    std::string Finish();
+
+    int AudioFrameSamples() const { return audio_ ? audio_->frame_size : 1152; }
+    int64_t videoFrames() const { return videoFrames_; }
+    int64_t audioSamples() const { return audioSamples_; }
+
+    // Fullness of the decoder's rate buffer after the last video frame, as a
+    // share 0..1 of its size, from the coded frame sizes.
+    double vbvFullness() const { return vbvBits_ / kVbvBufferBits; }
+
+private:
+    std::string Drain(AVCodecContext* encoder, AVStream* stream);
+
+    AVFormatContext* output_ = nullptr;
+    CodecContextPtr video_;
+    CodecContextPtr audio_;
+    AVStream* videoStream_ = nullptr;
+    AVStream* audioStream_ = nullptr;
+    FramePtr audioFrame_;
+    PacketPtr packet_;
+    int64_t videoFrames_ = 0;
+    int64_t audioSamples_ = 0;
+    double vbvBits_ = kVbvBufferBits * 0.75;
+    bool headerWritten_ = false;
+};
+
+}  // namespace vrxstream

@@ -1,0 +1,294 @@
+// AppendMenuPage and AppendAlbum against a recording stand-in for the
+// stream encoder: what the record holds during the call, and the progress
+// reported for the transitions.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "authoring/authoring_test_access.h"
+#include "platform/stream_encoder.h"
+#include "vcdalbum/Authoring.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A 16x16 baseline JPEG, so that the transitions have something to draw.
+const unsigned char kTinyJpeg[] = {
+  0xff, 0xd8, 0xff, 0xe0, 0x00, 0x10, 0x4a, 0x46, 0x49, 0x46, 0x00, 0x01,
+  0x02, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0xff, 0xfe, 0x00, 0x10,
+  0x4c, 0x61, 0x76, 0x63, 0x35, 0x39, 0x2e, 0x33, 0x37, 0x2e, 0x31, 0x30,
+  0x30, 0x00, 0xff, 0xdb, 0x00, 0x43, 0x00, 0x08, 0x0a, 0x0a, 0x0b, 0x0a,
+  0x0b, 0x0d, 0x0d, 0x0d, 0x0d, 0x0d, 0x0d, 0x10, 0x0f, 0x10, 0x10, 0x10,
+  0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x12, 0x12, 0x12, 0x15,
+  0x15, 0x15, 0x12, 0x12, 0x12, 0x10, 0x10, 0x12, 0x12, 0x14, 0x14, 0x15,
+  0x15, 0x17, 0x17, 0x17, 0x15, 0x15, 0x15, 0x15, 0x17, 0x17, 0x19, 0x19,
+  0x19, 0x1e, 0x1e, 0x1c, 0x1c, 0x23, 0x23, 0x24, 0x2b, 0x2b, 0x33, 0xff,
+  0xc4, 0x00, 0x4c, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+  0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x01, 0x01,
+  0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+  0x00, 0x00, 0x00, 0x03, 0x06, 0x10, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
+  0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x11,
+  0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+  0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0xc0, 0x00, 0x11, 0x08, 0x00, 0x10,
+  0x00, 0x10, 0x03, 0x01, 0x22, 0x00, 0x02, 0x11, 0x00, 0x03, 0x11, 0x00,
+  0xff, 0xda, 0x00, 0x0c, 0x03, 0x01, 0x00, 0x02, 0x11, 0x03, 0x11, 0x00,
+  0x3f, 0x00, 0x80, 0x09, 0xf3, 0x3f, 0xff, 0xd9
+};
+
+struct Recorded {
+    std::vector<std::string> pictures;  // up to the null entry
+    int32_t pictureCount = 0;
+    std::vector<float> times;
+    std::vector<std::string> extras;  // up to the null entry
+    int32_t extraCount = 0;
+    std::string output;
+    int32_t options[4] = {};
+    ProgressCallBack callBack = nullptr;
+    uint16_t option5 = 0, option6 = 0, sourceCount = 0;
+    size_t progressBefore = 0;  // progress calls made before the encoder ran
+};
+
+std::vector<Recorded> g_records;
+std::vector<int> g_progress;
+int g_result = 0;
+
+int RecordingEncoder(StreamInfo* info) {
+    Recorded r;
+    for (char** p = info->pictureFiles; *p != nullptr; ++p) r.pictures.emplace_back(*p);
+    r.pictureCount = info->pictureCount;
+    r.times.assign(info->pictureTimes, info->pictureTimes + info->pictureCount);
+    for (char** p = info->extraFiles; *p != nullptr; ++p) r.extras.emplace_back(*p);
+    r.extraCount = info->extraCount;
+    r.output = info->outputFile;
+    r.options[0] = info->option1;
+    r.options[1] = info->option2;
+    r.options[2] = info->option3;
+    r.options[3] = info->option4;
+    r.callBack = info->callBack;
+    r.option5 = info->option5;
+    r.option6 = info->option6;
+    r.sourceCount = info->sourceCount;
+    r.progressBefore = g_progress.size();
+    g_records.push_back(r);
+    return g_result;
+}
+
+void OnProgress(int percent) { g_progress.push_back(percent); }
+
+uint32_t Bits(float f) {
+    uint32_t b;
+    std::memcpy(&b, &f, 4);
+    return b;
+}
+
+class EncodingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* old = std::getenv("TEMP");
+        if (old != nullptr) oldTemp_ = old, hadTemp_ = true;
+        dir_ = fs::temp_directory_path() / ("vcdalbum-encoding-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        ::setenv("TEMP", dir_.c_str(), 1);
+        for (const char* name : {"p0.jpg", "p1.jpg", "p2.jpg", "p3.jpg"}) {
+            std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(kTinyJpeg), sizeof kTinyJpeg);
+            paths_.push_back((dir_ / name).string());
+        }
+        for (std::string& p : paths_) pictures_.push_back(p.data());
+        g_records.clear();
+        g_progress.clear();
+        g_result = 0;
+        previous_ = vcdalbum::platform::SetStreamEncoder(&RecordingEncoder);
+    }
+    void TearDown() override {
+        vcdalbum::platform::SetStreamEncoder(previous_);
+        if (hadTemp_) ::setenv("TEMP", oldTemp_.c_str(), 1); else ::unsetenv("TEMP");
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    // Appends an album of the first `count` pictures with the given transitions.
+    void Album(Authoring& a, unsigned short count, std::vector<unsigned short> positions, unsigned short option5 = 5) {
+        std::vector<unsigned short> effects(positions.size(), 14);
+        char music[] = "song.mp3";
+        char* extras[] = {music};
+        a.AppendAlbum(0, 4, count, pictures_.data(), 1, extras, 7, option5, 9,
+                      static_cast<unsigned short>(positions.size()), positions.data(), effects.data());
+    }
+
+    // Checks that entries [from, from + 30) are the 30 frames of one transition in order.
+    static void ExpectTransitionRun(const std::vector<std::string>& list, size_t from) {
+        ASSERT_LE(from + 30, list.size());
+        const std::string first = list[from];
+        ASSERT_GE(first.size(), 6u);
+        const std::string stem = first.substr(0, first.size() - 6);  // strip "-1.jpg"
+        for (int k = 1; k <= 30; ++k) EXPECT_EQ(list[from + k - 1], stem + "-" + std::to_string(k) + ".jpg");
+    }
+
+    std::string Temp(const std::string& name) const { return (dir_ / name).string(); }
+
+    fs::path dir_;
+    std::vector<std::string> paths_;
+    std::vector<char*> pictures_;
+    vcdalbum::platform::StreamEncodeFn previous_ = nullptr;
+    std::string oldTemp_;
+    bool hadTemp_ = false;
+};
+
+TEST_F(EncodingTest, MenuPageRecordAndPath) {
+    Authoring a;
+    a.SetProgressCallBack(reinterpret_cast<void*>(&OnProgress));
+    char* page[] = {pictures_[0], pictures_[1], nullptr};
+    char music[] = "menu.mp3", ignored[] = "second.mp3";
+    char* extras[] = {music, ignored, nullptr};
+    EXPECT_EQ(a.AppendMenuPage(7, page, extras), 0);
+
+    ASSERT_EQ(g_records.size(), 1u);
+    const Recorded& r = g_records[0];
+    EXPECT_EQ(r.pictures, (std::vector<std::string>{paths_[0], paths_[1]}));
+    EXPECT_EQ(r.pictureCount, 2);
+    EXPECT_EQ(r.times, (std::vector<float>{0.5f, 0.5f}));
+    EXPECT_EQ(r.extras, std::vector<std::string>{"menu.mp3"});
+    EXPECT_EQ(r.extraCount, 1);
+    EXPECT_EQ(r.options[0], 2);
+    EXPECT_EQ(r.options[1], 1);
+    EXPECT_EQ(r.options[2], 6);
+    EXPECT_EQ(r.options[3], 2);
+    EXPECT_EQ(r.callBack, nullptr);
+    EXPECT_EQ(r.output, Temp("menu7.mpg"));
+    EXPECT_TRUE(g_progress.empty());
+    EXPECT_EQ(AuthoringTestAccess::menuFiles(a), std::vector<std::string>{Temp("menu7.mpg")});
+    EXPECT_EQ(AuthoringTestAccess::menuCount(a), 1);
+}
+
+TEST_F(EncodingTest, MenuPageWithoutMusicAndTheSameNumberTwice) {
+    Authoring a;
+    char* page[] = {pictures_[0], nullptr};
+    a.AppendMenuPage(3, page, nullptr);  // no music list at all
+    char* noMusic[] = {nullptr};
+    a.AppendMenuPage(3, page, noMusic);
+    ASSERT_EQ(g_records.size(), 2u);
+    EXPECT_TRUE(g_records[0].extras.empty());
+    EXPECT_TRUE(g_records[1].extras.empty());
+    EXPECT_EQ(AuthoringTestAccess::menuFiles(a), (std::vector<std::string>{Temp("menu3.mpg"), Temp("menu3.mpg")}));
+    EXPECT_EQ(AuthoringTestAccess::menuCount(a), 2);
+}
+
+TEST_F(EncodingTest, OneTransitionSplicesThirtyFramesAfterItsPicture) {
+    Authoring a;
+    a.SetProgressCallBack(reinterpret_cast<void*>(&OnProgress));
+    Album(a, 3, {0});
+    ASSERT_EQ(g_records.size(), 1u);
+    const Recorded& r = g_records[0];
+    ASSERT_EQ(r.pictures.size(), 33u);
+    EXPECT_EQ(r.pictureCount, 33);
+    EXPECT_EQ(r.pictures[0], paths_[0]);
+    ExpectTransitionRun(r.pictures, 1);
+    EXPECT_EQ(r.pictures[31], paths_[1]);
+    EXPECT_EQ(r.pictures[32], paths_[2]);
+    for (float t : r.times) EXPECT_EQ(Bits(t), 0x3D088889u);
+    EXPECT_EQ(r.sourceCount, 3);
+    EXPECT_EQ(g_progress, std::vector<int>{100});
+    EXPECT_EQ(r.progressBefore, 1u);  // progress comes before the encoder starts
+    EXPECT_EQ(r.callBack, &OnProgress);
+    EXPECT_EQ(r.output, Temp("album4.mpg"));
+}
+
+TEST_F(EncodingTest, TransitionsAtNeighbouringPositionsKeepPictureOrder) {
+    Authoring a;
+    a.SetProgressCallBack(reinterpret_cast<void*>(&OnProgress));
+    Album(a, 3, {0, 1});
+    const Recorded& r = g_records.at(0);
+    ASSERT_EQ(r.pictures.size(), 63u);
+    EXPECT_EQ(r.pictures[0], paths_[0]);
+    ExpectTransitionRun(r.pictures, 1);
+    EXPECT_EQ(r.pictures[31], paths_[1]);
+    ExpectTransitionRun(r.pictures, 32);
+    EXPECT_EQ(r.pictures[62], paths_[2]);
+    EXPECT_NE(r.pictures[1], r.pictures[32]);  // two distinct frame sequences
+    EXPECT_EQ(g_progress, (std::vector<int>{50, 100}));
+}
+
+TEST_F(EncodingTest, TransitionWithoutFollowingPictureIsSkipped) {
+    Authoring a;
+    a.SetProgressCallBack(reinterpret_cast<void*>(&OnProgress));
+    Album(a, 3, {1, 2});
+    const Recorded& r = g_records.at(0);
+    ASSERT_EQ(r.pictures.size(), 33u);
+    EXPECT_EQ(r.pictures[1], paths_[1]);
+    ExpectTransitionRun(r.pictures, 2);
+    EXPECT_EQ(r.pictures[32], paths_[2]);
+    EXPECT_EQ(g_progress, std::vector<int>{50});
+}
+
+TEST_F(EncodingTest, ThreeTransitionsReportTruncatedThirds) {
+    Authoring a;
+    a.SetProgressCallBack(reinterpret_cast<void*>(&OnProgress));
+    Album(a, 4, {0, 1, 2});
+    EXPECT_EQ(g_records.at(0).pictures.size(), 94u);
+    EXPECT_EQ(g_progress, (std::vector<int>{33, 66, 100}));
+}
+
+TEST_F(EncodingTest, SecondsPerPictureAreAtLeastThree) {
+    Authoring a;
+    for (unsigned short s : {0, 1, 2, 3, 5}) Album(a, 2, {}, s);
+    ASSERT_EQ(g_records.size(), 5u);
+    std::vector<int> seen;
+    for (const Recorded& r : g_records) seen.push_back(r.option5);
+    EXPECT_EQ(seen, (std::vector<int>{3, 3, 3, 3, 5}));
+    const Recorded& r = g_records[0];
+    EXPECT_EQ(r.options[3], 7);
+    EXPECT_EQ(r.option6, 9);
+    EXPECT_EQ(r.extras, std::vector<std::string>{"song.mp3"});
+    EXPECT_EQ(r.extraCount, 1);
+}
+
+TEST_F(EncodingTest, AlbumWithoutTransitionsPassesPicturesUnchanged) {
+    Authoring a;
+    a.SetProgressCallBack(reinterpret_cast<void*>(&OnProgress));
+    Album(a, 3, {});
+    const Recorded& r = g_records.at(0);
+    EXPECT_EQ(r.pictures, (std::vector<std::string>{paths_[0], paths_[1], paths_[2]}));
+    EXPECT_EQ(r.times.size(), 3u);
+    EXPECT_EQ(r.sourceCount, 3);
+    EXPECT_TRUE(g_progress.empty());
+}
+
+TEST_F(EncodingTest, UndrawableTransitionIsLeftOut) {
+    Authoring a;
+    a.SetProgressCallBack(reinterpret_cast<void*>(&OnProgress));
+    std::string missing = Temp("missing.jpg");
+    pictures_[0] = missing.data();
+    Album(a, 3, {0, 1});
+    const Recorded& r = g_records.at(0);
+    ASSERT_EQ(r.pictures.size(), 33u);  // only the second transition
+    EXPECT_EQ(r.pictures[0], missing);
+    EXPECT_EQ(r.pictures[1], paths_[1]);
+    ExpectTransitionRun(r.pictures, 2);
+    EXPECT_EQ(g_progress, (std::vector<int>{50, 100}));
+}
+
+TEST_F(EncodingTest, PathsAreKeptWhenTheEncoderFailsAndHaveNoLengthLimit) {
+    fs::path deep = dir_ / std::string(200, 'd') / std::string(200, 'e');
+    fs::create_directories(deep);
+    ::setenv("TEMP", deep.c_str(), 1);
+    g_result = 3;
+    Authoring a;
+    char* page[] = {pictures_[0], nullptr};
+    a.AppendMenuPage(1, page, nullptr);
+    Album(a, 1, {});
+    const std::string menu = (deep / "menu1.mpg").string(), album = (deep / "album4.mpg").string();
+    EXPECT_EQ(g_records.at(0).output, menu);
+    EXPECT_EQ(AuthoringTestAccess::menuFiles(a), std::vector<std::string>{menu});
+    EXPECT_EQ(AuthoringTestAccess::albumFiles(a), std::vector<std::string>{album});
+    EXPECT_EQ(AuthoringTestAccess::albumCount(a), 1);
+}
+
+}  // namespace
