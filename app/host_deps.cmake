@@ -1,0 +1,15 @@
+# The host's own building blocks (project file, disc planner, picture
+# preparation, menu pages, progress) live in app/host/ as one object library:
+# the tool links them, and so do the unit tests in tests/app, each with the
+# library flavour it uses.
+find_package(nlohmann_json 3 REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(VCDALBUM_HOST_PKGS REQUIRED IMPORTED_TARGET
+  libavformat libavcodec libswscale libavutil cairo)
+
+file(GLOB host_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/host/*.cpp)
+add_library(vcdalbum_host OBJECT ${host_sources})
+target_include_directories(vcdalbum_host PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
+target_link_libraries(vcdalbum_host PUBLIC nlohmann_json::nlohmann_json PkgConfig::VCDALBUM_HOST_PKGS)
+target_compile_features(vcdalbum_host PUBLIC cxx_std_20)
+target_link_libraries(vcdalbum_cli PRIVATE vcdalbum_host)
