@@ -73,14 +73,18 @@ void RoundedBox(cairo_t* cr, double x, double y, double w, double h, double r) {
 
 // One selectable line: number badge, thumbnail (or an arrow for the next
 // menu), title. The cell is x..x+w, y..y+h on the canvas.
-void DrawLine(cairo_t* cr, const MenuLine& line, bool isNextMenu, double x, double y, double w, double h) {
-    const double fontSize = std::clamp(h * 0.42, 9.0, 14.0);
+void DrawLine(cairo_t* cr, const MenuLine& line, bool isNextMenu, double x, double y, double w, double h,
+              bool compact) {
+    // Side by side, lines are narrow: smaller badge and thumbnail leave the
+    // title its room.
+    const double fontSize = compact ? std::clamp(h * 0.40, 9.0, 11.5) : std::clamp(h * 0.42, 9.0, 14.0);
     const double badge = std::min(h - 4, fontSize * 1.9);
+    const double badgeWidth = compact ? badge : badge * 1.2;
     const double cy = y + h / 2;
 
     // Number badge.
     cairo_set_source_rgb(cr, 0.95, 0.75, 0.20);
-    RoundedBox(cr, x, cy - badge / 2, badge * 1.2, badge, badge * 0.25);
+    RoundedBox(cr, x, cy - badge / 2, badgeWidth, badge, badge * 0.25);
     cairo_fill(cr);
     cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
     cairo_set_font_size(cr, fontSize);
@@ -88,12 +92,12 @@ void DrawLine(cairo_t* cr, const MenuLine& line, bool isNextMenu, double x, doub
     cairo_text_extents_t e;
     cairo_text_extents(cr, number.c_str(), &e);
     cairo_set_source_rgb(cr, 0.08, 0.10, 0.25);
-    cairo_move_to(cr, x + badge * 0.6 - e.x_advance / 2, cy + e.height / 2);
+    cairo_move_to(cr, x + badgeWidth / 2 - e.x_advance / 2, cy + e.height / 2);
     cairo_show_text(cr, number.c_str());
-    double tx = x + badge * 1.2 + 4;
+    double tx = x + badgeWidth + (compact ? 3 : 4);
 
     // Thumbnail at 4:3, or an arrow for the next menu.
-    const double th = h - 4, tw = th * 4 / 3;
+    const double th = compact ? h - 8 : h - 4, tw = th * 4 / 3;
     if (isNextMenu) {
         cairo_set_source_rgb(cr, 0.95, 0.95, 0.95);
         cairo_move_to(cr, tx + tw * 0.25, cy - th * 0.35);
@@ -117,7 +121,7 @@ void DrawLine(cairo_t* cr, const MenuLine& line, bool isNextMenu, double x, doub
         cairo_rectangle(cr, tx + 0.5, cy - th / 2 + 0.5, tw - 1, th - 1);
         cairo_stroke(cr);
     }
-    tx += tw + 5;
+    tx += tw + (compact ? 4 : 5);
 
     // Title.
     cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
@@ -191,7 +195,7 @@ OwnedImage DrawMenuPage(const MenuPage& page) {
     for (int i = 0; i < count; ++i) {
         const int col = i / rows, row = i % rows;
         DrawLine(cr, lines[static_cast<size_t>(i)].first, lines[static_cast<size_t>(i)].second,
-                 kSafeLeft + col * (cellW + gap), listTop + row * cellH, cellW, cellH);
+                 kSafeLeft + col * (cellW + gap), listTop + row * cellH, cellW, cellH, columns > 1);
     }
 
     cairo_surface_flush(surface.get());
