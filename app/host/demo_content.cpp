@@ -54,8 +54,7 @@ void SetHsv(cairo_t* cr, double h, double s, double v, double a = 1) {
     cairo_set_source_rgba(cr, r, g, b, a);
 }
 
-void DrawPicture(cairo_t* cr, const DemoAlbum& album, int index, int count, std::mt19937& rng) {
-    const double w = album.width, h = album.height;
+void DrawPicture(cairo_t* cr, const DemoAlbum& album, int index, int count, std::mt19937& rng, double w, double h) {
     const double hue = album.hue + index * 0.07;
     std::uniform_real_distribution<double> u(0, 1);
 
@@ -133,12 +132,7 @@ void DrawPicture(cairo_t* cr, const DemoAlbum& album, int index, int count, std:
     cairo_show_text(cr, caption.c_str());
 }
 
-void SavePicture(cairo_surface_t* surface, const fs::path& file, bool png) {
-    if (png) {
-        if (cairo_surface_write_to_png(surface, file.string().c_str()) != CAIRO_STATUS_SUCCESS)
-            throw RunError(file.string() + ": cannot write the demo picture");
-        return;
-    }
+OwnedImage ToImage(cairo_surface_t* surface) {
     const int w = cairo_image_surface_get_width(surface), h = cairo_image_surface_get_height(surface);
     OwnedImage image = OwnedImage::Black(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
     const unsigned char* data = cairo_image_surface_get_data(surface);
@@ -152,7 +146,31 @@ void SavePicture(cairo_surface_t* surface, const fs::path& file, bool png) {
             dst[3 * x + 2] = static_cast<unsigned char>(src[x] >> 16);
         }
     }
-    WriteJpeg(image.get(), file);
+    return image;
+}
+
+void SavePicture(cairo_surface_t* surface, const fs::path& file, bool png) {
+    if (png) {
+        if (cairo_surface_write_to_png(surface, file.string().c_str()) != CAIRO_STATUS_SUCCESS)
+            throw RunError(file.string() + ": cannot write the demo picture");
+        return;
+    }
+    WriteJpeg(ToImage(surface).get(), file);
+}
+
+const std::vector<DemoAlbum>& DemoAlbums() {
+    // Between them the albums use every effect family: push, squeeze,
+    // slide/wipe, blinds, cross-fade, shape reveals, diagonal and tiled
+    // wipes, zoom and dissolve; one album draws its own at random.
+    static const std::vector<DemoAlbum> albums = {
+        {"Bubbles", 640, 480, 0.55, "circles", {"PushFromLeft", "SqueezeFromTop", "SlideInFromLeft"}, true},
+        {"Sunsets", 800, 450, 0.02, "sunset", {"VerticalBlinds", "CrossFade", "IrisOpen"}, false},
+        {"Stripes", 480, 640, 0.30, "stripes", {"DiagonalWipeFromTopLeft", "TiledWipeFromTopLeft", "ZoomFromTopLeft"}, true},
+        {"Night sky", 640, 480, 0.65, "stars", {"DissolveFromTop", "NoisyCrossFade", "BoxOpen"}, false},
+        {"Colour wheel", 600, 600, 0.0, "wheel", "random", true},
+        {"Tall stripes", 360, 640, 0.8, "stripes", {"PushFromBottom", "HorizontalBlinds", "DissolveFromRight"}, false},
+    };
+    return albums;
 }
 
 void PutLE(std::ofstream& out, uint32_t v, int bytes) {
@@ -201,22 +219,23 @@ void WriteTune(const fs::path& file, const std::vector<int>& notes, double beat)
     if (!out) throw RunError(file.string() + ": cannot write the demo music");
 }
 
+OwnedImage DrawDemoPicture(size_t album, int index, uint32_t width, uint32_t height) {
+    const DemoAlbum& a = DemoAlbums().at(album);
+    std::mt19937 rng(static_cast<uint32_t>(album * 31 + static_cast<size_t>(index)));
+    std::unique_ptr<cairo_surface_t, SurfaceFreer> surface(
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(width), static_cast<int>(height)));
+    std::unique_ptr<cairo_t, CairoFreer> cr(cairo_create(surface.get()));
+    DrawPicture(cr.get(), a, index, 4, rng, width, height);
+    cairo_surface_flush(surface.get());
+    return ToImage(surface.get());
+}
+
 Project MakeDemoProject(const fs::path& folder) {
     std::error_code ec;
     fs::create_directories(folder / "pictures", ec);
     if (!fs::is_directory(folder / "pictures", ec)) throw InputError(folder.string() + ": cannot make the demo folder");
 
-    // Between them the albums use every effect family: push, squeeze,
-    // slide/wipe, blinds, cross-fade, shape reveals, diagonal and tiled
-    // wipes, zoom and dissolve; one album draws its own at random.
-    const std::vector<DemoAlbum> albums = {
-        {"Bubbles", 640, 480, 0.55, "circles", {"PushFromLeft", "SqueezeFromTop", "SlideInFromLeft"}, true},
-        {"Sunsets", 800, 450, 0.02, "sunset", {"VerticalBlinds", "CrossFade", "IrisOpen"}, false},
-        {"Stripes", 480, 640, 0.30, "stripes", {"DiagonalWipeFromTopLeft", "TiledWipeFromTopLeft", "ZoomFromTopLeft"}, true},
-        {"Night sky", 640, 480, 0.65, "stars", {"DissolveFromTop", "NoisyCrossFade", "BoxOpen"}, false},
-        {"Colour wheel", 600, 600, 0.0, "wheel", "random", true},
-        {"Tall stripes", 360, 640, 0.8, "stripes", {"PushFromBottom", "HorizontalBlinds", "DissolveFromRight"}, false},
-    };
+    const std::vector<DemoAlbum>& albums = DemoAlbums();
     constexpr int kPictures = 4;
 
     // Ode to Joy for the albums, a slow arpeggio for the menus.
@@ -236,7 +255,7 @@ Project MakeDemoProject(const fs::path& folder) {
             std::unique_ptr<cairo_surface_t, SurfaceFreer> surface(
                 cairo_image_surface_create(CAIRO_FORMAT_RGB24, album.width, album.height));
             std::unique_ptr<cairo_t, CairoFreer> cr(cairo_create(surface.get()));
-            DrawPicture(cr.get(), album, i, kPictures, rng);
+            DrawPicture(cr.get(), album, i, kPictures, rng, album.width, album.height);
             cairo_surface_flush(surface.get());
             const std::string name =
                 "pictures/" + std::to_string(a + 1) + "-" + std::to_string(i + 1) + (album.png ? ".png" : ".jpg");
