@@ -1,0 +1,232 @@
+// StartBurning against the recording burner component: the exact calls, the
+// nodes the project receives, and the range error.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "authoring/first_sequence_item.h"
+#include "authoring_test_access.h"
+#include "doubles/recording_burner.h"
+#include "doubles/scoped_env.h"
+
+using testing::ElementsAre;
+using testing::ElementsAreArray;
+using vcdalbum::testing::NodeSnapshot;
+using vcdalbum::testing::Recording;
+using vcdalbum::testing::RecordingBurner;
+using vcdalbum::testing::ScopedEnv;
+using Access = AuthoringTestAccess;
+
+namespace {
+
+constexpr char kTemp[] = "/nonexistent/vcdalbum-temp";
+const std::string kFirst = std::string(kTemp) + "/EnablePbcNTSC.mpg";
+
+// Call texts without the addresses that change from run to run (the
+// out-values of AddSequence and the records of SetupRecorder).
+std::vector<std::string> StableCalls(const Recording& rec) {
+    std::vector<std::string> texts;
+    for (auto call : rec.calls) {
+        if (call.method == "AddSequence") call.args.resize(4);
+        if (call.method == "SetupRecorder") call.args.clear();
+        texts.push_back(call.Text());
+    }
+    return texts;
+}
+
+// An object with `perMenu[m]` albums offered by menu m and `albums` appended.
+Authoring Disc(std::vector<int> perMenu, int albums) {
+    Authoring a;
+    for (std::size_t m = 0; m < perMenu.size(); ++m) {
+        Access::AppendMenuStream(a, "/s/menu" + std::to_string(m) + ".mpg");
+        a.SetAlbumNoPerMenu(static_cast<int>(m), perMenu[m]);
+    }
+    for (int i = 0; i < albums; ++i) Access::AppendAlbumStream(a, "/s/album" + std::to_string(i) + ".mpg");
+    return a;
+}
+
+struct Expected {
+    int type;
+    std::string id;
+    std::string item;
+    std::vector<std::string> selections;
+    std::string prev, next;
+};
+
+void ExpectNode(const NodeSnapshot& got, const Expected& want) {
+    SCOPED_TRACE(want.id);
+    EXPECT_EQ(got.type, want.type);
+    EXPECT_EQ(got.id, want.id);
+    EXPECT_EQ(got.prevId, want.prev);
+    EXPECT_EQ(got.nextId, want.next);
+    EXPECT_FALSE(got.returnId || got.timeoutId);  // no return node, no timeout target
+    EXPECT_TRUE(got.listsWellFormed);
+    EXPECT_TRUE(got.reservedWordsZero);
+    if (want.type == PBC_SELECTION_LIST) {
+        EXPECT_EQ(got.itemId, want.item);
+        EXPECT_EQ(got.selections, want.selections);
+        EXPECT_TRUE(got.areas.empty());
+        EXPECT_EQ(got.timeoutTime, -1);
+        EXPECT_EQ(got.loopCount, 0);
+        EXPECT_EQ(got.selectionBase, 1);
+    } else {
+        EXPECT_THAT(got.playItems, ElementsAre(want.item));
+        EXPECT_EQ(got.waitTime, 3);
+    }
+}
+
+class BurningRun : public testing::Test {
+protected:
+    ScopedEnv temp{"TEMP", kTemp};
+    RecordingBurner rec;
+};
+
+constexpr int kMenu = PBC_SELECTION_LIST;
+constexpr int kAlbum = PBC_PLAY_LIST;
+
+}  // namespace
+
+TEST_F(BurningRun, TwoMenusWithThreeAndTwoAlbums) {
+    Authoring disc = Disc({3, 2}, 5);
+    EXPECT_EQ(disc.StartBurning(1, 8, 0, 0), 0);
+
+    EXPECT_THAT(StableCalls(*rec),
+                ElementsAreArray(std::vector<std::string>{
+                    "NewProject(4)",
+                    "SetProjectName(81, VRX_Burner)",
+                    "AddSequence(81, default, " + kFirst + ", defaultentry)",
+                    "AddSequence(81, MenuItem0, /s/menu0.mpg, 0)",
+                    "AddSequence(81, AlbumItem0, /s/album0.mpg, 0)",
+                    "AddSequence(81, AlbumItem1, /s/album1.mpg, 1)",
+                    "AddSequence(81, AlbumItem2, /s/album2.mpg, 2)",
+                    "AddSequence(81, MenuItem1, /s/menu1.mpg, 1)",
+                    "AddSequence(81, AlbumItem3, /s/album3.mpg, 3)",
+                    "AddSequence(81, AlbumItem4, /s/album4.mpg, 4)",
+                    "AddPbcNode(81, Menu0)",
+                    "AddPbcNode(81, Menu1)",
+                    "AddPbcNode(81, Album0)",
+                    "AddPbcNode(81, Album1)",
+                    "AddPbcNode(81, Album2)",
+                    "AddPbcNode(81, Album3)",
+                    "AddPbcNode(81, Album4)",
+                    "OpenDrive(1)",
+                    "BuildProject(81)",
+                    "GetMaxWriteSpeed(1)",
+                    "SetupRecorder()",
+                    "StartRecording(1)",
+                    "EndRecording()",
+                    "UnlockDrive(1)",
+                    "StopDrive(1)",
+                    "UnlockDrive(1)",
+                    "EjectMedia(1)",
+                    "CloseProject(81)",
+                }));
+
+    ASSERT_EQ(rec->nodes.size(), 7u);
+    ExpectNode(rec->nodes[0], {kMenu, "Menu0", "MenuItem0", {"Album0", "Album1", "Album2", "Menu1"}, "Menu0", "Menu1"});
+    ExpectNode(rec->nodes[1], {kMenu, "Menu1", "MenuItem1", {"Album3", "Album4"}, "Menu0", "Menu1"});
+    ExpectNode(rec->nodes[2], {kAlbum, "Album0", "AlbumItem0", {}, "Menu0", "Album1"});
+    ExpectNode(rec->nodes[3], {kAlbum, "Album1", "AlbumItem1", {}, "Album0", "Album2"});
+    ExpectNode(rec->nodes[4], {kAlbum, "Album2", "AlbumItem2", {}, "Album1", "Menu0"});
+    ExpectNode(rec->nodes[5], {kAlbum, "Album3", "AlbumItem3", {}, "Menu1", "Album4"});
+    ExpectNode(rec->nodes[6], {kAlbum, "Album4", "AlbumItem4", {}, "Album3", "Menu1"});
+
+    ASSERT_EQ(rec->recorderIO.size(), 1u);
+    EXPECT_EQ(rec->recorderIO[0].speed, 8.0f);
+    EXPECT_EQ(rec->recorderIO[0].sourceKind, 7);
+    EXPECT_EQ(rec->LiveTotal(), 0);  // the run's burner is gone
+}
+
+TEST_F(BurningRun, OneMenuOneAlbumAndTheBurnerName) {
+    char name[] = "Our Trip";
+    Authoring disc(name);
+    Access::AppendMenuStream(disc, "/s/m.mpg");
+    Access::AppendAlbumStream(disc, "/s/a.mpg");
+    disc.SetAlbumNoPerMenu(0, 1);
+    disc.StartBurning(0, 4, 0, 0);
+    EXPECT_THAT(rec->CallsOf("SetProjectName"), ElementsAre("SetProjectName(81, Our Trip)"));
+    ASSERT_EQ(rec->nodes.size(), 2u);
+    ExpectNode(rec->nodes[0], {kMenu, "Menu0", "MenuItem0", {"Album0"}, "Menu0", "Menu0"});
+    ExpectNode(rec->nodes[1], {kAlbum, "Album0", "AlbumItem0", {}, "Menu0", "Menu0"});
+    EXPECT_EQ(rec->recorderReport[0].reportKind, 4);
+}
+
+TEST_F(BurningRun, MenuWithoutAlbumsOffersOnlyTheNextMenu) {
+    Authoring disc = Disc({0, 2, 1}, 3);
+    disc.StartBurning(0, 4, 0, 0);
+    ASSERT_EQ(rec->nodes.size(), 6u);
+    ExpectNode(rec->nodes[0], {kMenu, "Menu0", "MenuItem0", {"Menu1"}, "Menu0", "Menu1"});
+    ExpectNode(rec->nodes[1], {kMenu, "Menu1", "MenuItem1", {"Album0", "Album1", "Menu2"}, "Menu0", "Menu2"});
+    ExpectNode(rec->nodes[2], {kMenu, "Menu2", "MenuItem2", {"Album2"}, "Menu1", "Menu2"});
+    ExpectNode(rec->nodes[3], {kAlbum, "Album0", "AlbumItem0", {}, "Menu1", "Album1"});
+    ExpectNode(rec->nodes[4], {kAlbum, "Album1", "AlbumItem1", {}, "Album0", "Menu1"});
+    ExpectNode(rec->nodes[5], {kAlbum, "Album2", "AlbumItem2", {}, "Menu2", "Menu2"});
+}
+
+TEST_F(BurningRun, DriveAndSpeedReachTheBurnerAndSpeedIsCutTo16Bits) {
+    Authoring disc = Disc({1}, 1);
+    disc.StartBurning(2, 0x10008, 0, 0);
+    EXPECT_THAT(rec->CallsOf("OpenDrive"), ElementsAre("OpenDrive(2)"));
+    EXPECT_THAT(rec->CallsOf("EjectMedia"), ElementsAre("EjectMedia(2)"));
+    ASSERT_EQ(rec->recorderIO.size(), 1u);
+    EXPECT_EQ(rec->recorderIO[0].speed, 8.0f);
+    EXPECT_EQ(rec->recorderIO[0].target, 2u);
+}
+
+TEST_F(BurningRun, RunningTwiceIssuesTheSameCallsAndLeavesTheObjectAlone) {
+    Authoring disc = Disc({2, 1}, 3);
+    disc.StartBurning(1, 8, 0, 0);
+    const auto first = StableCalls(*rec);
+    rec->Clear();
+    disc.StartBurning(1, 8, 0, 0);
+    EXPECT_EQ(StableCalls(*rec), first);
+    EXPECT_EQ(Access::menuCount(disc), 2);
+    EXPECT_EQ(Access::albumCount(disc), 3);
+}
+
+TEST_F(BurningRun, TableAskingForMoreAlbumsThanAppendedStopsBeforeBurning) {
+    Authoring disc = Disc({3, 3}, 5);
+    try {
+        disc.StartBurning(1, 8, 0, 0);
+        FAIL() << "no out-of-range error";
+    } catch (const std::out_of_range& e) {
+        EXPECT_STREQ(e.what(), "invalid vector<T> subscript");
+    }
+    const auto calls = StableCalls(*rec);
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[calls.size() - 2], "AddSequence(81, AlbumItem4, /s/album4.mpg, 4)");
+    EXPECT_EQ(calls.back(), "CloseProject(81)");  // the burner is still cleaned up
+    EXPECT_TRUE(rec->nodes.empty());
+    EXPECT_TRUE(rec->recorderIO.empty());
+    EXPECT_EQ(rec->LiveTotal(), 0);
+}
+
+TEST_F(BurningRun, AlbumsNoMenuOffersStayOffTheDisc) {
+    Authoring disc = Disc({1}, 3);
+    disc.StartBurning(0, 4, 0, 0);
+    EXPECT_THAT(rec->CallsOf("AddPbcNode"), ElementsAre("AddPbcNode(81, Menu0)", "AddPbcNode(81, Album0)"));
+    EXPECT_EQ(rec->CallsOf("AddSequence").size(), 3u);  // default, MenuItem0, AlbumItem0
+}
+
+TEST_F(BurningRun, NegativeCountsOfferNoAlbums) {
+    Authoring disc = Disc({-2, 1}, 1);
+    disc.StartBurning(0, 4, 0, 0);
+    ASSERT_EQ(rec->nodes.size(), 3u);
+    ExpectNode(rec->nodes[0], {kMenu, "Menu0", "MenuItem0", {"Menu1"}, "Menu0", "Menu1"});
+    ExpectNode(rec->nodes[2], {kAlbum, "Album0", "AlbumItem0", {}, "Menu1", "Menu1"});
+}
+
+TEST_F(BurningRun, NoMenusStillBurnsTheFirstItem) {
+    Authoring disc;
+    disc.StartBurning(0, 4, 0, 0);
+    EXPECT_THAT(rec->CallsOf("AddSequence").size(), 1u);
+    EXPECT_TRUE(rec->nodes.empty());
+    EXPECT_EQ(rec->recorderIO.size(), 1u);
+}
+
+TEST(FirstSequenceItem, FallsBackToTheTemporaryDirectory) {
+    ScopedEnv temp("TEMP", "/some/where");
+    // The fixed path is a Windows drive path; it does not exist here.
+    EXPECT_EQ(vcdalbum::authoring::FirstSequenceItemPath(), "/some/where/EnablePbcNTSC.mpg");
+}
