@@ -61,13 +61,13 @@ start=$(now)
 ours_time=$(calc "$(now) - $start")
 
 # --- 2. ffmpeg + vcdxbuild
-# Each picture lasts seconds + 1 in the chain, because every xfade overlaps
-# one second of its two neighbours: the album runs 8 x 5 + 7 x 1 = 47 s, like ours.
+# Every xfade overlaps one second of its two neighbours, so each picture is
+# held longer in the chain: the album runs 8 x 5 + 7 x 1 = 47 s, like ours.
 start=$(now)
 mkdir -p peer
 fit="scale=iw*1.1:ih,scale=352:240:force_original_aspect_ratio=decrease,pad=352:240:(ow-iw)/2:(oh-ih)/2,setsar=10/11,fps=30000/1001,format=yuv420p"
 length=$((pictures * seconds + pictures - 1))
-hold=$(calc "$seconds + ($pictures - 1) / $pictures")
+hold=$(calc "$seconds + 2 * ($pictures - 1) / $pictures")
 for a in $(seq 0 $((albums - 1))); do
   inputs=() graph=""
   for p in $(seq 0 $((pictures - 1))); do

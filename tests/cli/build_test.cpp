@@ -75,7 +75,9 @@ TEST_F(Build, ExplicitGroupsOfThreeAndTwoGiveTheMenuGraph) {
         EXPECT_EQ(n.prev, e.prev);
         EXPECT_EQ(n.next, e.next);
         EXPECT_EQ(n.ret, -1);
-        if (!e.menu) EXPECT_EQ(n.wait, "3");
+        if (!e.menu) {
+            EXPECT_EQ(n.wait, "3");
+        }
     }
 }
 

@@ -26,7 +26,7 @@ std::string Slurp(const fs::path& file) {
 
 }  // namespace
 
-RunResult Run(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& env,
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& env,
               const fs::path& cwd) {
     static int serial = 0;
     const fs::path base = fs::path(testing::TempDir()) /
@@ -77,7 +77,7 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args, 
 }
 
 RunResult RunCli(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-    return Run(VCDALBUM_CLI, args, env);
+    return RunProgram(VCDALBUM_CLI, args, env);
 }
 
 ScratchDir::ScratchDir(const std::string& name)

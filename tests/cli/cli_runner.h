@@ -14,7 +14,7 @@ struct RunResult {
 
 // Runs `program` with `args` (no shell), with the extra environment
 // variables `env` ("NAME=value"), and collects what it prints.
-RunResult Run(const std::string& program, const std::vector<std::string>& args,
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
               const std::vector<std::string>& env = {}, const std::filesystem::path& cwd = {});
 
 // Runs the vcdalbum tool built with the tests.

@@ -49,7 +49,7 @@ TEST_F(DemoDisc, SaysWhereTheImageIsAndHowToUseIt) {
 }
 
 TEST_F(DemoDisc, ReadBackAsVcd20WithTwoMenusAndSixAlbums) {
-    const RunResult info = Run("vcd-info", {"-B", "-c", cue_.string(), "-f", "-I", "-L", "-p", "-E", "-T", "-F"});
+    const RunResult info = RunProgram("vcd-info", {"-B", "-c", cue_.string(), "-f", "-I", "-L", "-p", "-E", "-T", "-F"});
     EXPECT_EQ(info.exitCode, 0) << info.err;
     EXPECT_TRUE(std::regex_search(info.out, std::regex("VCD 2\\.0"))) << info.out.substr(0, 2000);
     const RunResult inspect = RunCli({"inspect", cue_.string()});
@@ -75,7 +75,7 @@ TEST_F(DemoDisc, ReadBackAsVcd20WithTwoMenusAndSixAlbums) {
 TEST_F(DemoDisc, EveryTrackIsAConformantNtscVcdStream) {
     ASSERT_FALSE(disc_->tracks.empty());
     for (const auto& track : disc_->tracks) {
-        const RunResult probe = Run("ffprobe", {"-v", "error", "-show_entries",
+        const RunResult probe = RunProgram("ffprobe", {"-v", "error", "-show_entries",
                                                 "stream=codec_name,width,height,r_frame_rate,sample_aspect_ratio,"
                                                 "sample_rate,channels,bit_rate:format=format_name",
                                                 "-of", "default=noprint_wrappers=1", track.string()});

@@ -24,7 +24,7 @@ std::string Attribute(const std::string& tag, const std::string& name) {
 
 Disc RipDisc(const fs::path& cue, const fs::path& folder) {
     Disc disc;
-    const RunResult rip = Run("vcdxrip", {"-c", fs::absolute(cue).string(), "-o", "rip.xml"}, {}, folder);
+    const RunResult rip = RunProgram("vcdxrip", {"-c", fs::absolute(cue).string(), "-o", "rip.xml"}, {}, folder);
     EXPECT_EQ(rip.exitCode, 0) << rip.err;
     std::ifstream in(folder / "rip.xml");
     const std::string xml(std::istreambuf_iterator<char>(in), {});
