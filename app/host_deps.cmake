@@ -4,7 +4,7 @@
 # library flavour it uses.
 find_package(nlohmann_json 3 REQUIRED)
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(VCDALBUM_HOST_PKGS REQUIRED IMPORTED_TARGET
+pkg_check_modules(VCDALBUM_HOST_PKGS REQUIRED IMPORTED_TARGET GLOBAL
   libavformat libavcodec libswscale libavutil cairo)
 
 file(GLOB host_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/host/*.cpp)
