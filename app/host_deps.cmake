@@ -8,6 +8,11 @@ pkg_check_modules(VCDALBUM_HOST_PKGS REQUIRED IMPORTED_TARGET GLOBAL
   libavformat libavcodec libswscale libavutil cairo)
 
 file(GLOB host_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/host/*.cpp)
+# The two pieces that drive Authoring belong to the tool alone; the unit
+# tests take the rest.
+set(host_runs ${CMAKE_CURRENT_SOURCE_DIR}/host/disc_build.cpp ${CMAKE_CURRENT_SOURCE_DIR}/host/gallery.cpp)
+list(REMOVE_ITEM host_sources ${host_runs})
+target_sources(vcdalbum_cli PRIVATE ${host_runs})
 add_library(vcdalbum_host OBJECT ${host_sources})
 target_include_directories(vcdalbum_host PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
 target_link_libraries(vcdalbum_host PUBLIC nlohmann_json::nlohmann_json PkgConfig::VCDALBUM_HOST_PKGS)
