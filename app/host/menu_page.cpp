@@ -16,8 +16,13 @@ namespace {
 // shape on a 4:3 screen.
 constexpr double kCanvasWidth = 320.0;
 constexpr double kCanvasHeight = 240.0;
-constexpr double kSafeLeft = kCanvasWidth * kSafeMargin, kSafeRight = kCanvasWidth * (1 - kSafeMargin);
-constexpr double kSafeTop = kCanvasHeight * kSafeMargin, kSafeBottom = kCanvasHeight * (1 - kSafeMargin);
+// The safe area's edges, moved inwards to whole frame pixels so that no
+// antialiased edge spills over them.
+const double kXScale = kFrameWidth / kCanvasWidth, kYScale = kFrameHeight / kCanvasHeight;
+const double kSafeLeft = std::ceil(kFrameWidth * kSafeMargin) / kXScale;
+const double kSafeRight = std::floor(kFrameWidth * (1 - kSafeMargin)) / kXScale;
+const double kSafeTop = std::ceil(kFrameHeight * kSafeMargin) / kYScale;
+const double kSafeBottom = std::floor(kFrameHeight * (1 - kSafeMargin)) / kYScale;
 constexpr const char* kFont = "DejaVu Sans";
 
 struct SurfaceFreer {

@@ -48,6 +48,7 @@ TEST(MenuPage, EverythingDrawnStaysInsideTheSafeArea) {
                 differentInside += differs;
                 greenInside += p[1] > 200 && p[0] < 60 && p[2] < 60;
             } else {
+                if (differs && differentOutside < 5) ADD_FAILURE() << "drawn outside the safe area at " << x << "," << y;
                 differentOutside += differs;
             }
         }
