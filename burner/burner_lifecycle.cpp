@@ -61,12 +61,14 @@ E_VRX VRX_Burner::init(unsigned char kind, unsigned char* name) {
 
 E_VRX VRX_Burner::setWriteMode(int method, bool methodOption, bool secondOption, int finalMode) {
     static constexpr uint32_t kMethodBits[] = {2, 1, 4, 8};
-    uint32_t& flags = ioInfo.writeFlags;
+    // A local copy: the record is packed, its fields may sit unaligned.
+    uint32_t flags = ioInfo.writeFlags;
     if (method >= 0 && method <= 3) flags = kMethodBits[method];
     if (method == 1) flags |= methodOption ? 0x100u : 0x10u;
     if (!secondOption) flags |= 0x1000u;
     if (finalMode == 1) flags |= 0x10000u;
     if (finalMode == 2) flags |= 0x20000u;
+    ioInfo.writeFlags = flags;
     return VRX_OK;
 }
 

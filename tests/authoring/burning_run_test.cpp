@@ -15,6 +15,7 @@ using testing::ElementsAreArray;
 using vcdalbum::testing::NodeSnapshot;
 using vcdalbum::testing::Recording;
 using vcdalbum::testing::RecordingBurner;
+using vcdalbum::testing::Value;
 using vcdalbum::testing::ScopedEnv;
 using Access = AuthoringTestAccess;
 
@@ -133,8 +134,8 @@ TEST_F(BurningRun, TwoMenusWithThreeAndTwoAlbums) {
     ExpectNode(rec->nodes[6], {kAlbum, "Album4", "AlbumItem4", {}, "Album3", "Menu1"});
 
     ASSERT_EQ(rec->recorderIO.size(), 1u);
-    EXPECT_EQ(rec->recorderIO[0].speed, 8.0f);
-    EXPECT_EQ(rec->recorderIO[0].sourceKind, 7);
+    EXPECT_EQ(Value(rec->recorderIO[0].speed), 8.0f);
+    EXPECT_EQ(Value(rec->recorderIO[0].sourceKind), 7);
     EXPECT_EQ(rec->LiveTotal(), 0);  // the run's burner is gone
 }
 
@@ -149,7 +150,7 @@ TEST_F(BurningRun, OneMenuOneAlbumAndTheBurnerName) {
     ASSERT_EQ(rec->nodes.size(), 2u);
     ExpectNode(rec->nodes[0], {kMenu, "Menu0", "MenuItem0", {"Album0"}, "Menu0", "Menu0"});
     ExpectNode(rec->nodes[1], {kAlbum, "Album0", "AlbumItem0", {}, "Menu0", "Menu0"});
-    EXPECT_EQ(rec->recorderReport[0].reportKind, 4);
+    EXPECT_EQ(Value(rec->recorderReport[0].reportKind), 4);
 }
 
 TEST_F(BurningRun, MenuWithoutAlbumsOffersOnlyTheNextMenu) {
@@ -170,8 +171,8 @@ TEST_F(BurningRun, DriveAndSpeedReachTheBurnerAndSpeedIsCutTo16Bits) {
     EXPECT_THAT(rec->CallsOf("OpenDrive"), ElementsAre("OpenDrive(2)"));
     EXPECT_THAT(rec->CallsOf("EjectMedia"), ElementsAre("EjectMedia(2)"));
     ASSERT_EQ(rec->recorderIO.size(), 1u);
-    EXPECT_EQ(rec->recorderIO[0].speed, 8.0f);
-    EXPECT_EQ(rec->recorderIO[0].target, 2u);
+    EXPECT_EQ(Value(rec->recorderIO[0].speed), 8.0f);
+    EXPECT_EQ(Value(rec->recorderIO[0].target), 2u);
 }
 
 TEST_F(BurningRun, RunningTwiceIssuesTheSameCallsAndLeavesTheObjectAlone) {

@@ -11,6 +11,7 @@ using testing::ElementsAre;
 using testing::IsEmpty;
 using vcdalbum::testing::BurnerClass;
 using vcdalbum::testing::RecordingBurner;
+using vcdalbum::testing::Value;
 using Access = VRX_BurnerTestAccess;
 
 namespace {
@@ -34,9 +35,9 @@ TEST(BurnerInit, OpensANamedProjectAndPresetsTheReport) {
         EXPECT_THAT(rec->CallTexts(), ElementsAre("NewProject(4)", "SetProjectName(81, Holiday)"));
         for (int c = 0; c < vcdalbum::testing::kBurnerClassCount; ++c) EXPECT_EQ(rec->live[c], 1);
         const ReportInfo& report = Access::report(burner);
-        EXPECT_EQ(report.reportKind, 4);
-        EXPECT_EQ(report.reportFlag, 1u);
-        EXPECT_EQ(report.reportText, kName);  // the caller's text itself, not a copy
+        EXPECT_EQ(Value(report.reportKind), 4);
+        EXPECT_EQ(Value(report.reportFlag), 1u);
+        EXPECT_EQ(Value(report.reportText), kName);  // the caller's text itself, not a copy
         EXPECT_EQ(Access::session(burner).projectHandle, 0x51u);
         rec->Clear();
     }
@@ -92,7 +93,7 @@ TEST(BurnerInit, RefusedProjectGivesNineAndNoHandleToClose) {
         VRX_Burner burner;
         EXPECT_EQ(burner.init(4, kName), VRX_ERR_NEW_PROJECT);
         EXPECT_THAT(rec->CallTexts(), ElementsAre("NewProject(4)"));
-        EXPECT_EQ(Access::report(burner).reportKind, 0);
+        EXPECT_EQ(Value(Access::report(burner).reportKind), 0);
         unsigned long size = 0, isDat = 0;
         EXPECT_EQ(burner.addSequenceItem("a.mpg", "i", "e", &size, &isDat), VRX_FAIL);
         rec->Clear();
@@ -106,7 +107,7 @@ TEST(BurnerInit, OtherKindsOpenNoProject) {
     EXPECT_EQ(burner.init(3, kName), VRX_OK);
     EXPECT_THAT(rec->calls, IsEmpty());
     EXPECT_EQ(Access::session(burner).projectHandle, 0u);
-    EXPECT_EQ(Access::report(burner).reportText, kName);
+    EXPECT_EQ(Value(Access::report(burner).reportText), kName);
 }
 
 TEST(BurnerInit, SecondInitReleasesWhatTheFirstMade) {
@@ -133,7 +134,7 @@ TEST(BurnerCopies, ShareObjectsAndProjectAndCloseItOnceWhenTheLastGoes) {
     assigned = *original;
     EXPECT_EQ(rec->created[0], 1);  // no new objects
     EXPECT_EQ(Access::driveNumber(copy), 2);
-    EXPECT_EQ(Access::io(assigned).writeFlags, 2u);
+    EXPECT_EQ(Value(Access::io(assigned).writeFlags), 2u);
     EXPECT_EQ(std::memcmp(&Access::report(copy), &Access::report(*original), sizeof(ReportInfo)), 0);
 
     original.reset();

@@ -13,6 +13,7 @@ using vcdalbum::com::E_FAIL;
 using vcdalbum::com::S_FALSE;
 using vcdalbum::testing::Ptr;
 using vcdalbum::testing::RecordingBurner;
+using vcdalbum::testing::Value;
 using Access = VRX_BurnerTestAccess;
 
 namespace {
@@ -141,21 +142,21 @@ TEST_F(DriveTest, BurnProjectBuildsSetsUpRecordsUnlocks) {
                             "SetupRecorder(" + Ptr(&Access::io(burner)) + ", " + Ptr(&Access::report(burner)) + ")",
                             "StartRecording(1)", "EndRecording()", "UnlockDrive(2)"));
     const IOInfo& io = rec->recorderIO[0];
-    EXPECT_EQ(io.sourceKind, 7);
-    EXPECT_EQ(io.source, 0x51u);
-    EXPECT_EQ(io.sourceStart, 150);
-    EXPECT_EQ(io.sourceSectorSize, 2352);
-    EXPECT_EQ(io.targetKind, 2);
-    EXPECT_EQ(io.target, 2u);
-    EXPECT_EQ(io.targetStart, 150);
-    EXPECT_EQ(io.targetSectorSize, 2448);
-    EXPECT_EQ(io.formatCode, 26);
-    EXPECT_EQ(io.speed, 8.0f);
-    EXPECT_EQ(io.writeFlags, 2u);
+    EXPECT_EQ(Value(io.sourceKind), 7);
+    EXPECT_EQ(Value(io.source), 0x51u);
+    EXPECT_EQ(Value(io.sourceStart), 150);
+    EXPECT_EQ(Value(io.sourceSectorSize), 2352);
+    EXPECT_EQ(Value(io.targetKind), 2);
+    EXPECT_EQ(Value(io.target), 2u);
+    EXPECT_EQ(Value(io.targetStart), 150);
+    EXPECT_EQ(Value(io.targetSectorSize), 2448);
+    EXPECT_EQ(Value(io.formatCode), 26);
+    EXPECT_EQ(Value(io.speed), 8.0f);
+    EXPECT_EQ(Value(io.writeFlags), 2u);
     const ReportInfo& report = rec->recorderReport[0];
-    EXPECT_EQ(report.reportKind, 4);
-    EXPECT_EQ(report.reportFlag, 1u);
-    EXPECT_EQ(report.reportText, kName);
+    EXPECT_EQ(Value(report.reportKind), 4);
+    EXPECT_EQ(Value(report.reportFlag), 1u);
+    EXPECT_EQ(Value(report.reportText), kName);
 }
 
 // Modes 1, 2, 3, 5 write the host's object to the drive; mode 4 writes the
@@ -174,20 +175,20 @@ TEST_P(BurnMode, SourceAndTargetOfTheMode) {
     ASSERT_EQ(rec->recorderIO.size(), 1u);
     const IOInfo& io = rec->recorderIO[0];
     const auto objectWord = reinterpret_cast<uintptr_t>(&object);
-    EXPECT_EQ(io.sourceKind, sourceKind);
+    EXPECT_EQ(Value(io.sourceKind), sourceKind);
     if (mode == 4) {
         EXPECT_EQ(rec->calls.front().Text(), "BuildProject(81)");
-        EXPECT_EQ(io.source, 0x51u);
-        EXPECT_EQ(io.targetKind, 1);
-        EXPECT_EQ(io.target, objectWord);  // the whole pointer, also on 64-bit
+        EXPECT_EQ(Value(io.source), 0x51u);
+        EXPECT_EQ(Value(io.targetKind), 1);
+        EXPECT_EQ(Value(io.target), objectWord);  // the whole pointer, also on 64-bit
     } else {
         EXPECT_EQ(rec->calls.front().method, "GetMaxWriteSpeed");
-        EXPECT_EQ(io.source, objectWord);
-        EXPECT_EQ(io.targetKind, 2);
-        EXPECT_EQ(io.target, 3u);
+        EXPECT_EQ(Value(io.source), objectWord);
+        EXPECT_EQ(Value(io.targetKind), 2);
+        EXPECT_EQ(Value(io.target), 3u);
     }
-    EXPECT_EQ(io.formatCode, 26);
-    EXPECT_EQ(io.speed, 4.0f);
+    EXPECT_EQ(Value(io.formatCode), 26);
+    EXPECT_EQ(Value(io.speed), 4.0f);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, BurnMode,
@@ -214,20 +215,20 @@ TEST_F(DriveTest, UnknownModeKeepsTheHostsSourceAndTarget) {
     EXPECT_EQ(burner.burn(-1, nullptr, 8), VRX_OK);
     ASSERT_EQ(rec->recorderIO.size(), 2u);
     const IOInfo& sent = rec->recorderIO[1];
-    EXPECT_EQ(sent.sourceKind, 11);
-    EXPECT_EQ(sent.source, 1234u);
-    EXPECT_EQ(sent.targetKind, 12);
-    EXPECT_EQ(sent.target, 5678u);
-    EXPECT_EQ(sent.sourceSectorSize, 2352);
-    EXPECT_EQ(sent.writeFlags, 0x1002u);
-    EXPECT_EQ(sent.speed, 8.0f);
+    EXPECT_EQ(Value(sent.sourceKind), 11);
+    EXPECT_EQ(Value(sent.source), 1234u);
+    EXPECT_EQ(Value(sent.targetKind), 12);
+    EXPECT_EQ(Value(sent.target), 5678u);
+    EXPECT_EQ(Value(sent.sourceSectorSize), 2352);
+    EXPECT_EQ(Value(sent.writeFlags), 0x1002u);
+    EXPECT_EQ(Value(sent.speed), 8.0f);
 }
 
 TEST_F(DriveTest, SpeedIsLimitedToTheDrivesMaximum) {
     rec->maxWriteSpeed = 16;
     auto stored = [&](short speed) {
         burner.burn(0, nullptr, speed);
-        return rec->recorderIO.back().speed;
+        return Value(rec->recorderIO.back().speed);
     };
     EXPECT_EQ(stored(24), 16.0f);
     EXPECT_EQ(stored(8), 8.0f);
@@ -252,7 +253,7 @@ TEST_F(DriveTest, RefusedSettingsShowTheMessageAndGiveTen) {
     EXPECT_THAT(testing::internal::GetCapturedStderr(), testing::StartsWith("VRX burner init failure: "));
     EXPECT_THAT(rec->Methods(), ElementsAre("BuildProject", "GetMaxWriteSpeed", "SetupRecorder"));
     // What burn wrote stays.
-    EXPECT_EQ(Access::io(burner).formatCode, 26);
+    EXPECT_EQ(Value(Access::io(burner).formatCode), 26);
 }
 
 TEST_F(DriveTest, RecordingFailuresAreNotReported) {
@@ -269,8 +270,8 @@ TEST(BurnerPartlyInitialised, BurnWithoutRecorderFailsAfterFillingTheRecord) {
     ASSERT_EQ(burner.init(4, kName), VRX_ERR_RECORDER_OBJECT);
     EXPECT_EQ(burner.burn(0, nullptr, 8), VRX_FAIL);  // no project handle: built as 0
     EXPECT_THAT(rec->CallTexts(), ElementsAre("BuildProject(0)"));
-    EXPECT_EQ(Access::io(burner).sourceKind, 7);
-    EXPECT_EQ(Access::io(burner).formatCode, 26);
+    EXPECT_EQ(Value(Access::io(burner).sourceKind), 7);
+    EXPECT_EQ(Value(Access::io(burner).formatCode), 26);
 }
 
 TEST_F(DriveTest, EraseOnTheSelectedDrive) {

@@ -30,6 +30,13 @@ namespace vcdalbum::testing {
 enum class BurnerClass { Project, Recorder, Encoder, Eraser, Aux, DriveControl, Chooser };
 inline constexpr int kBurnerClassCount = 7;
 
+// A copy of a field of a packed record (IOInfo, ReportInfo): EXPECT_EQ
+// would bind the field, which may be unaligned, to a reference.
+template <class T>
+T Value(T field) {
+    return field;
+}
+
 // "0x..." for a pointer, "null" for a null one.
 std::string Ptr(const void* p);
 

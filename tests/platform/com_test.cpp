@@ -5,16 +5,10 @@
 #include "doubles/scoped_env.h"
 #include "platform/com.h"
 #include "platform/module_loader.h"
+#include "tagged.h"
 
 namespace com = vcdalbum::com;
 using vcdalbum::testing::ScopedEnv;
-
-// What the fake component module makes: IUnknown plus Tag() at slot 3. Not
-// in an unnamed namespace, where the compiler may take it that nothing in
-// the program implements it.
-struct ITagged : com::IUnknown {
-    virtual uint32_t Tag() = 0;
-};
 
 namespace {
 

@@ -1,6 +1,7 @@
 // Stands in for the burner and stream components in loader tests: built
 // twice, as libqelburner.so and as libvrxstream.so, into a folder of its own.
 #include "platform/com.h"
+#include "tagged.h"
 #include "vcdalbum/StreamInfo.h"
 
 namespace {
@@ -8,9 +9,7 @@ namespace {
 using vcdalbum::com::GUID;
 using vcdalbum::com::HRESULT;
 
-// Answers Tag() with the data1 word of the class it was made for.
-// Tag() must be the first method after IUnknown's: no virtual destructor.
-struct TaggedObject final : vcdalbum::com::IUnknown {
+struct TaggedObject final : ITagged {
     explicit TaggedObject(uint32_t tag) : tag_(tag) {}
     HRESULT QueryInterface(const GUID&, void** object) override {
         AddRef();
@@ -23,7 +22,7 @@ struct TaggedObject final : vcdalbum::com::IUnknown {
         if (left == 0) delete this;
         return left;
     }
-    virtual uint32_t Tag() { return tag_; }
+    uint32_t Tag() override { return tag_; }
 
 private:
     uint32_t tag_;
@@ -38,7 +37,7 @@ extern "C" __attribute__((visibility("default"))) HRESULT QelCreateObject(const 
         *object = nullptr;
         return vcdalbum::com::REGDB_E_CLASSNOTREG;
     }
-    *object = new TaggedObject(clsid->data1);
+    *object = static_cast<ITagged*>(new TaggedObject(clsid->data1));
     return vcdalbum::com::S_OK;
 }
 
