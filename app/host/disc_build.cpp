@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vcdalbum/Authoring.h>
@@ -225,6 +226,15 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
     ScopedEnv imageDir("VCDALBUM_IMAGE_DIR", out.string());
     // The noisy and dissolving effects draw from the C generator.
     std::srand(options.seed);
+    // The image's file dates come from SOURCE_DATE_EPOCH when the image
+    // builder honours it: unless the caller set one, the project file's own
+    // date, so that the same project and seed give the same image.
+    std::optional<ScopedEnv> epoch;
+    if (!std::getenv("SOURCE_DATE_EPOCH")) {
+        struct stat st {};
+        const long when = stat(project.file.c_str(), &st) == 0 ? static_cast<long>(st.st_mtime) : 0;
+        epoch.emplace("SOURCE_DATE_EPOCH", std::to_string(when));
+    }
 
     size_t transitionsTotal = 0;
     for (const auto& a : plan.albums) transitionsTotal += a.positions.size();
@@ -351,8 +361,13 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
     progress.Done(kBuilding);
     if (options.drive == 0) {
         const auto cueAfter = ModifiedTime(result.cue), binAfter = ModifiedTime(result.bin);
-        if (!cueAfter || !binAfter || cueAfter == cueBefore || binAfter == binBefore)
+        if (!cueAfter || !binAfter || cueAfter == cueBefore || binAfter == binBefore) {
+            // Half an image is no image: take away whatever this run wrote.
+            std::error_code ec;
+            if (cueAfter && cueAfter != cueBefore) fs::remove(result.cue, ec);
+            if (binAfter && binAfter != binBefore) fs::remove(result.bin, ec);
             throw RunError(out.string() + ": the disc image " + name + ".cue/.bin was not written");
+        }
         std::error_code ec;
         const auto size = fs::file_size(result.bin, ec);
         progress.Done(kWriting, std::to_string(size / (1024 * 1024)) + " MB");
