@@ -190,7 +190,11 @@ void CheckStream(const fs::path& stream, const std::string& what) {
 
 std::string ImageName(const std::string& title) {
     std::string name;
-    for (unsigned char c : title) name += (c < 0x20 || c == 0x7F || std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos) ? '_' : static_cast<char>(c);
+    constexpr std::string_view kRefused = "/\\:*?\"<>|";
+    for (unsigned char c : title) {
+        const bool refused = c < 0x20 || c == 0x7F || kRefused.find(static_cast<char>(c)) != std::string_view::npos;
+        name += refused ? '_' : static_cast<char>(c);
+    }
     if (name == "." || name == "..") name = "disc";
     return TruncateUtf8(name, 200);
 }
