@@ -85,7 +85,8 @@ TEST_F(DemoDisc, EveryTrackIsAConformantNtscVcdStream) {
         EXPECT_NE(o.find("width=352"), std::string::npos) << track << "\n" << o;
         EXPECT_NE(o.find("height=240"), std::string::npos) << track << "\n" << o;
         EXPECT_NE(o.find("r_frame_rate=30000/1001"), std::string::npos) << track << "\n" << o;
-        EXPECT_NE(o.find("sample_aspect_ratio=10:11"), std::string::npos) << track << "\n" << o;
+        // MPEG-1 codes pixel shape by table: the 525-line 4:3 entry reads back as 200:219.
+        EXPECT_TRUE(std::regex_search(o, std::regex("sample_aspect_ratio=(10:11|200:219)"))) << track << "\n" << o;
         EXPECT_NE(o.find("codec_name=mp2"), std::string::npos) << track << "\n" << o;
         EXPECT_NE(o.find("sample_rate=44100"), std::string::npos) << track << "\n" << o;
         EXPECT_NE(o.find("channels=2"), std::string::npos) << track << "\n" << o;

@@ -38,7 +38,7 @@ Disc RipDisc(const fs::path& cue, const fs::path& folder) {
 
     // Sequence items and the entries inside them both name a track.
     std::map<std::string, int> trackOf;
-    const std::regex item("<sequence-item([^>]*)>([\\s\\S]*?)</sequence-item>");
+    const std::regex item("<sequence-item\\s([^>]*)>([\\s\\S]*?)</sequence-item>");
     for (auto it = std::sregex_iterator(xml.begin(), xml.end(), item); it != std::sregex_iterator(); ++it) {
         const int index = static_cast<int>(disc.tracks.size());
         disc.tracks.push_back(folder / Attribute((*it)[1], "src"));
