@@ -18,3 +18,11 @@ target_include_directories(vcdalbum_host PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PR
 target_link_libraries(vcdalbum_host PUBLIC nlohmann_json::nlohmann_json PkgConfig::VCDALBUM_HOST_PKGS)
 target_compile_features(vcdalbum_host PUBLIC cxx_std_20)
 target_link_libraries(vcdalbum_cli PRIVATE vcdalbum_host)
+
+# The library loads the two components at run time, from beside itself: the
+# tool is only usable, and `scripts/demo` only works, when they are built too.
+foreach(component vrxstream qelburner)
+  if(TARGET ${component})
+    add_dependencies(vcdalbum_cli ${component})
+  endif()
+endforeach()
