@@ -2,10 +2,23 @@
 
 #include <cstring>
 
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 namespace vcdalbum::host {
 namespace {
+
+// Cairo and fontconfig keep font caches for the life of the process; give
+// them back at the end so that the leak checker sees only our own memory.
+class FontCaches : public testing::Environment {
+public:
+    void TearDown() override {
+        cairo_debug_reset_static_data();
+        FcFini();
+    }
+};
+const auto* const kFontCaches = testing::AddGlobalTestEnvironment(new FontCaches);
 
 OwnedImage Solid(unsigned char b, unsigned char g, unsigned char r) {
     OwnedImage img = OwnedImage::Black(kFrameWidth, kFrameHeight);
