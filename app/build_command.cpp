@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "command.h"
+#include "host/menu_page.h"
 #include "host/disc_build.h"
 #include "host/errors.h"
 #include "host/project.h"
@@ -16,7 +17,7 @@ struct BuildArgs {
     bool quiet = false, verbose = false;
 };
 
-int RunBuild(const BuildArgs& args) {
+int RunBuildDrawing(const BuildArgs& args) {
     using namespace host;
     const Verbosity verbosity = args.quiet ? Verbosity::Quiet : args.verbose ? Verbosity::Verbose : Verbosity::Normal;
     try {
@@ -40,6 +41,13 @@ int RunBuild(const BuildArgs& args) {
         PrintError(e.what());
         return kExitFailed;
     }
+}
+
+// The run, then the font caches handed back (cairo objects are gone by then).
+int RunBuild(const BuildArgs& args) {
+    const int rc = RunBuildDrawing(args);
+    host::ReleaseFontCaches();
+    return rc;
 }
 
 const bool registered = RegisterCommand("build", [](CLI::App& app) -> RunFn {

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "command.h"
+#include "host/menu_page.h"
 #include "host/demo_content.h"
 #include "host/disc_build.h"
 #include "host/errors.h"
@@ -17,7 +18,7 @@ struct DemoArgs {
     bool keepWork = false;
 };
 
-int RunDemo(const DemoArgs& args) {
+int RunDemoDrawing(const DemoArgs& args) {
     using namespace host;
     namespace fs = std::filesystem;
     const auto start = std::chrono::steady_clock::now();
@@ -50,6 +51,13 @@ int RunDemo(const DemoArgs& args) {
         PrintError(e.what());
         return kExitFailed;
     }
+}
+
+// The run, then the font caches handed back (cairo objects are gone by then).
+int RunDemo(const DemoArgs& args) {
+    const int rc = RunDemoDrawing(args);
+    host::ReleaseFontCaches();
+    return rc;
 }
 
 const bool registered = RegisterCommand("demo", [](CLI::App& app) -> RunFn {

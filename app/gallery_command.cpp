@@ -5,6 +5,7 @@
 
 #include "atomic_file.h"
 #include "command.h"
+#include "host/menu_page.h"
 #include "host/errors.h"
 #include "host/gallery.h"
 
@@ -16,7 +17,7 @@ struct GalleryArgs {
     bool quiet = false;
 };
 
-int RunGallery(const GalleryArgs& args) {
+int RunGalleryDrawing(const GalleryArgs& args) {
     using namespace host;
     namespace fs = std::filesystem;
     try {
@@ -52,6 +53,13 @@ int RunGallery(const GalleryArgs& args) {
         PrintError(e.what());
         return kExitFailed;
     }
+}
+
+// The run, then the font caches handed back (cairo objects are gone by then).
+int RunGallery(const GalleryArgs& args) {
+    const int rc = RunGalleryDrawing(args);
+    host::ReleaseFontCaches();
+    return rc;
 }
 
 const bool registered = RegisterCommand("gallery", [](CLI::App& app) -> RunFn {

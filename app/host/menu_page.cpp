@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include "host/errors.h"
 
@@ -140,6 +141,11 @@ void DrawLine(cairo_t* cr, const MenuLine& line, bool isNextMenu, double x, doub
 }
 
 }  // namespace
+
+void ReleaseFontCaches() {
+    cairo_debug_reset_static_data();
+    FcFini();
+}
 
 std::string TruncateUtf8(const std::string& text, size_t bytes) {
     if (text.size() <= bytes) return text;

@@ -30,6 +30,11 @@ inline constexpr double kSafeMargin = 0.10;
 // Draws the page into a 352x240 frame (in the frame's own 10:11 pixels).
 OwnedImage DrawMenuPage(const MenuPage& page);
 
+// Hands back the font caches cairo and fontconfig keep for the whole
+// process. Call once drawing is over (no cairo object may be alive), so
+// that a leak checker sees only the program's own memory.
+void ReleaseFontCaches();
+
 // Shortens UTF-8 `text` at a character boundary to at most `bytes` bytes.
 std::string TruncateUtf8(const std::string& text, size_t bytes);
 

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include <cairo.h>
-#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 namespace vcdalbum::host {
@@ -13,10 +11,7 @@ namespace {
 // them back at the end so that the leak checker sees only our own memory.
 class FontCaches : public testing::Environment {
 public:
-    void TearDown() override {
-        cairo_debug_reset_static_data();
-        FcFini();
-    }
+    void TearDown() override { ReleaseFontCaches(); }
 };
 const auto* const kFontCaches = testing::AddGlobalTestEnvironment(new FontCaches);
 
