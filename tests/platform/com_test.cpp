@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <thread>
 
 #include "doubles/scoped_env.h"
 #include "platform/com.h"
@@ -57,16 +56,6 @@ TEST(ComRegistry, RefusesAggregationAndNullOutPointer) {
     EXPECT_EQ(com::CoCreateInstance(kClassB, nullptr, com::CLSCTX_INPROC_SERVER, kAnyIid, nullptr), com::E_POINTER);
     EXPECT_EQ(calls, 0);
     com::UnregisterClassFactory(kClassB);
-}
-
-TEST(ComRegistry, InitialiseOncePerThread) {
-    com::HRESULT first = 0, second = 0;
-    std::thread([&] {
-        first = com::CoInitialize(nullptr);
-        second = com::CoInitialize(nullptr);
-    }).join();
-    EXPECT_EQ(first, com::S_OK);
-    EXPECT_EQ(second, com::S_FALSE);
 }
 
 // Classes nobody registered are asked of the burner component module.

@@ -1,0 +1,14 @@
+// BuildProject's work: check the project, describe it and let vcdxbuild make
+// the BIN/CUE image in the project's work directory.
+#pragma once
+
+#include "platform/com.h"
+#include "project.h"
+
+namespace vcdalbum::qelburner {
+
+// On failure one message is on standard error and the work directory holds
+// no image (nor anything else a later build could pick up).
+com::HRESULT BuildImage(Project& project);
+
+}  // namespace vcdalbum::qelburner

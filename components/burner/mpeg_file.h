@@ -1,0 +1,31 @@
+// Recognising the streams a disc can take: MPEG-1 program streams, and
+// tracks ripped from a Video CD as RIFF/CDXA ".DAT" files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace vcdalbum::qelburner {
+
+// One Mode 2 Form 2 sector's payload, the unit of a Video CD track.
+inline constexpr uint64_t kTrackSectorBytes = 2324;
+// A raw CD sector as a CDXA file holds it.
+inline constexpr uint64_t kRawSectorBytes = 2352;
+
+struct StreamProbe {
+    bool ok = false;
+    bool isDat = false;
+    uint64_t sectors = 0;  // track length in 2324-byte sectors
+    std::string error;     // why the file is not usable, when !ok
+};
+
+// Looks at the start of `file`: an MPEG-1 pack header, or a RIFF/CDXA
+// header whose first sector carries one.
+StreamProbe ProbeStream(const std::filesystem::path& file);
+
+// Copies the MPEG payload of a CDXA file's sectors to `mpegOut`, leaving out
+// empty sectors. False and a reason on failure.
+bool UnwrapDat(const std::filesystem::path& datFile, const std::filesystem::path& mpegOut, std::string& error);
+
+}  // namespace vcdalbum::qelburner
