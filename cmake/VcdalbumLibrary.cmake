@@ -30,6 +30,8 @@ function(vcdalbum_finish_library)
       $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
       $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
     target_link_libraries(${lib} PUBLIC ${CMAKE_DL_LIBS})
+    # The public headers use C++20 (std::span).
+    target_compile_features(${lib} PUBLIC cxx_std_20)
   endforeach()
   # Unit tests reach the internal headers too.
   target_include_directories(vcdalbum_static PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)

@@ -1,0 +1,74 @@
+// vcdalbum demo: a complete demo disc from pictures and music made on the spot.
+#include <chrono>
+#include <iostream>
+#include <memory>
+
+#include "command.h"
+#include "host/menu_page.h"
+#include "host/demo_content.h"
+#include "host/disc_build.h"
+#include "host/errors.h"
+
+namespace vcdalbum::cli {
+namespace {
+
+struct DemoArgs {
+    std::string out = "vcdalbum-demo";
+    bool quiet = false, verbose = false;
+    bool keepWork = false;
+};
+
+int RunDemoDrawing(const DemoArgs& args) {
+    using namespace host;
+    namespace fs = std::filesystem;
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        const fs::path out = fs::absolute(args.out).lexically_normal();
+        const Project project = MakeDemoProject(out / "project");
+        BuildOptions options;
+        options.out = out;
+        options.keepWork = args.keepWork;
+        Progress progress = Progress::ForStderr(args.quiet     ? Verbosity::Quiet
+                                                : args.verbose ? Verbosity::Verbose
+                                                               : Verbosity::Normal);
+        const BuildResult result = BuildDisc(project, options, progress);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (args.quiet) return kExitOk;
+        std::cout << "\nDemo disc built in " << static_cast<int>(seconds * 10) / 10.0 << " s: "
+                  << result.plan.menus.size() << " menus, " << result.plan.albums.size() << " albums.\n"
+                  << "  image:   " << result.cue.string() << "\n"
+                  << "           " << result.bin.string() << "\n"
+                  << "  project: " << project.file.string() << " (its pictures and music are beside it)\n\n"
+                  << "Play it:   vlc \"" << result.cue.string() << "\"   (menus answer the number keys)\n"
+                  << "Burn it:   cdrdao write --device /dev/sr0 --eject \"" << result.cue.string() << "\"\n"
+                  << "       or: vcdalbum build \"" << project.file.string() << "\" --drive 1\n";
+        return kExitOk;
+    } catch (const InputError& e) {
+        PrintError(e.what());
+        return kExitBadInput;
+    } catch (const RunError& e) {
+        PrintError(e.what());
+        return kExitFailed;
+    }
+}
+
+// The run, then the font caches handed back (cairo objects are gone by then).
+int RunDemo(const DemoArgs& args) {
+    const int rc = RunDemoDrawing(args);
+    host::ReleaseFontCaches();
+    return rc;
+}
+
+const bool registered = RegisterCommand("demo", [](CLI::App& app) -> RunFn {
+    auto args = std::make_shared<DemoArgs>();
+    auto* sub = app.add_subcommand("demo", "Build the demo disc from pictures and music made on the spot");
+    sub->add_option("--out", args->out, "Folder for the demo's project and disc image")->capture_default_str();
+    sub->add_flag("--keep-work", args->keepWork, "Keep the work folder");
+    auto* quiet = sub->add_flag("-q,--quiet", args->quiet, "Only errors");
+    sub->add_flag("-v,--verbose", args->verbose, "Say what is done")->excludes(quiet);
+    return [args] { return RunDemo(*args); };
+});
+
+}  // namespace
+}  // namespace vcdalbum::cli

@@ -1,0 +1,43 @@
+// A whole build, as `vcdalbum build` and `vcdalbum demo` run it: plan the
+// disc, prepare the pictures, draw the menu pages, have the library encode
+// every page and album, and lay the disc out on a drive or into an image.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "host/disc_plan.h"
+#include "host/progress.h"
+#include "host/project.h"
+
+namespace vcdalbum::host {
+
+inline constexpr uint32_t kDefaultSeed = 20260101;
+
+struct BuildOptions {
+    std::filesystem::path out = ".";  // where drive 0 writes <name>.cue/.bin
+    int drive = 0;                    // 0: the image recorder; 1..N the machine's recorders
+    int speed = 8;
+    int discMinutes = 74;
+    uint32_t seed = kDefaultSeed;
+    bool dryRun = false;
+    bool keepWork = false;
+};
+
+struct BuildResult {
+    DiscPlan plan;
+    std::filesystem::path cue, bin;  // drive 0 only
+    std::filesystem::path work;      // kept with --keep-work
+};
+
+// Runs the build. Throws InputError (exit 2) for a bad project, picture,
+// music file or output folder, and RunError (exit 1) when encoding, the
+// image build or the recorder fails. A failed build leaves no image behind.
+BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progress& progress);
+
+// The file name the image gets for a disc title: characters that file
+// systems refuse become '_'.
+std::string ImageName(const std::string& title);
+
+}  // namespace vcdalbum::host

@@ -1,0 +1,228 @@
+#include "host/menu_page.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
+
+#include "host/errors.h"
+
+namespace vcdalbum::host {
+namespace {
+
+// The page is laid out in square pixels on a 320x240 canvas and stretched to
+// the frame's 352 narrower pixels, so that letters and thumbnails keep their
+// shape on a 4:3 screen.
+constexpr double kCanvasWidth = 320.0;
+constexpr double kCanvasHeight = 240.0;
+// The safe area's edges, moved inwards to whole frame pixels so that no
+// antialiased edge spills over them.
+const double kXScale = kFrameWidth / kCanvasWidth, kYScale = kFrameHeight / kCanvasHeight;
+const double kSafeLeft = std::ceil(kFrameWidth * kSafeMargin) / kXScale;
+const double kSafeRight = std::floor(kFrameWidth * (1 - kSafeMargin)) / kXScale;
+const double kSafeTop = std::ceil(kFrameHeight * kSafeMargin) / kYScale;
+const double kSafeBottom = std::floor(kFrameHeight * (1 - kSafeMargin)) / kYScale;
+constexpr const char* kFont = "DejaVu Sans";
+
+struct SurfaceFreer {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+struct CairoFreer {
+    void operator()(cairo_t* c) const { cairo_destroy(c); }
+};
+using Surface = std::unique_ptr<cairo_surface_t, SurfaceFreer>;
+
+double TextWidth(cairo_t* cr, const std::string& text) {
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, text.c_str(), &e);
+    return e.x_advance;
+}
+
+// `text` shortened with an ellipsis so that it fits `width`.
+std::string Fitted(cairo_t* cr, const std::string& text, double width) {
+    if (TextWidth(cr, text) <= width) return text;
+    std::string cut = text;
+    while (!cut.empty()) {
+        cut = TruncateUtf8(cut, cut.size() - 1);
+        if (TextWidth(cr, cut + "\u2026") <= width) return cut + "\u2026";
+    }
+    return "";
+}
+
+Surface SurfaceFromImage(const Image& image) {
+    Surface s(cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(image.width),
+                                         static_cast<int>(image.height)));
+    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) throw RunError("out of memory for a menu thumbnail");
+    cairo_surface_flush(s.get());
+    unsigned char* data = cairo_image_surface_get_data(s.get());
+    const int stride = cairo_image_surface_get_stride(s.get());
+    for (uint32_t y = 0; y < image.height; ++y) {
+        const unsigned char* src = image.data + static_cast<size_t>(y) * ImageStride(image.width);
+        auto* dst = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+        for (uint32_t x = 0; x < image.width; ++x)
+            dst[x] = 0xFF000000u | uint32_t{src[3 * x + 2]} << 16 | uint32_t{src[3 * x + 1]} << 8 | src[3 * x];
+    }
+    cairo_surface_mark_dirty(s.get());
+    return s;
+}
+
+void RoundedBox(cairo_t* cr, double x, double y, double w, double h, double r) {
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, x + w - r, y + r, r, -M_PI / 2, 0);
+    cairo_arc(cr, x + w - r, y + h - r, r, 0, M_PI / 2);
+    cairo_arc(cr, x + r, y + h - r, r, M_PI / 2, M_PI);
+    cairo_arc(cr, x + r, y + r, r, M_PI, 3 * M_PI / 2);
+    cairo_close_path(cr);
+}
+
+// One selectable line: number badge, thumbnail (or an arrow for the next
+// menu), title. The cell is x..x+w, y..y+h on the canvas.
+void DrawLine(cairo_t* cr, const MenuLine& line, bool isNextMenu, double x, double y, double w, double h,
+              bool compact) {
+    // Side by side, lines are narrow: smaller badge and thumbnail leave the
+    // title its room.
+    const double fontSize = compact ? std::clamp(h * 0.40, 9.0, 11.5) : std::clamp(h * 0.42, 9.0, 14.0);
+    const double badge = std::min(h - 4, fontSize * 1.9);
+    const double badgeWidth = compact ? badge : badge * 1.2;
+    const double cy = y + h / 2;
+
+    // Number badge.
+    cairo_set_source_rgb(cr, 0.95, 0.75, 0.20);
+    RoundedBox(cr, x, cy - badge / 2, badgeWidth, badge, badge * 0.25);
+    cairo_fill(cr);
+    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    cairo_set_font_size(cr, fontSize);
+    const std::string number = std::to_string(line.number);
+    cairo_text_extents_t e;
+    cairo_text_extents(cr, number.c_str(), &e);
+    cairo_set_source_rgb(cr, 0.08, 0.10, 0.25);
+    cairo_move_to(cr, x + badgeWidth / 2 - e.x_advance / 2, cy + e.height / 2);
+    cairo_show_text(cr, number.c_str());
+    double tx = x + badgeWidth + (compact ? 3 : 4);
+
+    // Thumbnail at 4:3, or an arrow for the next menu.
+    const double th = compact ? h - 8 : h - 4, tw = th * 4 / 3;
+    if (isNextMenu) {
+        cairo_set_source_rgb(cr, 0.95, 0.95, 0.95);
+        cairo_move_to(cr, tx + tw * 0.25, cy - th * 0.35);
+        cairo_line_to(cr, tx + tw * 0.8, cy);
+        cairo_line_to(cr, tx + tw * 0.25, cy + th * 0.35);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+    } else if (line.thumbnail && line.thumbnail->data) {
+        Surface thumb = SurfaceFromImage(*line.thumbnail);
+        cairo_save(cr);
+        cairo_rectangle(cr, tx, cy - th / 2, tw, th);
+        cairo_clip(cr);
+        cairo_translate(cr, tx, cy - th / 2);
+        cairo_scale(cr, tw / line.thumbnail->width, th / line.thumbnail->height);
+        cairo_set_source_surface(cr, thumb.get(), 0, 0);
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        cairo_set_source_rgb(cr, 0.9, 0.9, 0.9);
+        cairo_set_line_width(cr, 1);
+        cairo_rectangle(cr, tx + 0.5, cy - th / 2 + 0.5, tw - 1, th - 1);
+        cairo_stroke(cr);
+    }
+    tx += tw + (compact ? 4 : 5);
+
+    // Title.
+    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, fontSize);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    const std::string title = Fitted(cr, isNextMenu ? "Next menu" : line.title, x + w - tx - 2);
+    cairo_font_extents_t fe;
+    cairo_font_extents(cr, &fe);
+    cairo_move_to(cr, tx, cy + (fe.ascent - fe.descent) / 2);
+    cairo_show_text(cr, title.c_str());
+}
+
+}  // namespace
+
+void ReleaseFontCaches() {
+    cairo_debug_reset_static_data();
+    FcFini();
+}
+
+std::string TruncateUtf8(const std::string& text, size_t bytes) {
+    if (text.size() <= bytes) return text;
+    size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
+OwnedImage DrawMenuPage(const MenuPage& page) {
+    Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, kFrameWidth, kFrameHeight));
+    std::unique_ptr<cairo_t, CairoFreer> owner(cairo_create(surface.get()));
+    cairo_t* cr = owner.get();
+    if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) throw RunError("cannot draw a menu page: out of memory");
+    cairo_scale(cr, kFrameWidth / kCanvasWidth, kFrameHeight / kCanvasHeight);
+
+    // Background: a deep blue gradient, calm behind white text.
+    cairo_pattern_t* bg = cairo_pattern_create_linear(0, 0, 0, kCanvasHeight);
+    cairo_pattern_add_color_stop_rgb(bg, 0, 0.10, 0.14, 0.38);
+    cairo_pattern_add_color_stop_rgb(bg, 1, 0.02, 0.03, 0.12);
+    cairo_set_source(cr, bg);
+    cairo_paint(cr);
+    cairo_pattern_destroy(bg);
+
+    // Disc title, centred at the top of the safe area.
+    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+    cairo_set_font_size(cr, 18);
+    const std::string title = Fitted(cr, page.discTitle, kSafeRight - kSafeLeft);
+    cairo_font_extents_t fe;
+    cairo_font_extents(cr, &fe);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_move_to(cr, (kCanvasWidth - TextWidth(cr, title)) / 2, kSafeTop + fe.ascent);
+    cairo_show_text(cr, title.c_str());
+    const double listTop = kSafeTop + fe.height + 6;
+    cairo_set_source_rgb(cr, 0.95, 0.75, 0.20);
+    cairo_rectangle(cr, kSafeLeft, listTop - 4, kSafeRight - kSafeLeft, 1.5);
+    cairo_fill(cr);
+
+    // Footer: "page i of n".
+    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, 11);
+    cairo_font_extents(cr, &fe);
+    const std::string footer = "page " + std::to_string(page.page) + " of " + std::to_string(page.pages);
+    cairo_set_source_rgb(cr, 0.8, 0.8, 0.85);
+    cairo_move_to(cr, kSafeRight - TextWidth(cr, footer), kSafeBottom - fe.descent);
+    cairo_show_text(cr, footer.c_str());
+    const double listBottom = kSafeBottom - fe.height - 2;
+
+    // The lines, in one column up to five, then in two (three past twelve).
+    std::vector<std::pair<MenuLine, bool>> lines;
+    for (const auto& l : page.albums) lines.emplace_back(l, false);
+    if (page.nextMenuNumber > 0) lines.emplace_back(MenuLine{page.nextMenuNumber, "", nullptr}, true);
+    const int count = static_cast<int>(lines.size());
+    const int columns = count <= 5 ? 1 : count <= 12 ? 2 : 3;
+    const int rows = std::max(1, (count + columns - 1) / columns);
+    const double gap = 6;
+    const double cellW = (kSafeRight - kSafeLeft - gap * (columns - 1)) / columns;
+    const double cellH = std::min(34.0, (listBottom - listTop) / rows);
+    for (int i = 0; i < count; ++i) {
+        const int col = i / rows, row = i % rows;
+        DrawLine(cr, lines[static_cast<size_t>(i)].first, lines[static_cast<size_t>(i)].second,
+                 kSafeLeft + col * (cellW + gap), listTop + row * cellH, cellW, cellH, columns > 1);
+    }
+
+    cairo_surface_flush(surface.get());
+    OwnedImage out = OwnedImage::Black(kFrameWidth, kFrameHeight);
+    const unsigned char* data = cairo_image_surface_get_data(surface.get());
+    const int stride = cairo_image_surface_get_stride(surface.get());
+    for (uint32_t y = 0; y < kFrameHeight; ++y) {
+        const auto* src = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
+        unsigned char* dst = out.row(y);
+        for (uint32_t x = 0; x < kFrameWidth; ++x) {
+            dst[3 * x] = static_cast<unsigned char>(src[x]);
+            dst[3 * x + 1] = static_cast<unsigned char>(src[x] >> 8);
+            dst[3 * x + 2] = static_cast<unsigned char>(src[x] >> 16);
+        }
+    }
+    return out;
+}
+
+}  // namespace vcdalbum::host

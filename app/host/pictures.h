@@ -1,0 +1,61 @@
+// Pictures as the disc shows them: any picture FFmpeg reads, turned upright
+// by its EXIF orientation and fitted into the 352x240 NTSC Video CD frame.
+#pragma once
+
+#include <filesystem>
+
+#include <vcdalbum/Image.h>
+
+namespace vcdalbum::host {
+
+inline constexpr uint32_t kFrameWidth = 352;
+inline constexpr uint32_t kFrameHeight = 240;
+
+// An Image record that frees its pixels when it goes.
+class OwnedImage {
+public:
+    OwnedImage() = default;
+    OwnedImage(const OwnedImage&) = delete;
+    OwnedImage& operator=(const OwnedImage&) = delete;
+    OwnedImage(OwnedImage&& other) noexcept : image_(other.image_) { other.image_.data = nullptr; }
+    OwnedImage& operator=(OwnedImage&& other) noexcept;
+    ~OwnedImage();
+
+    // A black width x height picture; throws RunError when memory is short.
+    static OwnedImage Black(uint32_t width, uint32_t height);
+
+    Image& get() { return image_; }
+    const Image& get() const { return image_; }
+    uint32_t width() const { return image_.width; }
+    uint32_t height() const { return image_.height; }
+    unsigned char* row(uint32_t y) { return image_.data + static_cast<size_t>(y) * ImageStride(image_.width); }
+    const unsigned char* row(uint32_t y) const {
+        return image_.data + static_cast<size_t>(y) * ImageStride(image_.width);
+    }
+
+private:
+    Image image_{};
+};
+
+// Reads the first picture of `file` upright, in square pixels. Throws
+// InputError naming the file when it is missing, is no picture, or is damaged.
+OwnedImage ReadPicture(const std::filesystem::path& file);
+
+// The size a w x h picture of square pixels takes inside the frame: its
+// aspect ratio kept for the frame's 10:11 pixels, as large as fits.
+struct FitSize {
+    uint32_t width, height;
+};
+FitSize FitIntoFrame(uint32_t width, uint32_t height);
+
+// The picture centred in a 352x240 frame with black borders.
+OwnedImage FitToFrame(const Image& picture);
+
+// Reads, fits and writes `in` as a JPEG (the library's encoder) at `out`.
+// Throws InputError for a bad picture, RunError when writing fails.
+void PreparePicture(const std::filesystem::path& in, const std::filesystem::path& out);
+
+// Writes `image` with the library's encoder; throws RunError naming `out`.
+void WriteJpeg(const Image& image, const std::filesystem::path& out);
+
+}  // namespace vcdalbum::host

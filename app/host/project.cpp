@@ -1,0 +1,258 @@
+#include "host/project.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "host/effects.h"
+#include "host/errors.h"
+
+namespace vcdalbum::host {
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+// Collects the context of a message: "project.json: album "Beach": ...".
+class Context {
+public:
+    explicit Context(const fs::path& file) : file_(file.string()) {}
+    [[noreturn]] void Fail(const std::string& what) const { throw InputError(file_ + ": " + where_ + what); }
+    Context Album(const std::string& title, size_t index) const {
+        Context c = *this;
+        c.where_ = title.empty() ? "album " + std::to_string(index + 1) + ": "
+                                 : "album \"" + title + "\": ";
+        return c;
+    }
+
+private:
+    std::string file_;
+    std::string where_;
+};
+
+const std::set<std::string> kProjectKeys = {"title", "menu_music", "albums", "menus", "albums_per_menu",
+                                            "seconds_per_picture", "transitions", "music"};
+const std::set<std::string> kAlbumKeys = {"title", "pictures", "seconds_per_picture", "music", "transitions"};
+
+void CheckKeys(const json& object, const std::set<std::string>& known, const Context& ctx) {
+    for (auto it = object.begin(); it != object.end(); ++it)
+        if (!known.count(it.key())) ctx.Fail("unknown setting \"" + it.key() + "\"");
+}
+
+fs::path Resolve(const fs::path& base, const std::string& text) {
+    fs::path p(text);
+    return (p.is_absolute() ? p : base / p).lexically_normal();
+}
+
+std::string RequireString(const json& value, const std::string& what, const Context& ctx) {
+    if (!value.is_string()) ctx.Fail(what + " must be a text");
+    return value.get<std::string>();
+}
+
+int RequireInt(const json& value, const std::string& what, int low, int high, const Context& ctx) {
+    if (!value.is_number_integer())
+        ctx.Fail(what + " must be a whole number from " + std::to_string(low) + " to " + std::to_string(high));
+    const auto v = value.get<int64_t>();
+    if (v < low || v > high)
+        ctx.Fail(what + " is " + std::to_string(v) + "; it must be from " + std::to_string(low) + " to " +
+                 std::to_string(high));
+    return static_cast<int>(v);
+}
+
+std::optional<int> EffectFromJson(const json& value, const Context& ctx) {
+    if (value.is_number_integer()) {
+        const auto v = value.get<int64_t>();
+        if (v < 0 || v >= kEffectCount)
+            ctx.Fail("effect number " + std::to_string(v) + " does not exist (0 to 37)");
+        return static_cast<int>(v);
+    }
+    if (value.is_string()) {
+        const auto text = value.get<std::string>();
+        if (text == "none") return std::nullopt;
+        if (auto e = ParseEffect(text)) return e;
+        ctx.Fail("unknown effect \"" + text + "\" (see `vcdalbum effects`)");
+    }
+    ctx.Fail("an effect is a number 0 to 37 or a name");
+}
+
+TransitionSetting TransitionsFromJson(const json& value, const Context& ctx) {
+    TransitionSetting t;
+    if (value.is_string() && value.get<std::string>() == "random") {
+        t.kind = TransitionSetting::Kind::Random;
+    } else if (value.is_string() && value.get<std::string>() == "none") {
+        t.kind = TransitionSetting::Kind::None;
+    } else if (value.is_array()) {
+        t.kind = TransitionSetting::Kind::PerGap;
+        for (const auto& item : value) t.gaps.push_back(item.is_null() ? std::nullopt : EffectFromJson(item, ctx));
+    } else {
+        t.kind = TransitionSetting::Kind::Every;
+        t.effect = *EffectFromJson(value, ctx);  // "none" was taken above
+    }
+    return t;
+}
+
+std::vector<fs::path> PathList(const json& value, const fs::path& base, const std::string& what,
+                               const Context& ctx) {
+    std::vector<fs::path> out;
+    if (value.is_string()) {
+        out.push_back(Resolve(base, value.get<std::string>()));
+    } else if (value.is_array()) {
+        for (const auto& item : value) out.push_back(Resolve(base, RequireString(item, what, ctx)));
+    } else {
+        ctx.Fail(what + " must be a file name or a list of file names");
+    }
+    return out;
+}
+
+bool IsPictureName(const fs::path& p) {
+    std::string ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    static const std::set<std::string> kExtensions = {".jpg", ".jpeg", ".jpe", ".png", ".bmp", ".gif",
+                                                      ".tif", ".tiff", ".webp", ".ppm", ".pgm", ".tga"};
+    return kExtensions.count(ext) != 0;
+}
+
+}  // namespace
+
+std::vector<fs::path> PicturesInFolder(const fs::path& folder) {
+    std::vector<fs::path> out;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        if (entry.is_regular_file(ec) && IsPictureName(entry.path())) out.push_back(entry.path());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+Project ParseProject(const std::string& text, const fs::path& file) {
+    const Context ctx(file);
+    json root;
+    try {
+        root = json::parse(text);
+    } catch (const json::parse_error& e) {
+        ctx.Fail(std::string("not valid JSON: ") + e.what());
+    }
+    if (!root.is_object()) ctx.Fail("the project must be a JSON object");
+    CheckKeys(root, kProjectKeys, ctx);
+
+    Project project;
+    project.file = file;
+    const fs::path base = file.parent_path().empty() ? fs::path(".") : file.parent_path();
+
+    if (!root.contains("title")) ctx.Fail("the disc needs a \"title\"");
+    project.title = RequireString(root["title"], "\"title\"", ctx);
+    if (project.title.empty() || project.title.size() > 255) ctx.Fail("\"title\" must have 1 to 255 characters");
+    if (root.contains("menu_music"))
+        project.menuMusic = Resolve(base, RequireString(root["menu_music"], "\"menu_music\"", ctx));
+    if (root.contains("albums_per_menu"))
+        project.albumsPerMenu = RequireInt(root["albums_per_menu"], "\"albums_per_menu\"", 1, kMaxAlbumsPerMenu, ctx);
+
+    // Project-wide defaults that every album may override.
+    int defaultSeconds = 5;
+    if (root.contains("seconds_per_picture"))
+        defaultSeconds = RequireInt(root["seconds_per_picture"], "\"seconds_per_picture\"", 1, kMaxSecondsPerPicture, ctx);
+    TransitionSetting defaultTransitions;
+    if (root.contains("transitions")) defaultTransitions = TransitionsFromJson(root["transitions"], ctx);
+    std::vector<fs::path> defaultMusic;
+    if (root.contains("music")) defaultMusic = PathList(root["music"], base, "\"music\"", ctx);
+
+    if (!root.contains("albums") || !root["albums"].is_array() || root["albums"].empty())
+        ctx.Fail("the disc needs a non-empty list of \"albums\"");
+    const json& albums = root["albums"];
+    for (size_t i = 0; i < albums.size(); ++i) {
+        const json& a = albums[i];
+        if (!a.is_object()) ctx.Album("", i).Fail("must be a JSON object");
+        Album album;
+        if (a.contains("title")) album.title = RequireString(a["title"], "\"title\"", ctx.Album("", i));
+        const Context actx = ctx.Album(album.title, i);
+        CheckKeys(a, kAlbumKeys, actx);
+        if (album.title.empty()) actx.Fail("needs a \"title\"");
+
+        if (!a.contains("pictures")) actx.Fail("needs \"pictures\"");
+        const json& pics = a["pictures"];
+        if (pics.is_string() && fs::is_directory(Resolve(base, pics.get<std::string>()))) {
+            album.pictures = PicturesInFolder(Resolve(base, pics.get<std::string>()));
+            if (album.pictures.empty()) actx.Fail("folder " + pics.get<std::string>() + " holds no pictures");
+        } else {
+            album.pictures = PathList(pics, base, "\"pictures\"", actx);
+        }
+        if (album.pictures.empty()) actx.Fail("is empty: it needs at least one picture");
+
+        album.secondsPerPicture = a.contains("seconds_per_picture")
+            ? RequireInt(a["seconds_per_picture"], "\"seconds_per_picture\"", 1, kMaxSecondsPerPicture, actx)
+            : defaultSeconds;
+        album.music = a.contains("music") ? PathList(a["music"], base, "\"music\"", actx) : defaultMusic;
+        album.transitions = a.contains("transitions") ? TransitionsFromJson(a["transitions"], actx)
+                                                      : defaultTransitions;
+        const size_t gaps = album.pictures.size() - 1;
+        if (album.transitions.kind == TransitionSetting::Kind::PerGap && album.transitions.gaps.size() != gaps)
+            actx.Fail("lists " + std::to_string(album.transitions.gaps.size()) + " transitions for " +
+                      std::to_string(gaps) + " gaps between its " + std::to_string(album.pictures.size()) +
+                      " pictures");
+        project.albums.push_back(std::move(album));
+    }
+
+    if (root.contains("menus")) {
+        // Explicit groups: each menu lists albums by title or by 1-based number.
+        const json& menus = root["menus"];
+        if (!menus.is_array() || menus.empty()) ctx.Fail("\"menus\" must be a non-empty list of album lists");
+        std::vector<int> seen(project.albums.size(), 0);
+        for (size_t m = 0; m < menus.size(); ++m) {
+            const std::string where = "menu " + std::to_string(m + 1) + ": ";
+            if (!menus[m].is_array()) ctx.Fail(where + "must be a list of album titles or numbers");
+            std::vector<int> group;
+            for (const auto& ref : menus[m]) {
+                int index = -1;
+                if (ref.is_number_integer()) {
+                    const auto n = ref.get<int64_t>();
+                    if (n < 1 || n > static_cast<int64_t>(project.albums.size()))
+                        ctx.Fail(where + "there is no album number " + std::to_string(n));
+                    index = static_cast<int>(n - 1);
+                } else if (ref.is_string()) {
+                    const auto title = ref.get<std::string>();
+                    for (size_t i = 0; i < project.albums.size(); ++i)
+                        if (project.albums[i].title == title) {
+                            if (index >= 0) ctx.Fail(where + "two albums are called \"" + title + "\"; use numbers");
+                            index = static_cast<int>(i);
+                        }
+                    if (index < 0) ctx.Fail(where + "there is no album called \"" + title + "\"");
+                } else {
+                    ctx.Fail(where + "albums are named by title or number");
+                }
+                if (seen[static_cast<size_t>(index)]++)
+                    ctx.Fail(where + "album \"" + project.albums[static_cast<size_t>(index)].title +
+                             "\" is in more than one menu");
+                group.push_back(index);
+            }
+            if (group.empty()) ctx.Fail(where + "offers no albums");
+            if (group.size() > static_cast<size_t>(kMaxAlbumsPerMenu))
+                ctx.Fail(where + "offers " + std::to_string(group.size()) + " albums; at most " +
+                         std::to_string(kMaxAlbumsPerMenu) + " fit one menu");
+            project.menus.push_back(std::move(group));
+        }
+        for (size_t i = 0; i < seen.size(); ++i)
+            if (!seen[i]) ctx.Album(project.albums[i].title, i).Fail("is in no menu");
+    } else {
+        const int n = static_cast<int>(project.albums.size());
+        for (int first = 0; first < n; first += project.albumsPerMenu) {
+            std::vector<int> group;
+            for (int a = first; a < std::min(n, first + project.albumsPerMenu); ++a) group.push_back(a);
+            project.menus.push_back(std::move(group));
+        }
+    }
+    return project;
+}
+
+Project LoadProject(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw InputError(file.string() + ": cannot read the project file");
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) throw InputError(file.string() + ": cannot read the project file");
+    return ParseProject(text.str(), file);
+}
+
+}  // namespace vcdalbum::host

@@ -1,0 +1,93 @@
+#include "host/menu_page.h"
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+namespace vcdalbum::host {
+namespace {
+
+// Cairo and fontconfig keep font caches for the life of the process; give
+// them back at the end so that the leak checker sees only our own memory.
+class FontCaches : public testing::Environment {
+public:
+    void TearDown() override { ReleaseFontCaches(); }
+};
+const auto* const kFontCaches = testing::AddGlobalTestEnvironment(new FontCaches);
+
+OwnedImage Solid(unsigned char b, unsigned char g, unsigned char r) {
+    OwnedImage img = OwnedImage::Black(kFrameWidth, kFrameHeight);
+    for (uint32_t y = 0; y < kFrameHeight; ++y)
+        for (uint32_t x = 0; x < kFrameWidth; ++x) {
+            img.row(y)[3 * x] = b;
+            img.row(y)[3 * x + 1] = g;
+            img.row(y)[3 * x + 2] = r;
+        }
+    return img;
+}
+
+bool InsideSafeArea(uint32_t x, uint32_t y) {
+    return x >= kFrameWidth * kSafeMargin && x < kFrameWidth * (1 - kSafeMargin) && y >= kFrameHeight * kSafeMargin &&
+           y < kFrameHeight * (1 - kSafeMargin);
+}
+
+TEST(MenuPage, EverythingDrawnStaysInsideTheSafeArea) {
+    const OwnedImage green = Solid(0, 255, 0);
+    MenuPage full;
+    full.discTitle = "A very long disc title that certainly does not fit on one television line at all";
+    for (int i = 1; i <= 8; ++i)
+        full.albums.push_back(MenuLine{i, "Album with a rather long title number " + std::to_string(i), &green.get()});
+    full.nextMenuNumber = 9;
+    full.page = 1;
+    full.pages = 3;
+    MenuPage empty;  // background only
+    empty.page = 1;
+    empty.pages = 3;
+
+    const OwnedImage a = DrawMenuPage(full), b = DrawMenuPage(empty);
+    ASSERT_EQ(a.width(), kFrameWidth);
+    ASSERT_EQ(a.height(), kFrameHeight);
+    size_t greenInside = 0, differentOutside = 0, differentInside = 0;
+    for (uint32_t y = 0; y < kFrameHeight; ++y)
+        for (uint32_t x = 0; x < kFrameWidth; ++x) {
+            const unsigned char* p = a.row(y) + 3 * x;
+            const bool differs = std::memcmp(p, b.row(y) + 3 * x, 3) != 0;
+            if (InsideSafeArea(x, y)) {
+                differentInside += differs;
+                greenInside += p[1] > 200 && p[0] < 60 && p[2] < 60;
+            } else {
+                if (differs && differentOutside < 5) ADD_FAILURE() << "drawn outside the safe area at " << x << "," << y;
+                differentOutside += differs;
+            }
+        }
+    EXPECT_EQ(differentOutside, 0u);
+    EXPECT_GT(differentInside, 5000u);
+    // Eight thumbnails of a green first picture, each some hundreds of pixels.
+    EXPECT_GT(greenInside, 8u * 200);
+}
+
+TEST(MenuPage, LinesAreLegibleInOneColumnForFewAlbums) {
+    // One album: its line is tall enough for text of 13 px or more, i.e.
+    // the page draws a good many pixels of text, not a speck.
+    MenuPage page;
+    page.discTitle = "Trip";
+    page.albums.push_back(MenuLine{1, "Beach", nullptr});
+    const OwnedImage img = DrawMenuPage(page);
+    MenuPage bare = page;
+    bare.albums.clear();
+    const OwnedImage without = DrawMenuPage(bare);
+    size_t changed = 0;
+    for (uint32_t y = 0; y < kFrameHeight; ++y) changed += std::memcmp(img.row(y), without.row(y), 3 * kFrameWidth) != 0;
+    EXPECT_GE(changed, 12u);  // rows touched by the badge and the title
+}
+
+TEST(MenuPage, TruncateKeepsWholeCharacters) {
+    EXPECT_EQ(TruncateUtf8("abc", 5), "abc");
+    EXPECT_EQ(TruncateUtf8("abc", 2), "ab");
+    EXPECT_EQ(TruncateUtf8("a\xC3\xA9z", 2), "a");          // é is two bytes
+    EXPECT_EQ(TruncateUtf8("\xE2\x82\xAC\xE2\x82\xAC", 4), "\xE2\x82\xAC");  // €€
+    EXPECT_EQ(TruncateUtf8("", 0), "");
+}
+
+}  // namespace
+}  // namespace vcdalbum::host

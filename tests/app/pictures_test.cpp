@@ -1,0 +1,171 @@
+#include "host/pictures.h"
+
+#include <fstream>
+
+#include <unistd.h>
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <vcdalbum/codec.h>
+
+#include "host/errors.h"
+
+namespace vcdalbum::host {
+namespace {
+namespace fs = std::filesystem;
+
+class PicturesTest : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::path(testing::TempDir()) / ("vcdalbum_pictures_" + std::to_string(getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // A w x h picture: left half red, right half blue, top row marked green.
+    static OwnedImage Halves(uint32_t w, uint32_t h) {
+        OwnedImage img = OwnedImage::Black(w, h);
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 0; x < w; ++x) {
+                unsigned char* p = img.row(y) + 3 * x;
+                if (y < h / 8) p[1] = 255;               // green band on top
+                else if (x < w / 2) p[2] = 255;          // red left
+                else p[0] = 255;                         // blue right
+            }
+        return img;
+    }
+
+    std::vector<uint8_t> Jpeg(const Image& img) {
+        std::vector<uint8_t> bytes;
+        EXPECT_TRUE(EncodeJpeg(img, bytes).ok());
+        return bytes;
+    }
+
+    fs::path Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                          static_cast<std::streamsize>(bytes.size()));
+        return dir_ / name;
+    }
+
+    // The JPEG with an EXIF block saying how the stored rows are to be turned.
+    static std::vector<uint8_t> WithOrientation(std::vector<uint8_t> jpeg, uint16_t orientation) {
+        const uint8_t tiff[] = {'I', 'I', 42, 0, 8, 0, 0, 0,         // little-endian TIFF, IFD at 8
+                                1, 0,                                // one entry
+                                0x12, 0x01, 3, 0, 1, 0, 0, 0,        // Orientation, SHORT, count 1
+                                static_cast<uint8_t>(orientation), 0, 0, 0,
+                                0, 0, 0, 0};                         // no next IFD
+        std::vector<uint8_t> app1 = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+        app1.insert(app1.end(), std::begin(tiff), std::end(tiff));
+        const size_t len = app1.size() - 2;
+        app1[2] = static_cast<uint8_t>(len >> 8);
+        app1[3] = static_cast<uint8_t>(len);
+        jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
+        return jpeg;
+    }
+
+    static void ExpectColour(const OwnedImage& img, uint32_t x, uint32_t y, int b, int g, int r) {
+        const unsigned char* p = img.row(y) + 3 * x;
+        EXPECT_NEAR(p[0], b, 40) << "at " << x << "," << y;
+        EXPECT_NEAR(p[1], g, 40) << "at " << x << "," << y;
+        EXPECT_NEAR(p[2], r, 40) << "at " << x << "," << y;
+    }
+
+    fs::path dir_;
+};
+
+TEST(FitIntoFrame, KeepsTheAspectRatioForTallPixels) {
+    EXPECT_EQ(FitIntoFrame(640, 480).width, 352u);   // 4:3 fills the frame
+    EXPECT_EQ(FitIntoFrame(640, 480).height, 240u);
+    EXPECT_EQ(FitIntoFrame(1920, 1080).width, 352u);  // 16:9: bars above and below
+    EXPECT_EQ(FitIntoFrame(1920, 1080).height, 180u);
+    EXPECT_EQ(FitIntoFrame(480, 640).width, 198u);    // portrait: bars left and right
+    EXPECT_EQ(FitIntoFrame(480, 640).height, 240u);
+    EXPECT_EQ(FitIntoFrame(1, 10000).width, 1u);      // never zero
+    EXPECT_EQ(FitIntoFrame(10000, 1).height, 1u);
+}
+
+TEST_F(PicturesTest, FitCentresWithBlackBorders) {
+    const OwnedImage tall = Halves(300, 400);
+    const OwnedImage frame = FitToFrame(tall.get());
+    ASSERT_EQ(frame.width(), kFrameWidth);
+    ASSERT_EQ(frame.height(), kFrameHeight);
+    const FitSize fit = FitIntoFrame(300, 400);
+    const uint32_t x0 = (kFrameWidth - fit.width) / 2;
+    ExpectColour(frame, 2, 120, 0, 0, 0);                           // left border
+    ExpectColour(frame, kFrameWidth - 3, 120, 0, 0, 0);             // right border
+    ExpectColour(frame, x0 + fit.width / 4, 120, 0, 0, 255);        // red half
+    ExpectColour(frame, x0 + 3 * fit.width / 4, 120, 255, 0, 0);    // blue half
+    ExpectColour(frame, kFrameWidth / 2, 5, 0, 255, 0);             // green top
+}
+
+TEST_F(PicturesTest, ReadsJpegAndPngAndTurnsByExifOrientation) {
+    const OwnedImage source = Halves(64, 32);
+    const auto jpeg = Jpeg(source.get());
+
+    const OwnedImage plain = ReadPicture(Write("plain.jpg", jpeg));
+    ASSERT_EQ(plain.width(), 64u);
+    ASSERT_EQ(plain.height(), 32u);
+    ExpectColour(plain, 10, 20, 0, 0, 255);
+
+    // 6: the stored picture is to be turned 90 degrees clockwise, so the
+    // green top band ends up on the right and the red half on top.
+    const OwnedImage turned = ReadPicture(Write("turned.jpg", WithOrientation(jpeg, 6)));
+    ASSERT_EQ(turned.width(), 32u);
+    ASSERT_EQ(turned.height(), 64u);
+    ExpectColour(turned, 31, 32, 0, 255, 0);
+    ExpectColour(turned, 10, 10, 0, 0, 255);
+    ExpectColour(turned, 10, 54, 255, 0, 0);
+    // 3: upside down.
+    const OwnedImage flipped = ReadPicture(Write("flipped.jpg", WithOrientation(jpeg, 3)));
+    ExpectColour(flipped, 32, 31, 0, 255, 0);
+    ExpectColour(flipped, 5, 10, 255, 0, 0);
+
+    // PNG through FFmpeg as well.
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 30, 20);
+    cairo_t* cr = cairo_create(s);
+    cairo_set_source_rgb(cr, 0, 1, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    ASSERT_EQ(cairo_surface_write_to_png(s, (dir_ / "p.png").c_str()), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(s);
+    const OwnedImage png = ReadPicture(dir_ / "p.png");
+    EXPECT_EQ(png.width(), 30u);
+    ExpectColour(png, 15, 10, 0, 255, 0);
+}
+
+TEST_F(PicturesTest, ProgressiveJpegFromTheField) {
+    const fs::path file = fs::path(VCDALBUM_TESTDATA_DIR) / "jpeg/golang-1.19-src/video-001.progressive.jpeg";
+    if (!fs::exists(file)) GTEST_SKIP() << "test data not present: " << file;
+    const OwnedImage img = ReadPicture(file);
+    EXPECT_EQ(img.width(), 150u);
+    EXPECT_EQ(img.height(), 103u);
+}
+
+TEST_F(PicturesTest, BadPicturesAreRefusedNamingTheFile) {
+    const auto jpeg = Jpeg(Halves(64, 48).get());
+    std::vector<uint8_t> header(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 3));
+    std::vector<uint8_t> text = {'h', 'e', 'l', 'l', 'o', '\n'};
+    const fs::path cases[] = {dir_ / "missing.jpg", Write("cut.jpg", header), Write("notes.jpg", text),
+                              Write("empty.png", {})};
+    for (const auto& file : cases) {
+        try {
+            ReadPicture(file);
+            ADD_FAILURE() << file << " was read";
+        } catch (const InputError& e) {
+            EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST_F(PicturesTest, PreparedPictureIsAFrameSizedJpeg) {
+    const fs::path in = Write("in.jpg", Jpeg(Halves(640, 480).get()));
+    PreparePicture(in, dir_ / "out.jpg");
+    Image out{};
+    ASSERT_TRUE(DecodeJpegFile((dir_ / "out.jpg").string(), out).ok());
+    EXPECT_EQ(out.width, kFrameWidth);
+    EXPECT_EQ(out.height, kFrameHeight);
+    ReleaseImage(out);
+}
+
+}  // namespace
+}  // namespace vcdalbum::host

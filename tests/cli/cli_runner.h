@@ -1,0 +1,42 @@
+// Running the vcdalbum tool (and the disc tools) from a test.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vcdalbum::clitest {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+// Runs `program` with `args` (no shell), with the extra environment
+// variables `env` ("NAME=value"), and collects what it prints.
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+              const std::vector<std::string>& env = {}, const std::filesystem::path& cwd = {});
+
+// Runs the vcdalbum tool built with the tests.
+RunResult RunCli(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+
+// A fresh folder under the test's temporary directory, removed by the destructor.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& name);
+    ~ScratchDir();
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// A 4:3 JPEG of one colour with a white band whose place depends on `seed`,
+// written with the library's encoder.
+void WritePicture(const std::filesystem::path& file, int seed, unsigned width = 320, unsigned height = 240);
+
+void WriteText(const std::filesystem::path& file, const std::string& text);
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& file);
+
+}  // namespace vcdalbum::clitest
