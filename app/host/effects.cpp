@@ -1,27 +1,11 @@
 #include "host/effects.h"
 
-#include <array>
 #include <cctype>
 #include <charconv>
 
 namespace vcdalbum::host {
 namespace {
 
-constexpr std::array<std::string_view, kEffectCount> kNames = {
-    "PushFromLeft",          "PushFromRight",           "PushFromTop",
-    "PushFromBottom",        "SqueezeFromLeft",         "SqueezeFromRight",
-    "SqueezeFromTop",        "SqueezeFromBottom",       "SlideInFromLeft",
-    "WipeFromRight",         "SlideInFromTop",          "SlideInFromBottom",
-    "VerticalBlinds",        "HorizontalBlinds",        "CrossFade",
-    "NoisyCrossFade",        "SplitOpen",               "SplitClose",
-    "IrisOpen",              "IrisClose",               "BoxOpen",
-    "BoxClose",              "DiagonalWipeFromTopLeft", "DiagonalWipeToTopLeft",
-    "DiagonalSweepFromTopRight", "DiagonalSweepFromBottomLeft", "TiledWipeFromTopLeft",
-    "TiledWipeToTopLeft",    "TiledSweepFromTopRight",  "TiledSweepFromBottomLeft",
-    "ZoomFromTopLeft",       "ZoomFromTopRight",        "ZoomFromBottomLeft",
-    "ZoomFromBottomRight",   "DissolveFromTop",         "DissolveFromBottom",
-    "DissolveFromLeft",      "DissolveFromRight",
-};
 
 std::string Folded(std::string_view text) {
     std::string out;
@@ -36,7 +20,7 @@ std::string Folded(std::string_view text) {
 
 std::string_view EffectName(int effect) {
     if (effect < 0 || effect >= kEffectCount) return {};
-    return kNames[static_cast<size_t>(effect)];
+    return TransitionEffectName(static_cast<unsigned>(effect));
 }
 
 std::optional<int> ParseEffect(std::string_view text) {
@@ -47,7 +31,7 @@ std::optional<int> ParseEffect(std::string_view text) {
     const std::string wanted = Folded(text);
     if (wanted.empty()) return std::nullopt;
     for (int i = 0; i < kEffectCount; ++i)
-        if (Folded(kNames[static_cast<size_t>(i)]) == wanted) return i;
+        if (Folded(EffectName(i)) == wanted) return i;
     return std::nullopt;
 }
 

@@ -5,9 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include <vcdalbum/transitions.h>
+
 namespace vcdalbum::host {
 
-inline constexpr int kEffectCount = 38;
+inline constexpr int kEffectCount = TransitionEffectCount;
 
 // The effect's name ("CrossFade" for 14); empty outside 0..37.
 std::string_view EffectName(int effect);

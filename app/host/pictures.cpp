@@ -17,6 +17,7 @@ extern "C" {
 }
 
 #include <vcdalbum/codec.h>
+#include <vcdalbum/transitions.h>
 
 #include "host/errors.h"
 
@@ -221,11 +222,28 @@ FitSize FitIntoFrame(uint32_t width, uint32_t height) {
 OwnedImage FitToFrame(const Image& picture) {
     OwnedImage frame = OwnedImage::Black(kFrameWidth, kFrameHeight);
     const FitSize fit = FitIntoFrame(picture.width, picture.height);
+
+    // The library's bicubic scaler samples without a low-pass filter, so a
+    // camera-sized picture is first brought down to twice the fitted size
+    // with an averaging reduction; the final fit is the library's.
+    const Image* source = &picture;
+    OwnedImage reduced;
+    if (picture.width > 2 * fit.width || picture.height > 2 * fit.height) {
+        reduced = OwnedImage::Black(std::min(picture.width, 2 * fit.width), std::min(picture.height, 2 * fit.height));
+        Scale(picture.data, static_cast<int>(ImageStride(picture.width)), static_cast<int>(picture.width),
+              static_cast<int>(picture.height), AV_PIX_FMT_BGR24, reduced.row(0),
+              static_cast<int>(ImageStride(reduced.width())), static_cast<int>(reduced.width()),
+              static_cast<int>(reduced.height()));
+        source = &reduced.get();
+    }
+
+    OwnedImage fitted;
+    if (!ScaleImage(*source, fit.width, fit.height, fitted.get()))
+        throw RunError("picture scaler: cannot fit a " + std::to_string(picture.width) + "x" +
+                       std::to_string(picture.height) + " picture");
     const uint32_t x0 = (kFrameWidth - fit.width) / 2, y0 = (kFrameHeight - fit.height) / 2;
-    const int stride = static_cast<int>(ImageStride(kFrameWidth));
-    Scale(picture.data, static_cast<int>(ImageStride(picture.width)), static_cast<int>(picture.width),
-          static_cast<int>(picture.height), AV_PIX_FMT_BGR24, frame.row(y0) + 3 * x0, stride,
-          static_cast<int>(fit.width), static_cast<int>(fit.height));
+    for (uint32_t y = 0; y < fit.height; ++y)
+        std::memcpy(frame.row(y0 + y) + 3 * x0, fitted.row(y), 3 * static_cast<size_t>(fit.width));
     return frame;
 }
 
