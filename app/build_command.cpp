@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "command.h"
+#include "drawing_command.h"
 #include "host/menu_page.h"
 #include "host/disc_build.h"
 #include "host/errors.h"
@@ -20,34 +21,19 @@ struct BuildArgs {
 int RunBuildDrawing(const BuildArgs& args) {
     using namespace host;
     const Verbosity verbosity = args.quiet ? Verbosity::Quiet : args.verbose ? Verbosity::Verbose : Verbosity::Normal;
-    try {
-        const Project project = LoadProject(args.project);
-        Progress progress = Progress::ForStderr(verbosity);
-        const BuildResult result = BuildDisc(project, args.options, progress);
-        if (args.options.dryRun) return kExitOk;
-        if (!args.quiet) {
-            if (args.options.drive == 0)
-                std::cout << "Disc image: " << result.cue.string() << " (with " << result.bin.filename().string()
-                          << ")\n";
-            else
-                std::cout << "Disc written in drive " << args.options.drive << "\n";
-            if (!result.work.empty()) std::cout << "Work folder kept: " << result.work.string() << "\n";
-        }
-        return kExitOk;
-    } catch (const InputError& e) {
-        PrintError(e.what());
-        return kExitBadInput;
-    } catch (const RunError& e) {
-        PrintError(e.what());
-        return kExitFailed;
+    const Project project = LoadProject(args.project);
+    Progress progress = Progress::ForStderr(verbosity);
+    const BuildResult result = BuildDisc(project, args.options, progress);
+    if (args.options.dryRun) return kExitOk;
+    if (!args.quiet) {
+        if (args.options.drive == 0)
+            std::cout << "Disc image: " << result.cue.string() << " (with " << result.bin.filename().string()
+                      << ")\n";
+        else
+            std::cout << "Disc written in drive " << args.options.drive << "\n";
+        if (!result.work.empty()) std::cout << "Work folder kept: " << result.work.string() << "\n";
     }
-}
-
-// The run, then the font caches handed back (cairo objects are gone by then).
-int RunBuild(const BuildArgs& args) {
-    const int rc = RunBuildDrawing(args);
-    host::ReleaseFontCaches();
-    return rc;
+    return kExitOk;
 }
 
 const bool registered = RegisterCommand("build", [](CLI::App& app) -> RunFn {
@@ -67,7 +53,7 @@ const bool registered = RegisterCommand("build", [](CLI::App& app) -> RunFn {
     sub->add_flag("--keep-work", args->options.keepWork, "Keep the work folder");
     auto* quiet = sub->add_flag("-q,--quiet", args->quiet, "Only errors");
     sub->add_flag("-v,--verbose", args->verbose, "Say what is done")->excludes(quiet);
-    return [args] { return RunBuild(*args); };
+    return [args] { return RunDrawingCommand([&] { return RunBuildDrawing(*args); }); };
 });
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "command.h"
+#include "drawing_command.h"
 #include "host/menu_page.h"
 #include "host/demo_content.h"
 #include "host/disc_build.h"
@@ -22,42 +23,27 @@ int RunDemoDrawing(const DemoArgs& args) {
     using namespace host;
     namespace fs = std::filesystem;
     const auto start = std::chrono::steady_clock::now();
-    try {
-        const fs::path out = fs::absolute(args.out).lexically_normal();
-        const Project project = MakeDemoProject(out / "project");
-        BuildOptions options;
-        options.out = out;
-        options.keepWork = args.keepWork;
-        Progress progress = Progress::ForStderr(args.quiet     ? Verbosity::Quiet
-                                                : args.verbose ? Verbosity::Verbose
-                                                               : Verbosity::Normal);
-        const BuildResult result = BuildDisc(project, options, progress);
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (args.quiet) return kExitOk;
-        std::cout << "\nDemo disc built in " << static_cast<int>(seconds * 10) / 10.0 << " s: "
-                  << result.plan.menus.size() << " menus, " << result.plan.albums.size() << " albums.\n"
-                  << "  image:   " << result.cue.string() << "\n"
-                  << "           " << result.bin.string() << "\n"
-                  << "  project: " << project.file.string() << " (its pictures and music are beside it)\n\n"
-                  << "Play it:   vlc \"" << result.cue.string() << "\"   (menus answer the number keys)\n"
-                  << "Burn it:   cdrdao write --device /dev/sr0 --eject \"" << result.cue.string() << "\"\n"
-                  << "       or: vcdalbum build \"" << project.file.string() << "\" --drive 1\n";
-        return kExitOk;
-    } catch (const InputError& e) {
-        PrintError(e.what());
-        return kExitBadInput;
-    } catch (const RunError& e) {
-        PrintError(e.what());
-        return kExitFailed;
-    }
-}
-
-// The run, then the font caches handed back (cairo objects are gone by then).
-int RunDemo(const DemoArgs& args) {
-    const int rc = RunDemoDrawing(args);
-    host::ReleaseFontCaches();
-    return rc;
+    const fs::path out = fs::absolute(args.out).lexically_normal();
+    const Project project = MakeDemoProject(out / "project");
+    BuildOptions options;
+    options.out = out;
+    options.keepWork = args.keepWork;
+    Progress progress = Progress::ForStderr(args.quiet     ? Verbosity::Quiet
+                                            : args.verbose ? Verbosity::Verbose
+                                                           : Verbosity::Normal);
+    const BuildResult result = BuildDisc(project, options, progress);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (args.quiet) return kExitOk;
+    std::cout << "\nDemo disc built in " << static_cast<int>(seconds * 10) / 10.0 << " s: "
+              << result.plan.menus.size() << " menus, " << result.plan.albums.size() << " albums.\n"
+              << "  image:   " << result.cue.string() << "\n"
+              << "           " << result.bin.string() << "\n"
+              << "  project: " << project.file.string() << " (its pictures and music are beside it)\n\n"
+              << "Play it:   vlc \"" << result.cue.string() << "\"   (menus answer the number keys)\n"
+              << "Burn it:   cdrdao write --device /dev/sr0 --eject \"" << result.cue.string() << "\"\n"
+              << "       or: vcdalbum build \"" << project.file.string() << "\" --drive 1\n";
+    return kExitOk;
 }
 
 const bool registered = RegisterCommand("demo", [](CLI::App& app) -> RunFn {
@@ -67,7 +53,7 @@ const bool registered = RegisterCommand("demo", [](CLI::App& app) -> RunFn {
     sub->add_flag("--keep-work", args->keepWork, "Keep the work folder");
     auto* quiet = sub->add_flag("-q,--quiet", args->quiet, "Only errors");
     sub->add_flag("-v,--verbose", args->verbose, "Say what is done")->excludes(quiet);
-    return [args] { return RunDemo(*args); };
+    return [args] { return RunDrawingCommand([&] { return RunDemoDrawing(*args); }); };
 });
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "atomic_file.h"
 #include "command.h"
+#include "drawing_command.h"
 #include "host/menu_page.h"
 #include "host/errors.h"
 #include "host/gallery.h"
@@ -20,46 +21,31 @@ struct GalleryArgs {
 int RunGalleryDrawing(const GalleryArgs& args) {
     using namespace host;
     namespace fs = std::filesystem;
+    const fs::path out = fs::absolute(args.out).lexically_normal();
+    std::error_code ec;
+    fs::create_directories(out, ec);
+    if (!fs::is_directory(out, ec)) throw InputError(out.string() + ": output folder cannot be made");
+    std::string pattern = (fs::temp_directory_path() / "vcdalbum-gallery-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw RunError("cannot make a work folder");
+    const fs::path work = pattern;
+    Progress progress = Progress::ForStderr(args.quiet ? Verbosity::Quiet : Verbosity::Normal);
+    progress.SetPhases({"rendering effects"});
+    std::vector<EffectFrames> effects;
     try {
-        const fs::path out = fs::absolute(args.out).lexically_normal();
-        std::error_code ec;
-        fs::create_directories(out, ec);
-        if (!fs::is_directory(out, ec)) throw InputError(out.string() + ": output folder cannot be made");
-        std::string pattern = (fs::temp_directory_path() / "vcdalbum-gallery-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw RunError("cannot make a work folder");
-        const fs::path work = pattern;
-        Progress progress = Progress::ForStderr(args.quiet ? Verbosity::Quiet : Verbosity::Normal);
-        progress.SetPhases({"rendering effects"});
-        std::vector<EffectFrames> effects;
-        try {
-            effects = RenderAllEffects(work, progress);
-        } catch (...) {
-            fs::remove_all(work, ec);
-            throw;
-        }
+        effects = RenderAllEffects(work, progress);
+    } catch (...) {
         fs::remove_all(work, ec);
-        progress.Done(0, std::to_string(effects.size()) + " effects");
-        const std::string html = GalleryHtml(effects);
-        const fs::path page = out / "effects.html";
-        std::string error;
-        if (!WriteFileAtomically(page.string(), html.data(), html.size(), error))
-            throw InputError(page.string() + ": " + error);
-        if (!args.quiet) std::cout << "Gallery: " << page.string() << " (open it in a browser)\n";
-        return kExitOk;
-    } catch (const InputError& e) {
-        PrintError(e.what());
-        return kExitBadInput;
-    } catch (const RunError& e) {
-        PrintError(e.what());
-        return kExitFailed;
+        throw;
     }
-}
-
-// The run, then the font caches handed back (cairo objects are gone by then).
-int RunGallery(const GalleryArgs& args) {
-    const int rc = RunGalleryDrawing(args);
-    host::ReleaseFontCaches();
-    return rc;
+    fs::remove_all(work, ec);
+    progress.Done(0, std::to_string(effects.size()) + " effects");
+    const std::string html = GalleryHtml(effects);
+    const fs::path page = out / "effects.html";
+    std::string error;
+    if (!WriteFileAtomically(page.string(), html.data(), html.size(), error))
+        throw InputError(page.string() + ": " + error);
+    if (!args.quiet) std::cout << "Gallery: " << page.string() << " (open it in a browser)\n";
+    return kExitOk;
 }
 
 const bool registered = RegisterCommand("gallery", [](CLI::App& app) -> RunFn {
@@ -67,7 +53,7 @@ const bool registered = RegisterCommand("gallery", [](CLI::App& app) -> RunFn {
     auto* sub = app.add_subcommand("gallery", "Write an HTML page showing all transition effects");
     sub->add_option("--out", args->out, "Folder for effects.html")->capture_default_str();
     sub->add_flag("-q,--quiet", args->quiet, "Only errors");
-    return [args] { return RunGallery(*args); };
+    return [args] { return RunDrawingCommand([&] { return RunGalleryDrawing(*args); }); };
 });
 
 }  // namespace
