@@ -28,10 +28,6 @@ protected:
     ScopedEnv tempEnv_{"TEMP", temp_.path().string()};
     ScopedEnv imageEnv_{"VCDALBUM_IMAGE_DIR", (temp_ / "images").string()};
     ScopedEnv componentEnv_{"VCDALBUM_COMPONENT_DIR", std::string(VCDALBUM_BINARY_DIR) + "/lib"};
-    // libvcdinfo keeps some of what it reads past vcdinfo_close; in the
-    // sanitizer build the CLI would report that as its own leak.
-    ScopedEnv leakEnv_{"LSAN_OPTIONS", "suppressions=" + std::string(VCDALBUM_SOURCE_DIR) +
-                                           "/tests/burner_component/lsan.supp"};
 };
 
 // The line `vcdalbum inspect` prints for list `lid`.
