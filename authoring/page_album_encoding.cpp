@@ -28,6 +28,25 @@ constexpr int32_t kOption2 = 1;
 constexpr int32_t kOption3 = 6;
 constexpr int32_t kMenuOption4 = 2;
 
+// The fields a menu page and an album fill alike. `pictures` is the
+// null-terminated list, with one entry of `times` per picture.
+StreamInfo StreamRecord(std::vector<char*>& pictures, std::vector<float>& times, char** extra, int32_t extraCount,
+                        std::string& output, int32_t option4, ProgressCallBack callBack) {
+    StreamInfo info{};
+    info.pictureFiles = pictures.data();
+    info.pictureCount = static_cast<int32_t>(times.size());
+    info.pictureTimes = times.data();
+    info.extraFiles = extra;
+    info.extraCount = extraCount;
+    info.outputFile = output.data();
+    info.option1 = kOption1;
+    info.option2 = kOption2;
+    info.option3 = kOption3;
+    info.option4 = option4;
+    info.callBack = callBack;
+    return info;
+}
+
 }  // namespace
 }  // namespace vcdalbum::authoring
 
@@ -46,18 +65,7 @@ int Authoring::AppendMenuPage(unsigned short menuNo, char** pictures, char** ext
 
     std::string output = vcdalbum::platform::TempPath("menu" + std::to_string(menuNo) + ".mpg");
 
-    StreamInfo info{};
-    info.pictureFiles = pictureFiles.data();
-    info.pictureCount = static_cast<int32_t>(names.size());
-    info.pictureTimes = times.data();
-    info.extraFiles = extra;
-    info.extraCount = 1;
-    info.outputFile = output.data();
-    info.option1 = kOption1;
-    info.option2 = kOption2;
-    info.option3 = kOption3;
-    info.option4 = kMenuOption4;
-    info.callBack = nullptr;
+    StreamInfo info = StreamRecord(pictureFiles, times, extra, 1, output, kMenuOption4, nullptr);
     // The encoder's result is not looked at: callers rely on 0, and the
     // component reports its own failures and leaves no file behind.
     vcdalbum::platform::CallStreamEncode(&info);
@@ -117,23 +125,11 @@ int Authoring::AppendAlbum(unsigned short, unsigned short albumNo, unsigned shor
         album.insert(album.begin() + static_cast<std::ptrdiff_t>(at), names.begin(), names.end());
     }
     std::vector<float> times(album.size(), kFrameSeconds);
-    const int32_t entries = static_cast<int32_t>(album.size());
     album.push_back(nullptr);
 
     std::string output = vcdalbum::platform::TempPath("album" + std::to_string(albumNo) + ".mpg");
 
-    StreamInfo info{};
-    info.pictureFiles = album.data();
-    info.pictureCount = entries;
-    info.pictureTimes = times.data();
-    info.extraFiles = extra.data();
-    info.extraCount = extraCount;
-    info.outputFile = output.data();
-    info.option1 = kOption1;
-    info.option2 = kOption2;
-    info.option3 = kOption3;
-    info.option4 = option4;
-    info.callBack = callBack;
+    StreamInfo info = StreamRecord(album, times, extra.data(), extraCount, output, option4, callBack);
     info.option5 = option5;
     info.option6 = option6;
     info.sourceCount = pictureCount;
