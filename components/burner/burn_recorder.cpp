@@ -13,10 +13,10 @@
 namespace vcdalbum::qelburner {
 namespace {
 
-// IOInfo kinds this recorder understands.
-constexpr uint16_t kSourceProject = 7;  // source = project handle
-constexpr uint16_t kTargetFolder = 1;   // target = pointer to a folder name for the image files
-constexpr uint16_t kTargetDrive = 2;    // target = drive number
+using contract::kSourceProject;
+using contract::kTargetDrive;
+// For the recorder a host object target is the folder for the image files.
+constexpr uint16_t kTargetFolder = contract::kTargetObject;
 
 class BurnRecorder final : public ComObject<burner::IBurnRecorder> {
 public:
