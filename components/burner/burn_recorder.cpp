@@ -15,8 +15,7 @@ namespace {
 
 using contract::kSourceProject;
 using contract::kTargetDrive;
-// For the recorder a host object target is the folder for the image files.
-constexpr uint16_t kTargetFolder = contract::kTargetObject;
+using contract::kTargetObject;
 
 class BurnRecorder final : public ComObject<burner::IBurnRecorder> {
 public:
@@ -44,7 +43,7 @@ public:
             }
             drive_ = drive;
             folder_.clear();
-        } else if (info.targetKind == kTargetFolder) {
+        } else if (info.targetKind == kTargetObject) {  // the folder for the image files
             const char* folder = reinterpret_cast<const char*>(info.target);
             if (!folder || !*folder) {
                 Complain("no folder given for the image files");
