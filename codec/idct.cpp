@@ -51,8 +51,8 @@ inline uint8_t Clamp(int32_t v) {
     return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
-// The portable transform, and the yardstick of the vector ones. The extents
-// only matter to the vector kernels.
+// The portable transform, and the yardstick of the vector ones; like them it
+// takes the coefficients outside the extents as zero.
 template <int columns, int rows>
 void Transform2DScalar(const int32_t* block, uint8_t* out, size_t stride) {
     int32_t ws[64];
@@ -154,12 +154,8 @@ VCDALBUM_TARGET_AVX2 void Transform2DAvx2(const int32_t* block, uint8_t* out, si
 
 }  // namespace
 
-#define VCDALBUM_IDCT_TABLE(fn)                                              \
-    {                                                                        \
-        {fn<2, 2>, fn<2, 4>, fn<2, 8>}, {fn<4, 2>, fn<4, 4>, fn<4, 8>}, {    \
-            fn<8, 2>, fn<8, 4>, fn<8, 8>                                     \
-        }                                                                    \
-    }
+#define VCDALBUM_IDCT_TABLE(fn) \
+    {{fn<2, 2>, fn<2, 4>, fn<2, 8>}, {fn<4, 2>, fn<4, 4>, fn<4, 8>}, {fn<8, 2>, fn<8, 4>, fn<8, 8>}}
 const IdctKernel kIdctScalar[3][3] = VCDALBUM_IDCT_TABLE(Transform2DScalar);
 #if VCDALBUM_HAVE_AVX2
 const IdctKernel kIdctAvx2[3][3] = VCDALBUM_IDCT_TABLE(Transform2DAvx2);

@@ -1,31 +1,24 @@
 #include "codec/simd_kernels.h"
 
+#include <cstdlib>
+#include <cstring>
+
 namespace vcdalbum::codec {
 namespace {
 
-CodecKernels MakeScalar() {
+CodecKernels Make(SimdLevel level, const char* name, const IdctKernel (&idct)[3][3],
+                  const ColourRowKernel (&colour)[2]) {
     CodecKernels k{};
-    k.level = SimdLevel::kScalar;
-    k.name = "scalar";
+    k.level = level;
+    k.name = name;
     for (int c = 0; c < 3; ++c)
-        for (int r = 0; r < 3; ++r) k.idct[c][r] = kIdctScalar[c][r];
-    k.colourFull = kColourScalar[0];
-    k.colourHalf = kColourScalar[1];
+        for (int r = 0; r < 3; ++r) k.idct[c][r] = idct[c][r];
+    k.colourFull = colour[0];
+    k.colourHalf = colour[1];
     return k;
 }
 
 #if VCDALBUM_HAVE_AVX2
-CodecKernels MakeAvx2() {
-    CodecKernels k{};
-    k.level = SimdLevel::kAvx2;
-    k.name = "avx2";
-    for (int c = 0; c < 3; ++c)
-        for (int r = 0; r < 3; ++r) k.idct[c][r] = kIdctAvx2[c][r];
-    k.colourFull = kColourAvx2[0];
-    k.colourHalf = kColourAvx2[1];
-    return k;
-}
-
 bool ProcessorHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -35,11 +28,11 @@ bool ProcessorHasAvx2() {
 }  // namespace
 
 const CodecKernels* KernelsFor(SimdLevel level) {
-    static const CodecKernels scalar = MakeScalar();
+    static const CodecKernels scalar = Make(SimdLevel::kScalar, "scalar", kIdctScalar, kColourScalar);
     if (level == SimdLevel::kScalar) return &scalar;
 #if VCDALBUM_HAVE_AVX2
     static const bool hasAvx2 = ProcessorHasAvx2();
-    static const CodecKernels avx2 = MakeAvx2();
+    static const CodecKernels avx2 = Make(SimdLevel::kAvx2, "avx2", kIdctAvx2, kColourAvx2);
     if (level == SimdLevel::kAvx2 && hasAvx2) return &avx2;
 #endif
     return nullptr;
@@ -47,7 +40,10 @@ const CodecKernels* KernelsFor(SimdLevel level) {
 
 const CodecKernels& ActiveKernels() {
     static const CodecKernels* const chosen = [] {
-        const CodecKernels* best = KernelsFor(SimdLevel::kAvx2);
+        // VCDALBUM_SIMD=scalar keeps to the portable kernels, to compare them.
+        const char* wanted = std::getenv("VCDALBUM_SIMD");
+        const CodecKernels* best =
+            wanted && std::strcmp(wanted, "scalar") == 0 ? nullptr : KernelsFor(SimdLevel::kAvx2);
         return best ? best : KernelsFor(SimdLevel::kScalar);
     }();
     return *chosen;

@@ -43,7 +43,8 @@ struct CodecKernels {
     ColourRowKernel colourHalf;
 };
 
-// The kernels for this processor, chosen on first use.
+// The kernels for this processor, chosen on first use; the environment
+// variable VCDALBUM_SIMD=scalar picks the portable ones.
 const CodecKernels& ActiveKernels();
 
 // The kernels of one level, or null when this build or this processor lacks
