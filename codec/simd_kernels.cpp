@@ -30,6 +30,10 @@ bool ProcessorHasAvx2() {
 const CodecKernels* KernelsFor(SimdLevel level) {
     static const CodecKernels scalar = Make(SimdLevel::kScalar, "scalar", kIdctScalar, kColourScalar);
     if (level == SimdLevel::kScalar) return &scalar;
+#if VCDALBUM_HAVE_SSE2
+    static const CodecKernels sse2 = Make(SimdLevel::kSse2, "sse2", kIdctSse2, kColourSse2);
+    if (level == SimdLevel::kSse2) return &sse2;
+#endif
 #if VCDALBUM_HAVE_AVX2
     static const bool hasAvx2 = ProcessorHasAvx2();
     static const CodecKernels avx2 = Make(SimdLevel::kAvx2, "avx2", kIdctAvx2, kColourAvx2);
@@ -40,10 +44,12 @@ const CodecKernels* KernelsFor(SimdLevel level) {
 
 const CodecKernels& ActiveKernels() {
     static const CodecKernels* const chosen = [] {
-        // VCDALBUM_SIMD=scalar keeps to the portable kernels, to compare them.
-        const char* wanted = std::getenv("VCDALBUM_SIMD");
-        const CodecKernels* best =
-            wanted && std::strcmp(wanted, "scalar") == 0 ? nullptr : KernelsFor(SimdLevel::kAvx2);
+        // VCDALBUM_SIMD=scalar or =sse2 caps the level, to compare the kernels.
+        const char* cap = std::getenv("VCDALBUM_SIMD");
+        const bool scalarOnly = cap && std::strcmp(cap, "scalar") == 0;
+        const bool noAvx2 = scalarOnly || (cap && std::strcmp(cap, "sse2") == 0);
+        const CodecKernels* best = noAvx2 ? nullptr : KernelsFor(SimdLevel::kAvx2);
+        if (!best && !scalarOnly) best = KernelsFor(SimdLevel::kSse2);
         return best ? best : KernelsFor(SimdLevel::kScalar);
     }();
     return *chosen;
