@@ -3,20 +3,21 @@
 #include <cstdlib>
 
 #include "codec/picture_files.h"
+#include "platform/component_contract.h"
 #include "platform/heap_string.h"
 #include "platform/temp_dir.h"
 #include "transitions/dispatcher.h"
+#include "transitions/frame_random.h"
 #include "transitions/picture_scaler.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/transitions.h"
 
 namespace vcdalbum::authoring {
 
-int transitionSerial = 0;
+std::atomic<int> transitionSerial{0};
 
 std::string TransitionFramePath(int serial, int frame) {
-    return platform::TempDirectory() + platform::kPathSeparator + std::to_string(serial) + "-" +
-           std::to_string(frame) + ".jpg";
+    return platform::TempDirectory() + platform::kPathSeparator + contract::TransitionFrameFileName(serial, frame);
 }
 
 namespace {
@@ -48,24 +49,26 @@ int Authoring::GetTransitionEffect(char* first, char* second, unsigned short eff
         for (int i = 0; i < TransitionFrames; ++i) frameNames[i] = nullptr;
     if (!first || !second) return 1;
 
-    transitions::OwnedImage from, to;
-    codec::LoadJpegImage(first, &from.image);
-    codec::LoadJpegImage(second, &to.image);
-    if (!authoring::Decoded(from.image) || !authoring::Decoded(to.image)) return 1;
+    OwnedImage from, to;
+    codec::LoadJpegImage(first, &from.get());
+    codec::LoadJpegImage(second, &to.get());
+    if (!authoring::Decoded(from.get()) || !authoring::Decoded(to.get())) return 1;
 
     // Pictures of different sizes: bring the first to the second's size once,
     // rather than on every frame.
-    if (from.image.width != to.image.width || from.image.height != to.image.height) {
-        transitions::OwnedImage fitted;
-        if (!ScaleImage(from.image, to.image.width, to.image.height, fitted.image)) return 1;
-        std::swap(from.image, fitted.image);
+    if (from.get().width != to.get().width || from.get().height != to.get().height) {
+        OwnedImage fitted;
+        if (!ScaleImage(from.get(), to.get().width, to.get().height, fitted.get())) return 1;
+        from = std::move(fitted);
     }
 
-    const int serial = authoring::transitionSerial++;
+    // The same seed that DoTransitionEffect would derive for each frame, made once.
+    const uint64_t seed = transitions::DrawsByChance(effect) ? transitions::PictureSeed(from.get(), to.get()) : 0;
+    const int serial = authoring::transitionSerial.fetch_add(1);
     for (int frame = 1; frame <= TransitionFrames; ++frame) {
         const std::string path = authoring::TransitionFramePath(serial, frame);
         const TransitionResult outcome =
-            transitions::RenderTransitionFrame(&from.image, &to.image, path.c_str(), effect, frame);
+            transitions::RenderTransitionFrame(&from.get(), &to.get(), path.c_str(), effect, frame, seed);
         char* name = outcome.ok() || outcome.code == kTransitionUnknownEffect ? platform::HeapCopy(path.c_str()) : nullptr;
         if (!name) {
             authoring::ForgetNames(frameNames);

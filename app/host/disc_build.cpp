@@ -228,8 +228,6 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
     // The library writes its frame and stream files under TEMP.
     ScopedEnv temp("TEMP", work.path().string());
     ScopedEnv imageDir("VCDALBUM_IMAGE_DIR", out.string());
-    // The noisy and dissolving effects draw from the C generator.
-    std::srand(options.seed);
     // The image's file dates come from SOURCE_DATE_EPOCH when the image
     // builder honours it: unless the caller set one, the project file's own
     // date, so that the same project and seed give the same image.
