@@ -95,7 +95,8 @@ protected:
     void SetUp() override {
         const char* old = std::getenv("TEMP");
         if (old != nullptr) oldTemp_ = old, hadTemp_ = true;
-        dir_ = fs::temp_directory_path() / ("vcdalbum-encoding-" + std::to_string(::getpid()));
+        // A space in it, and on Windows a drive letter and backslashes.
+        dir_ = fs::temp_directory_path() / ("vcdalbum encoding-" + std::to_string(::getpid()));
         fs::create_directories(dir_);
         vcdalbum::testing::SetEnv("TEMP", dir_.string().c_str());
         for (const char* name : {"p0.jpg", "p1.jpg", "p2.jpg", "p3.jpg"}) {

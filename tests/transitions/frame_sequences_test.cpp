@@ -35,7 +35,9 @@ protected:
         const char* previous = std::getenv("TEMP");
         hadTemp_ = previous != nullptr;
         if (hadTemp_) previousTemp_ = previous;
-        dir_ = fs::temp_directory_path() / ("vcdalbum-frames-" + std::to_string(::getpid()) + "-" +
+        // A space in it, and on Windows a drive letter and backslashes, as
+        // in the temporary directory of many a Windows user.
+        dir_ = fs::temp_directory_path() / ("vcdalbum frames-" + std::to_string(::getpid()) + "-" +
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
