@@ -1,15 +1,8 @@
 # The library and its unit tests as 64-bit Windows programs, run under
 # Debian's wine64, so that the Windows code paths (module loading, message
 # box, temporary directory, paths with drive letters) are exercised here.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-cross.cmake)
 # Programs and test modules carry their runtime (libgcc, libstdc++,
 # winpthread), as the 32-bit DLL does, so wine needs no DLL path.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
