@@ -53,7 +53,8 @@ TEST(ComponentSearch, EnvironmentFirstThenOwnFolderAndLibThenBareName) {
 // answering StreamEncode with its own number: which one loads shows which
 // folder won.
 TEST(ComponentSearch, LoadsFromTheFirstFolderThatHasTheModule) {
-    ScopedEnv dir(platform::kComponentDirVariable, VCDALBUM_FAKE_COMPONENT_DIR);
+    const std::string components = AsSeenByTheProgram(VCDALBUM_FAKE_COMPONENT_DIR);
+    ScopedEnv dir(platform::kComponentDirVariable, components.c_str());
     StreamInfo info{};
     auto answer = [&](const char* name) {
         std::string error;
