@@ -1,6 +1,4 @@
 #include <cerrno>
-#include <cstdio>
-#include <string>
 #include <system_error>
 
 #include "platform/message_box.h"
@@ -11,9 +9,7 @@ namespace vcdalbum::platform {
 // without a terminal never waits for a click.
 void ShowLastErrorMessage(const char* caption) {
     const int error = errno;
-    const std::string text = std::generic_category().message(error);
-    std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text.c_str());
-    std::fflush(stderr);
+    WriteMessageLine(caption, std::generic_category().message(error));
 }
 
 }  // namespace vcdalbum::platform

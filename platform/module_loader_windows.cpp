@@ -22,8 +22,14 @@ std::string OwnModuleDirectory() {
 }
 
 void* Open(const std::string& path, std::string& error) {
+    // A missing or damaged module is reported to the caller, never in a
+    // system dialog box that would hold an unattended host.
+    DWORD previousMode = 0;
+    const bool quiet = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
     HMODULE module = LoadLibraryA(path.c_str());
-    if (!module) error = "LoadLibrary failed with error " + std::to_string(GetLastError());
+    const DWORD code = GetLastError();
+    if (quiet) SetThreadErrorMode(previousMode, nullptr);
+    if (!module) error = "LoadLibrary failed with error " + std::to_string(code);
     return reinterpret_cast<void*>(module);
 }
 

@@ -27,8 +27,21 @@ using Access = AuthoringTestAccess;
 
 namespace {
 
-constexpr char kTemp[] = "/nonexistent/vcdalbum-temp";
-const std::string kFirst = std::string(kTemp) + "/EnablePbcNTSC.mpg";
+// Temporary directories as users have them: on Windows with a drive letter,
+// backslashes and a space.
+#if defined(_WIN32)
+constexpr char kTemp[] = "C:\\nonexistent\\vcdalbum temp";
+constexpr char kStreams[] = "S:\\My Streams";
+constexpr char kElsewhere[] = "C:\\some\\where";
+constexpr char kSep = '\\';
+#else
+constexpr char kTemp[] = "/nonexistent/vcdalbum temp";
+constexpr char kStreams[] = "/s";
+constexpr char kElsewhere[] = "/some/where";
+constexpr char kSep = '/';
+#endif
+std::string In(const char* dir, const std::string& name) { return dir + std::string(1, kSep) + name; }
+const std::string kFirst = In(kTemp, "EnablePbcNTSC.mpg");
 
 // Call texts without the addresses that change from run to run (the
 // out-values of AddSequence and the records of SetupRecorder).
@@ -64,7 +77,7 @@ private:
 // An object with `perMenu[m]` albums offered by menu m and `albums` appended,
 // their streams named in /s.
 Authoring Disc(std::vector<int> perMenu, int albums) {
-    ScopedEnv temp{"TEMP", "/s"};
+    ScopedEnv temp{"TEMP", kStreams};
     char picture[] = "/p/picture.jpg";
     char* pictures[] = {picture, nullptr};
     Authoring a;
@@ -128,13 +141,13 @@ TEST_F(BurningRun, TwoMenusWithThreeAndTwoAlbums) {
                     "NewProject(4)",
                     "SetProjectName(81, VRX_Burner)",
                     "AddSequence(81, default, " + kFirst + ", defaultentry)",
-                    "AddSequence(81, MenuItem0, /s/menu0.mpg, 0)",
-                    "AddSequence(81, AlbumItem0, /s/album0.mpg, 0)",
-                    "AddSequence(81, AlbumItem1, /s/album1.mpg, 1)",
-                    "AddSequence(81, AlbumItem2, /s/album2.mpg, 2)",
-                    "AddSequence(81, MenuItem1, /s/menu1.mpg, 1)",
-                    "AddSequence(81, AlbumItem3, /s/album3.mpg, 3)",
-                    "AddSequence(81, AlbumItem4, /s/album4.mpg, 4)",
+                    "AddSequence(81, MenuItem0, " + In(kStreams, "menu0.mpg") + ", 0)",
+                    "AddSequence(81, AlbumItem0, " + In(kStreams, "album0.mpg") + ", 0)",
+                    "AddSequence(81, AlbumItem1, " + In(kStreams, "album1.mpg") + ", 1)",
+                    "AddSequence(81, AlbumItem2, " + In(kStreams, "album2.mpg") + ", 2)",
+                    "AddSequence(81, MenuItem1, " + In(kStreams, "menu1.mpg") + ", 1)",
+                    "AddSequence(81, AlbumItem3, " + In(kStreams, "album3.mpg") + ", 3)",
+                    "AddSequence(81, AlbumItem4, " + In(kStreams, "album4.mpg") + ", 4)",
                     "AddPbcNode(81, Menu0)",
                     "AddPbcNode(81, Menu1)",
                     "AddPbcNode(81, Album0)",
@@ -229,7 +242,7 @@ TEST_F(BurningRun, TableAskingForMoreAlbumsThanAppendedStopsBeforeBurning) {
     }
     const auto calls = StableCalls(*rec);
     ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls[calls.size() - 2], "AddSequence(81, AlbumItem4, /s/album4.mpg, 4)");
+    EXPECT_EQ(calls[calls.size() - 2], "AddSequence(81, AlbumItem4, " + In(kStreams, "album4.mpg") + ", 4)");
     EXPECT_EQ(calls.back(), "CloseProject(81)");  // the burner is still cleaned up
     EXPECT_TRUE(rec->nodes.empty());
     EXPECT_TRUE(rec->recorderIO.empty());
@@ -262,10 +275,10 @@ TEST_F(BurningRun, NoMenusStillBurnsTheFirstItem) {
 TEST(FirstSequenceItem, FallsBackToTheTemporaryDirectoryAndIsMadeOnce) {
     ScopedEncoder encoder;
     {
-        ScopedEnv temp("TEMP", "/some/where");
+        ScopedEnv temp("TEMP", kElsewhere);
         // The fixed path is a Windows drive path; it does not exist here.
-        EXPECT_EQ(vcdalbum::authoring::FirstSequenceItemPath(), "/some/where/EnablePbcNTSC.mpg");
-        EXPECT_EQ(g_encoded, std::vector<std::string>{"/some/where/EnablePbcNTSC.mpg"});
+        EXPECT_EQ(vcdalbum::authoring::FirstSequenceItemPath(), In(kElsewhere, "EnablePbcNTSC.mpg"));
+        EXPECT_EQ(g_encoded, std::vector<std::string>{In(kElsewhere, "EnablePbcNTSC.mpg")});
     }
     // Once the clip is there it is used as it is.
     namespace fs = std::filesystem;
@@ -274,7 +287,7 @@ TEST(FirstSequenceItem, FallsBackToTheTemporaryDirectoryAndIsMadeOnce) {
     std::ofstream(dir / "EnablePbcNTSC.mpg") << "made before";
     g_encoded.clear();
     {
-        ScopedEnv temp("TEMP", dir.c_str());
+        ScopedEnv temp("TEMP", dir.string().c_str());
         EXPECT_EQ(vcdalbum::authoring::FirstSequenceItemPath(), (dir / "EnablePbcNTSC.mpg").string());
     }
     EXPECT_TRUE(g_encoded.empty());

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "authoring/authoring_test_access.h"
+#include "doubles/scoped_env.h"
 #include "platform/stream_encoder.h"
 #include "vcdalbum/Authoring.h"
 
@@ -94,9 +95,10 @@ protected:
     void SetUp() override {
         const char* old = std::getenv("TEMP");
         if (old != nullptr) oldTemp_ = old, hadTemp_ = true;
-        dir_ = fs::temp_directory_path() / ("vcdalbum-encoding-" + std::to_string(::getpid()));
+        // A space in it, and on Windows a drive letter and backslashes.
+        dir_ = fs::temp_directory_path() / ("vcdalbum encoding-" + std::to_string(::getpid()));
         fs::create_directories(dir_);
-        ::setenv("TEMP", dir_.c_str(), 1);
+        vcdalbum::testing::SetEnv("TEMP", dir_.string().c_str());
         for (const char* name : {"p0.jpg", "p1.jpg", "p2.jpg", "p3.jpg"}) {
             std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(kTinyJpeg), sizeof kTinyJpeg);
             paths_.push_back((dir_ / name).string());
@@ -109,7 +111,7 @@ protected:
     }
     void TearDown() override {
         vcdalbum::platform::SetStreamEncoder(previous_);
-        if (hadTemp_) ::setenv("TEMP", oldTemp_.c_str(), 1); else ::unsetenv("TEMP");
+        vcdalbum::testing::SetEnv("TEMP", hadTemp_ ? oldTemp_.c_str() : nullptr);
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
@@ -278,7 +280,7 @@ TEST_F(EncodingTest, UndrawableTransitionIsLeftOut) {
 TEST_F(EncodingTest, PathsAreKeptWhenTheEncoderFailsAndHaveNoLengthLimit) {
     fs::path deep = dir_ / std::string(200, 'd') / std::string(200, 'e');
     fs::create_directories(deep);
-    ::setenv("TEMP", deep.c_str(), 1);
+    vcdalbum::testing::SetEnv("TEMP", deep.string().c_str());
     g_result = 3;
     Authoring a;
     char* page[] = {pictures_[0], nullptr};

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 #include <random>
 #include <vector>
 
@@ -57,8 +58,8 @@ TEST(ForwardDct, MatchesTheExactTransformWithinOne) {
                 double sum = 0;
                 for (int y = 0; y < 8; ++y)
                     for (int x = 0; x < 8; ++x)
-                        sum += (block[8 * y + x] - 128.0) * std::cos((2 * x + 1) * u * M_PI / 16) *
-                               std::cos((2 * y + 1) * v * M_PI / 16);
+                        sum += (block[8 * y + x] - 128.0) * std::cos((2 * x + 1) * u * std::numbers::pi / 16) *
+                               std::cos((2 * y + 1) * v * std::numbers::pi / 16);
                 const double cu = u ? 1.0 : 1.0 / std::sqrt(2.0), cv = v ? 1.0 : 1.0 / std::sqrt(2.0);
                 ASSERT_NEAR(c[8 * v + u], 0.25 * cu * cv * sum, 1.0) << "u " << u << " v " << v;
             }
@@ -92,7 +93,7 @@ TEST(TransformBlock, FastPathEqualsReferenceOnEveryKindOfBlock) {
                 std::vector<uint8_t> b(64);
                 for (int y = 0; y < 8; ++y)
                     for (int x = 0; x < 8; ++x) {
-                        const double basis = std::cos((2 * x + 1) * u * M_PI / 16) * std::cos((2 * y + 1) * v * M_PI / 16);
+                        const double basis = std::cos((2 * x + 1) * u * std::numbers::pi / 16) * std::cos((2 * y + 1) * v * std::numbers::pi / 16);
                         b[8 * y + x] = ((basis >= 0) != (flip == 1)) ? 255 : 0;
                     }
                 blocks.push_back(b);

@@ -7,6 +7,19 @@
 
 namespace vcdalbum::testing {
 
+// Sets an environment variable; a null value clears it. The Windows C
+// runtime has _putenv_s, where an empty value also clears the variable.
+inline void SetEnv(const char* name, const char* value) {
+#if defined(_WIN32)
+    _putenv_s(name, value ? value : "");
+#else
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+#endif
+}
+
 class ScopedEnv {
 public:
     // A null value clears the variable.
@@ -19,12 +32,7 @@ public:
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
-    void Set(const char* value) {
-        if (value)
-            setenv(name_.c_str(), value, 1);
-        else
-            unsetenv(name_.c_str());
-    }
+    void Set(const char* value) { SetEnv(name_.c_str(), value); }
     std::string name_;
     std::optional<std::string> old_;
 };

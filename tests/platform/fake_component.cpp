@@ -1,8 +1,15 @@
 // Stands in for the burner and stream components in loader tests: built
-// twice, as libqelburner.so and as libvrxstream.so, into a folder of its own.
+// twice, as libqelburner.so and libvrxstream.so (QelBurner.dll and
+// VRXStream.dll on Windows), into a folder of its own.
 #include "platform/com.h"
 #include "tagged.h"
 #include "vcdalbum/StreamInfo.h"
+
+#if defined(_WIN32)
+#  define FAKE_EXPORT extern "C" __declspec(dllexport)
+#else
+#  define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 
@@ -31,8 +38,7 @@ private:
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) HRESULT QelCreateObject(const GUID* clsid, const GUID*,
-                                                                          void** object) {
+FAKE_EXPORT HRESULT QelCreateObject(const GUID* clsid, const GUID*, void** object) {
     if (clsid->data1 == 0xBAD) {
         *object = nullptr;
         return vcdalbum::com::REGDB_E_CLASSNOTREG;
@@ -41,6 +47,11 @@ extern "C" __attribute__((visibility("default"))) HRESULT QelCreateObject(const 
     return vcdalbum::com::S_OK;
 }
 
-extern "C" __attribute__((visibility("default"))) int StreamEncode(StreamInfo* info) {
-    return 1000 + info->pictureCount;
+// The search-order probes are built with FAKE_ORIGIN 1, 2 or 3 by folder.
+#ifndef FAKE_ORIGIN
+#define FAKE_ORIGIN 1
+#endif
+
+FAKE_EXPORT int StreamEncode(StreamInfo* info) {
+    return 1000 * FAKE_ORIGIN + info->pictureCount;
 }

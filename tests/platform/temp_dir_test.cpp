@@ -8,33 +8,60 @@
 namespace platform = vcdalbum::platform;
 using vcdalbum::testing::ScopedEnv;
 
+namespace {
+// Directories as people on each platform write them.
+#if defined(_WIN32)
+constexpr char kDirA[] = "C:\\Temp A";
+constexpr char kDirB[] = "D:\\tmpdir-b";
+constexpr char kWork[] = "C:\\work\\t";
+#else
+constexpr char kDirA[] = "/var/temp a";
+constexpr char kDirB[] = "/var/tmpdir-b";
+constexpr char kWork[] = "/work/t";
+#endif
+#if defined(_WIN32)
+const std::string kSep = "\\";
+#else
+const std::string kSep = "/";
+#endif
+}  // namespace
+
 TEST(TempDirectory, TempThenTmpdirThenTheSystemsOwn) {
     {
-        ScopedEnv temp("TEMP", "/var/temp-a");
-        ScopedEnv tmpdir("TMPDIR", "/var/tmpdir-b");
-        EXPECT_EQ(platform::TempDirectory(), "/var/temp-a");
+        ScopedEnv temp("TEMP", kDirA);
+        ScopedEnv tmpdir("TMPDIR", kDirB);
+        EXPECT_EQ(platform::TempDirectory(), kDirA);
     }
     {
         ScopedEnv temp("TEMP", "");
-        ScopedEnv tmpdir("TMPDIR", "/var/tmpdir-b");
-        EXPECT_EQ(platform::TempDirectory(), "/var/tmpdir-b");
+        ScopedEnv tmpdir("TMPDIR", kDirB);
+        EXPECT_EQ(platform::TempDirectory(), kDirB);
     }
     {
         ScopedEnv temp("TEMP", nullptr);
         ScopedEnv tmpdir("TMPDIR", nullptr);
-        EXPECT_EQ(std::filesystem::path(platform::TempDirectory()), std::filesystem::temp_directory_path());
+        // Windows answers with a trailing separator (GetTempPath), which is dropped.
+        const std::string dir = platform::TempDirectory();
+        ASSERT_FALSE(dir.empty());
+        EXPECT_NE(dir.back(), platform::kPathSeparator);
+        EXPECT_EQ(std::filesystem::path(dir) / "", std::filesystem::temp_directory_path() / "");
     }
 }
 
 TEST(TempDirectory, PathsJoinWithOneSeparator) {
     {
-        ScopedEnv temp("TEMP", "/work/t");
-        EXPECT_EQ(platform::TempPath("menu3.mpg"), "/work/t/menu3.mpg");
+        ScopedEnv temp("TEMP", kWork);
+        EXPECT_EQ(platform::TempPath("menu3.mpg"), kWork + kSep + "menu3.mpg");
     }
-    ScopedEnv temp("TEMP", "/work/t/");
-    EXPECT_EQ(platform::TempPath("menu3.mpg"), "/work/t/menu3.mpg");
+    {
+        ScopedEnv temp("TEMP", (kWork + kSep).c_str());
+        EXPECT_EQ(platform::TempPath("menu3.mpg"), kWork + kSep + "menu3.mpg");
+    }
+    // A forward slash ends a directory on Windows too.
+    ScopedEnv temp("TEMP", (std::string(kWork) + "/").c_str());
+    EXPECT_EQ(platform::TempPath("menu3.mpg"), std::string(kWork) + "/menu3.mpg");
     // No fixed buffer: a very long directory survives whole.
-    const std::string longDir = "/" + std::string(600, 'd');
+    const std::string longDir = kWork + kSep + std::string(600, 'd');
     ScopedEnv longTemp("TEMP", longDir.c_str());
-    EXPECT_EQ(platform::TempPath("album1.mpg"), longDir + "/album1.mpg");
+    EXPECT_EQ(platform::TempPath("album1.mpg"), longDir + kSep + "album1.mpg");
 }

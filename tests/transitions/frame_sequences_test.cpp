@@ -14,6 +14,7 @@
 #include "authoring/authoring_test_access.h"
 #include "authoring/transition_sequences.h"
 #include "codec/picture_files.h"
+#include "doubles/scoped_env.h"
 #include "test_pictures.h"
 #include "vcdalbum/Authoring.h"
 
@@ -34,20 +35,19 @@ protected:
         const char* previous = std::getenv("TEMP");
         hadTemp_ = previous != nullptr;
         if (hadTemp_) previousTemp_ = previous;
-        dir_ = fs::temp_directory_path() / ("vcdalbum-frames-" + std::to_string(::getpid()) + "-" +
+        // A space in it, and on Windows a drive letter and backslashes, as
+        // in the temporary directory of many a Windows user.
+        dir_ = fs::temp_directory_path() / ("vcdalbum frames-" + std::to_string(::getpid()) + "-" +
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        ::setenv("TEMP", dir_.c_str(), 1);
+        vcdalbum::testing::SetEnv("TEMP", dir_.string().c_str());
         first_ = Picture("first.jpg", 352, 240, kFirst);
         second_ = Picture("second.jpg", 352, 240, kSecond);
     }
     void TearDown() override {
         fs::remove_all(dir_);
-        if (hadTemp_)
-            ::setenv("TEMP", previousTemp_.c_str(), 1);
-        else
-            ::unsetenv("TEMP");
+        vcdalbum::testing::SetEnv("TEMP", hadTemp_ ? previousTemp_.c_str() : nullptr);
     }
 
     std::string Picture(const std::string& name, uint32_t width, uint32_t height, Which which) {

@@ -70,8 +70,15 @@ std::string Runs(int count, At at) {
     for (int i = 0; i <= count; ++i) {
         const char c = i < count ? at(i) : 0;
         if (c == current) continue;
-        if (current) text += (text.empty() ? "" : " ") + std::string(1, current) + std::to_string(start) + "-" +
-                             std::to_string(i - 1);
+        // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about
+        // the chain of string sums at -O2.
+        if (current) {
+            if (!text.empty()) text += ' ';
+            text += current;
+            text += std::to_string(start);
+            text += '-';
+            text += std::to_string(i - 1);
+        }
         current = c;
         start = i;
     }
