@@ -13,6 +13,8 @@
 #include "encode_plan.h"
 #include "music.h"
 #include "picture_frames.h"
+#include "rate_guard.h"
+#include "vbv_model.h"
 #include "vcd_writer.h"
 #include "vrxstream.h"
 
@@ -33,13 +35,18 @@ int64_t SamplesForFrames(int64_t frames) {
     return (frames * kFrameRateDen * kAudioRate + kFrameRateNum / 2) / kFrameRateNum;
 }
 
+// Passes over the whole stream before giving up; ordinary pictures need one,
+// the hardest seen so far three.
+constexpr int kMaxPasses = 8;
+
 class Progress {
 public:
     explicit Progress(ProgressCallBack cb) : cb_(cb) {}
-    // 100 is kept for the finished file.
+    // 100 is kept for the finished file. A pass that codes the stream again
+    // does not take the reported progress back.
     void Frames(int64_t done, int64_t total) { Report(static_cast<int>(std::min<int64_t>(99, done * 100 / total))); }
     void Report(int percent) {
-        if (cb_ != nullptr && percent != last_) {
+        if (cb_ != nullptr && percent > last_) {
             last_ = percent;
             cb_(percent);
         }
@@ -64,7 +71,8 @@ namespace {
 
 // Writes the whole stream to `path`. Returns a result code, with the reason
 // in `error` on failure; the file is closed when this returns.
-int WriteStream(const EncodePlan& plan, const std::string& path, Progress& progress, std::string& error) {
+int WriteStream(const EncodePlan& plan, const std::vector<PictureSqueeze>& squeezes, const std::string& path,
+                Progress& progress, std::string& error) {
     const int64_t totalSamples = SamplesForFrames(plan.totalFrames);
     VcdWriter writer;
     if (!(error = writer.Open(path)).empty()) return kVrxStreamEncoderFailure;
@@ -82,7 +90,9 @@ int WriteStream(const EncodePlan& plan, const std::string& path, Progress& progr
 
     int64_t framesDone = 0;
     progress.Report(0);
-    for (const PlannedPicture& picture : plan.pictures) {
+    for (size_t index = 0; index < plan.pictures.size(); ++index) {
+        const PlannedPicture& picture = plan.pictures[index];
+        const PictureSqueeze squeeze = index < squeezes.size() ? squeezes[index] : PictureSqueeze{};
         FramePtr frame;
         if (picture.path.empty()) {
             frame = MakeBlackFrame();
@@ -100,11 +110,28 @@ int WriteStream(const EncodePlan& plan, const std::string& path, Progress& progr
         }
         // A held picture gets many frames to refine its first coarse one; only
         // short-lived frames must fit the buffer as it stands.
-        const double fullness = picture.frames > 1 ? 1.0 : writer.vbvFullness();
-        LimitDetail(*frame, ActivityLimit(fullness));
+        const bool held = picture.frames > 1;
+        FramePtr soft;
+        if (squeeze.level > 0) {
+            const double limit = SqueezedActivityLimit(squeeze.level, writer.vbvFullness());
+            if (held) {
+                // The softened start lets the buffer refill before the
+                // sharp picture follows.
+                soft.reset(av_frame_clone(frame.get()));
+                if (!soft || av_frame_make_writable(soft.get()) < 0) {
+                    error = "out of memory";
+                    return kVrxStreamEncoderFailure;
+                }
+                LimitDetail(*soft, limit);
+            } else {
+                LimitDetail(*frame, limit);
+            }
+        }
+        LimitDetail(*frame, ActivityLimit(held ? 1.0 : writer.vbvFullness()));
         for (int64_t f = 0; f < picture.frames; ++f) {
+            const AVFrame& shown = soft && f < squeeze.softFrames ? *soft : *frame;
             if (!(error = writeAudioUpTo(SamplesForFrames(framesDone + 1))).empty() ||
-                !(error = writer.WriteVideo(*frame)).empty())
+                !(error = writer.WriteVideo(shown)).empty())
                 return kVrxStreamEncoderFailure;
             ++framesDone;
             progress.Frames(framesDone, plan.totalFrames);
@@ -126,8 +153,19 @@ int Encode(StreamInfo* info) {
 
     Progress progress(info->callBack);
     std::string error;
-    int result = WriteStream(MakePlan(*info), tmp, progress, error);
-    if (result != kVrxStreamOk) return Fail(output, tmp, result, error);
+    const EncodePlan plan = MakePlan(*info);
+    std::vector<PictureSqueeze> squeezes(plan.pictures.size());
+    // The stream is only kept once the rate buffer model, run over the
+    // finished file, finds every picture in time and no overflow.
+    for (int pass = 1;; ++pass) {
+        int result = WriteStream(plan, squeezes, tmp, progress, error);
+        if (result != kVrxStreamOk) return Fail(output, tmp, result, error);
+        const VbvReport report = CheckVbvFile(tmp);
+        if (report.ok()) break;
+        if (pass == kMaxPasses || !TightenSqueezes(plan, report, squeezes))
+            return Fail(output, tmp, kVrxStreamEncoderFailure,
+                        "the stream does not keep the player's rate buffer: " + report.Describe());
+    }
 
     std::error_code ec;
     std::filesystem::rename(tmp, output, ec);

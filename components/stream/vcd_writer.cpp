@@ -110,9 +110,18 @@ std::string VcdWriter::Drain(AVCodecContext* encoder, AVStream* stream) {
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return std::string();
         if (r < 0) return "encoding failed: " + AvErrorText(r);
         if (encoder == video_.get()) {
-            const double perFrame = static_cast<double>(kVideoBitRate) * kVideoTimeBase.num / kVideoTimeBase.den;
-            vbvBits_ = std::min<double>(kVbvBufferBits, vbvBits_ - packet_->size * 8.0 + perFrame);
-            if (vbvBits_ < 0) vbvBits_ = 0;
+            // The encoder's own buffer model adds a whole number of bits per
+            // frame, 0.67 fewer than 1,150,000 bit/s brings, so over a long
+            // still its stuffing falls short and the player's buffer would
+            // overflow by a little more every frame. Zero bytes in front of
+            // the next start code make up the difference.
+            const int64_t stuffing = vbv_.StuffingBytes(static_cast<int64_t>(packet_->size) * 8);
+            if (stuffing > 0) {
+                const int oldSize = packet_->size;
+                if ((r = av_grow_packet(packet_.get(), static_cast<int>(stuffing))) < 0) return "out of memory";
+                std::memset(packet_->data + oldSize, 0, static_cast<size_t>(stuffing));
+            }
+            vbv_.TakePicture(static_cast<int64_t>(packet_->size) * 8);
         }
         av_packet_rescale_ts(packet_.get(), encoder->time_base, stream->time_base);
         packet_->stream_index = stream->index;

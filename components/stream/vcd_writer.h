@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ffmpeg_util.h"
+#include "vbv_model.h"
 
 namespace vrxstream {
 
@@ -44,7 +45,7 @@ public:
 
     // Fullness of the decoder's rate buffer after the last video frame, as a
     // share 0..1 of its size, from the coded frame sizes.
-    double vbvFullness() const { return vbvBits_ / kVbvBufferBits; }
+    double vbvFullness() const { return vbv_.Fullness(); }
 
 private:
     std::string Drain(AVCodecContext* encoder, AVStream* stream);
@@ -58,7 +59,8 @@ private:
     PacketPtr packet_;
     int64_t videoFrames_ = 0;
     int64_t audioSamples_ = 0;
-    double vbvBits_ = kVbvBufferBits * 0.75;
+    // Starts as full as the encoder's own model (rc_initial_buffer_occupancy).
+    VbvModel vbv_{VbvParams{static_cast<double>(kVideoBitRate), kVbvBufferBits, 30000.0 / 1001}, kVbvBufferBits * 0.75};
     bool headerWritten_ = false;
 };
 
