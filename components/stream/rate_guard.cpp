@@ -3,26 +3,86 @@
 #include <algorithm>
 #include <cmath>
 
-#include "stream_encode.h"
+#include "detail_limiter.h"
+#include "vcd_writer.h"
 
 namespace vrxstream {
 namespace {
 
-// After a failing frame of a held picture, the softened start lasts this
-// much longer: a still's P-frames cost next to nothing, so by then the
-// buffer has refilled enough to take the sharp picture.
-constexpr int64_t kSettleFrames = 12;
-constexpr double kLevelFactor = 0.6;
+// A P-frame may cost a little more than the I-frame of the same picture,
+// and the encoder's own buffer model runs a little behind ours.
+constexpr double kSafetyFactor = 1.15;
+constexpr double kSafetyBits = 4000;
+constexpr double kLevelFactor = 1.3;
+// Random noise in all three planes, the dearest 352x240 picture there is,
+// takes about 208,000 bits at quantiser 31.
+constexpr int64_t kDearestFrameBits = 220000;
+constexpr int kSofteningRounds = 12;
+constexpr double kSofteningStep = 0.7;
+// Groups of pictures asked for early are at least this long.
+constexpr int64_t kEarliestKeyFrame = 9;
 
 }  // namespace
 
-double SqueezedActivityLimit(int level, double vbvFullness) {
-    return ActivityLimit(vbvFullness) * std::pow(kLevelFactor, std::clamp(level, 0, kMaxSqueezeLevel));
+double NeededBits(int64_t coarsestBits, int level) {
+    const int l = std::clamp(level, 0, kMaxSafetyLevel);
+    return static_cast<double>(coarsestBits) * kSafetyFactor * std::pow(kLevelFactor, l) + kSafetyBits * (l + 1);
 }
 
-bool TightenSqueezes(const EncodePlan& plan, const VbvReport& report, std::vector<PictureSqueeze>& squeezes) {
+double ContentThatFitsAnyFrame(int level) { return NeededBits(kDearestFrameBits, level); }
+
+FramePtr RateGuard::Soften(const AVFrame& frame, double contentBits, int level, int64_t& bits) {
+    FramePtr soft(av_frame_clone(&frame));
+    if (!soft || av_frame_make_writable(soft.get()) < 0) return nullptr;
+    double activity = FrameActivity(*soft);
+    bits = Cost(*soft);
+    for (int round = 0; round < kSofteningRounds && bits >= 0 && NeededBits(bits, level) > contentBits; ++round) {
+        if (activity <= 0) break;
+        activity *= kSofteningStep;
+        LimitDetail(*soft, activity);
+        activity = FrameActivity(*soft);
+        bits = Cost(*soft);
+    }
+    return soft;
+}
+
+const AVFrame* PictureFitter::SoftFitting(double contentBits) {
+    if (!soft_ || NeededBits(softCost_, level_) > contentBits) soft_ = guard_.Soften(picture_, contentBits, level_, softCost_);
+    return soft_.get();
+}
+
+PictureFitter::Choice PictureFitter::Next(double contentBits, int64_t sinceKeyFrame) {
+    if (sinceKeyFrame < lastSinceKey_) dipped_ = false;  // a new group began
+    lastSinceKey_ = sinceKeyFrame;
+    if (contentBits >= ContentThatFitsAnyFrame(level_)) {
+        sharpShown_ = true;
+        return {&picture_, false};
+    }
+    if (cost_ < 0) cost_ = guard_.Cost(picture_);
+    const bool fits = cost_ < 0 || NeededBits(cost_, level_) <= contentBits;
+    if (!sharpShown_) {
+        // New content: it may be coded as an I-frame, or as a P-frame that
+        // costs about as much.
+        if (fits) {
+            sharpShown_ = true;
+            return {&picture_, false};
+        }
+        return {SoftFitting(contentBits), false};
+    }
+    if (!fits) dipped_ = true;
+    if (sinceKeyFrame >= kGopSize && !fits) {
+        // The encoder's own I-frame, and no room for it: soft again, until
+        // the buffer can take the picture once more.
+        sharpShown_ = false;
+        return {SoftFitting(contentBits), false};
+    }
+    if (fits && dipped_ && sinceKeyFrame >= kEarliestKeyFrame) return {&picture_, true};
+    return {&picture_, false};
+}
+
+bool RaiseSafetyLevels(const EncodePlan& plan, const VbvReport& report, std::vector<int>& levels) {
     if (!report.error.empty() || report.Count(VbvViolation::Kind::Overflow) > 0) return false;
-    squeezes.resize(plan.pictures.size());
+    levels.resize(plan.pictures.size());
     std::vector<int64_t> starts;  // first frame of each planned picture
     int64_t frame = 0;
     for (const PlannedPicture& p : plan.pictures) {
@@ -30,23 +90,21 @@ bool TightenSqueezes(const EncodePlan& plan, const VbvReport& report, std::vecto
         frame += p.frames;
     }
     bool changed = false;
-    auto tighten = [&](size_t index, int64_t failingOffset) {
-        PictureSqueeze& s = squeezes[index];
-        const PictureSqueeze before = s;
-        s.level = std::min(s.level + 1, kMaxSqueezeLevel);
-        if (plan.pictures[index].frames > 1)
-            s.softFrames = std::min(plan.pictures[index].frames, std::max(s.softFrames, failingOffset + kSettleFrames));
-        changed = changed || s.level != before.level || s.softFrames != before.softFrames;
+    std::vector<bool> raised(levels.size(), false);  // once per pass
+    auto raise = [&](size_t index) {
+        if (!raised[index] && levels[index] < kMaxSafetyLevel) {
+            raised[index] = true;
+            ++levels[index];
+            changed = true;
+        }
     };
     for (const VbvViolation& v : report.violations) {
         auto it = std::upper_bound(starts.begin(), starts.end(), v.picture);
         if (it == starts.begin()) continue;
         const size_t index = static_cast<size_t>(it - starts.begin()) - 1;
-        if (index >= plan.pictures.size()) continue;
-        tighten(index, v.picture - starts[index]);
-        // A run of transition frames drains the buffer together: soften the
-        // frame before a failing one as well.
-        if (plan.pictures[index].frames == 1 && index > 0 && plan.pictures[index - 1].frames == 1) tighten(index - 1, 0);
+        raise(index);
+        // The picture before drained the buffer that this one found empty.
+        if (index > 0) raise(index - 1);
     }
     return changed;
 }

@@ -36,7 +36,7 @@ int64_t SamplesForFrames(int64_t frames) {
 }
 
 // Passes over the whole stream before giving up; ordinary pictures need one,
-// the hardest seen so far three.
+// a retry is a fallback that the checks before each frame make rare.
 constexpr int kMaxPasses = 8;
 
 class Progress {
@@ -71,10 +71,11 @@ namespace {
 
 // Writes the whole stream to `path`. Returns a result code, with the reason
 // in `error` on failure; the file is closed when this returns.
-int WriteStream(const EncodePlan& plan, const std::vector<PictureSqueeze>& squeezes, const std::string& path,
-                Progress& progress, std::string& error) {
+int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const std::string& path, Progress& progress,
+                std::string& error) {
     const int64_t totalSamples = SamplesForFrames(plan.totalFrames);
     VcdWriter writer;
+    RateGuard guard;
     if (!(error = writer.Open(path)).empty()) return kVrxStreamEncoderFailure;
     Music music(plan.music, totalSamples);
     std::vector<int16_t> samples(static_cast<size_t>(writer.AudioFrameSamples()) * 2);
@@ -92,7 +93,7 @@ int WriteStream(const EncodePlan& plan, const std::vector<PictureSqueeze>& squee
     progress.Report(0);
     for (size_t index = 0; index < plan.pictures.size(); ++index) {
         const PlannedPicture& picture = plan.pictures[index];
-        const PictureSqueeze squeeze = index < squeezes.size() ? squeezes[index] : PictureSqueeze{};
+        const int level = index < levels.size() ? levels[index] : 0;
         FramePtr frame;
         if (picture.path.empty()) {
             frame = MakeBlackFrame();
@@ -111,27 +112,17 @@ int WriteStream(const EncodePlan& plan, const std::vector<PictureSqueeze>& squee
         // A held picture gets many frames to refine its first coarse one; only
         // short-lived frames must fit the buffer as it stands.
         const bool held = picture.frames > 1;
-        FramePtr soft;
-        if (squeeze.level > 0) {
-            const double limit = SqueezedActivityLimit(squeeze.level, writer.vbvFullness());
-            if (held) {
-                // The softened start lets the buffer refill before the
-                // sharp picture follows.
-                soft.reset(av_frame_clone(frame.get()));
-                if (!soft || av_frame_make_writable(soft.get()) < 0) {
-                    error = "out of memory";
-                    return kVrxStreamEncoderFailure;
-                }
-                LimitDetail(*soft, limit);
-            } else {
-                LimitDetail(*frame, limit);
-            }
-        }
         LimitDetail(*frame, ActivityLimit(held ? 1.0 : writer.vbvFullness()));
+        PictureFitter fitter(guard, *frame, level);
         for (int64_t f = 0; f < picture.frames; ++f) {
-            const AVFrame& shown = soft && f < squeeze.softFrames ? *soft : *frame;
+            const PictureFitter::Choice choice =
+                fitter.Next(writer.vbvContentBits(), writer.videoFrames() - writer.lastKeyFrame());
+            if (choice.frame == nullptr) {
+                error = "out of memory";
+                return kVrxStreamEncoderFailure;
+            }
             if (!(error = writeAudioUpTo(SamplesForFrames(framesDone + 1))).empty() ||
-                !(error = writer.WriteVideo(shown)).empty())
+                !(error = writer.WriteVideo(*choice.frame, choice.keyFrame)).empty())
                 return kVrxStreamEncoderFailure;
             ++framesDone;
             progress.Frames(framesDone, plan.totalFrames);
@@ -154,17 +145,19 @@ int Encode(StreamInfo* info) {
     Progress progress(info->callBack);
     std::string error;
     const EncodePlan plan = MakePlan(*info);
-    std::vector<PictureSqueeze> squeezes(plan.pictures.size());
+    std::vector<int> levels(plan.pictures.size(), 0);  // safety level per picture
     // The stream is only kept once the rate buffer model, run over the
     // finished file, finds every picture in time and no overflow.
     for (int pass = 1;; ++pass) {
-        int result = WriteStream(plan, squeezes, tmp, progress, error);
+        int result = WriteStream(plan, levels, tmp, progress, error);
         if (result != kVrxStreamOk) return Fail(output, tmp, result, error);
         const VbvReport report = CheckVbvFile(tmp);
         if (report.ok()) break;
-        if (pass == kMaxPasses || !TightenSqueezes(plan, report, squeezes))
+        if (pass == kMaxPasses || !RaiseSafetyLevels(plan, report, levels))
             return Fail(output, tmp, kVrxStreamEncoderFailure,
                         "the stream does not keep the player's rate buffer: " + report.Describe());
+        std::fprintf(stderr, "vrxstream: '%s': coding again, softer, the pictures that missed the player's rate buffer:\n%s",
+                     output.c_str(), report.Describe().c_str());
     }
 
     std::error_code ec;

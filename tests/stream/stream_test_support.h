@@ -1,0 +1,85 @@
+// What the stream tests share: a scratch folder, the ffmpeg program for
+// inputs, a count of FFmpeg's own underflow messages, and the rate buffer
+// check every stream they build goes through.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "vbv_model.h"
+
+namespace vcdalbum::testing {
+
+inline int g_underflowMessages = 0;
+
+inline void CountUnderflowMessages(void* avcl, int level, const char* fmt, va_list args) {
+    char line[1024];
+    std::vsnprintf(line, sizeof line, fmt, args);
+    // Both the rate control's "rc buffer underflow" and the muxer's buffer underflows.
+    if (std::strstr(line, "underflow") != nullptr) ++g_underflowMessages;
+    if (level <= AV_LOG_ERROR) std::fprintf(stderr, "[%s] %s", avcl ? av_default_item_name(avcl) : "ffmpeg", line);
+}
+
+inline std::string Shell(const std::string& command, int* status = nullptr) {
+    std::string out;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (p == nullptr) return out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int rc = ::pclose(p);
+    if (status != nullptr) *status = rc;
+    return out;
+}
+
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The player's rate buffer never runs dry and never overflows.
+inline void ExpectRateBufferKept(const std::string& file) {
+    const vrxstream::VbvReport report = vrxstream::CheckVbvFile(file);
+    EXPECT_TRUE(report.ok()) << file << ": " << report.Describe();
+}
+
+class StreamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() / ("vcdalbum-stream-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+        g_underflowMessages = 0;
+        av_log_set_callback(&CountUnderflowMessages);
+    }
+    void TearDown() override {
+        av_log_set_callback(av_log_default_callback);
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    void Ffmpeg(const std::string& args) {
+        int status = 0;
+        std::string log = Shell("ffmpeg -nostdin -hide_banner -loglevel error -y " + args + " 2>&1", &status);
+        ASSERT_EQ(status, 0) << args << "\n" << log;
+    }
+
+    std::filesystem::path dir_;
+};
+
+}  // namespace vcdalbum::testing
