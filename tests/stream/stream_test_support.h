@@ -20,7 +20,11 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "doubles/scoped_env.h"
+#include "platform/stream_encoder.h"
+#include "stream_encode.h"
 #include "vbv_model.h"
+#include "vcdalbum/Authoring.h"
 
 namespace vcdalbum::testing {
 
@@ -77,6 +81,37 @@ protected:
         int status = 0;
         std::string log = Shell("ffmpeg -nostdin -hide_banner -loglevel error -y " + args + " 2>&1", &status);
         ASSERT_EQ(status, 0) << args << "\n" << log;
+    }
+
+    // Encodes album `albumNo` through Authoring with the real stream
+    // encoder: `effects[i]` between pictures i and i+1, `seconds` per
+    // picture. Returns the stream's path.
+    std::string EncodeAlbum(unsigned short albumNo, std::vector<std::string> pictures,
+                            std::vector<unsigned short> effects, unsigned short seconds) {
+        std::vector<char*> names;
+        for (auto& p : pictures) names.push_back(p.data());
+        std::vector<unsigned short> positions;
+        for (size_t i = 0; i < effects.size(); ++i) positions.push_back(static_cast<unsigned short>(i));
+        ScopedEnv temp("TEMP", dir_.c_str());
+        auto previous = vcdalbum::platform::SetStreamEncoder(&vrxstream::Encode);
+        {
+            Authoring authoring;
+            authoring.AppendAlbum(0, albumNo, static_cast<unsigned short>(names.size()), names.data(), 0, nullptr, 0,
+                                  seconds, 0, static_cast<unsigned short>(effects.size()), positions.data(),
+                                  effects.data());
+        }
+        vcdalbum::platform::SetStreamEncoder(previous);
+        return Path("album" + std::to_string(albumNo) + ".mpg");
+    }
+
+    // A picture that is as hard as pictures get for the encoder: cells of
+    // random colour `cell` pixels wide in a `width` x `height` picture, with
+    // fine grain over them. `seed` makes each one different.
+    void MakeHardPicture(const std::string& name, int width, int height, int cell, int seed) {
+        Ffmpeg("-f lavfi -i \"nullsrc=s=" + std::to_string(width / cell) + "x" + std::to_string(height / cell) +
+               ",format=gbrp,geq=r='255*random(" + std::to_string(seed) + ")':g='255*random(" + std::to_string(seed + 1) +
+               ")':b='255*random(" + std::to_string(seed + 2) + ")',scale=" + std::to_string(width) + ":" +
+               std::to_string(height) + ":flags=neighbor,noise=alls=30:allf=t+u\" -frames 1 -q:v 2 '" + Path(name) + "'");
     }
 
     std::filesystem::path dir_;
