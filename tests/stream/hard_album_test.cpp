@@ -56,16 +56,8 @@ TEST_F(HardAlbum, CameraSizedGrainyPhotosAfterFfmpegTransitions) {
                Path(std::to_string(20 + i) + "-%d.jpg") + "'");
         for (int k = 1; k <= 30; ++k) names.push_back(Path(std::to_string(20 + i) + "-" + std::to_string(k) + ".jpg"));
     }
-    std::vector<char*> pictures;
-    for (auto& n : names) pictures.push_back(n.data());
-    pictures.push_back(nullptr);
-    std::string out = Path("camera.mpg");
-    StreamInfo info{};
-    info.pictureFiles = pictures.data();
-    info.pictureCount = static_cast<int32_t>(names.size());
-    info.outputFile = out.data();
-    info.option5 = 2;
-    ASSERT_EQ(StreamEncode(&info), kVrxStreamOk);
+    const std::string out = Path("camera.mpg");
+    ASSERT_EQ(EncodeStream(names, 2, out), kVrxStreamOk);
     ExpectRateBufferKept(out);
     EXPECT_EQ(g_underflowMessages, 0);
 }
@@ -83,16 +75,8 @@ TEST_F(HardAlbum, ScatteredDotsDrainTheBufferBeforeADenseHeldPicture) {
     std::vector<std::string> names{Path("first.jpg")};
     for (int k = 1; k <= 30; ++k) names.push_back(Path("5-" + std::to_string(k) + ".jpg"));
     names.push_back(Path("held.jpg"));
-    std::vector<char*> pictures;
-    for (auto& n : names) pictures.push_back(n.data());
-    pictures.push_back(nullptr);
-    std::string out = Path("dots.mpg");
-    StreamInfo info{};
-    info.pictureFiles = pictures.data();
-    info.pictureCount = static_cast<int32_t>(names.size());
-    info.outputFile = out.data();
-    info.option5 = 2;
-    ASSERT_EQ(StreamEncode(&info), kVrxStreamOk);
+    const std::string out = Path("dots.mpg");
+    ASSERT_EQ(EncodeStream(names, 2, out), kVrxStreamOk);
     ExpectRateBufferKept(out);
 }
 

@@ -83,6 +83,20 @@ protected:
         ASSERT_EQ(status, 0) << args << "\n" << log;
     }
 
+    // Encodes `names` straight through the encoder into `out`, `seconds`
+    // per picture, transition runs one frame per entry.
+    int EncodeStream(std::vector<std::string> names, unsigned short seconds, std::string out) {
+        std::vector<char*> pictures;
+        for (auto& n : names) pictures.push_back(n.data());
+        pictures.push_back(nullptr);
+        StreamInfo info{};
+        info.pictureFiles = pictures.data();
+        info.pictureCount = static_cast<int32_t>(names.size());
+        info.outputFile = out.data();
+        info.option5 = seconds;
+        return vrxstream::Encode(&info);
+    }
+
     // Encodes album `albumNo` through Authoring with the real stream
     // encoder: `effects[i]` between pictures i and i+1, `seconds` per
     // picture. Returns the stream's path.
