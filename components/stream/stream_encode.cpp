@@ -35,9 +35,11 @@ int64_t SamplesForFrames(int64_t frames) {
     return (frames * kFrameRateDen * kAudioRate + kFrameRateNum / 2) / kFrameRateNum;
 }
 
-// Passes over the whole stream before giving up; ordinary pictures need one,
-// a retry is a fallback that the checks before each frame make rare.
+// Passes over the whole stream before giving up. Ordinary pictures need one;
+// the checks before each frame leave a second pass for pictures that defeat
+// them, and each pass widens the margin of the pictures that failed.
 constexpr int kMaxPasses = 8;
+constexpr size_t kViolationsShown = 5;
 
 class Progress {
 public:
@@ -155,9 +157,9 @@ int Encode(StreamInfo* info) {
         if (report.ok()) break;
         if (pass == kMaxPasses || !RaiseSafetyLevels(plan, report, levels))
             return Fail(output, tmp, kVrxStreamEncoderFailure,
-                        "the stream does not keep the player's rate buffer: " + report.Describe());
+                        "the stream does not keep the player's rate buffer: " + report.Describe(kViolationsShown));
         std::fprintf(stderr, "vrxstream: '%s': coding again, softer, the pictures that missed the player's rate buffer:\n%s",
-                     output.c_str(), report.Describe().c_str());
+                     output.c_str(), report.Describe(kViolationsShown).c_str());
     }
 
     std::error_code ec;

@@ -80,17 +80,19 @@ int VbvReport::Count(VbvViolation::Kind kind) const {
                                           [kind](const VbvViolation& v) { return v.kind == kind; }));
 }
 
-std::string VbvReport::Describe() const {
+std::string VbvReport::Describe(size_t maxViolations) const {
     std::string out;
     char line[200];
     if (!error.empty()) return "cannot check the rate buffer: " + error + "\n";
-    for (const VbvViolation& v : violations) {
+    for (size_t i = 0; i < violations.size() && i < maxViolations; ++i) {
+        const VbvViolation& v = violations[i];
         std::snprintf(line, sizeof line, "%s at picture %lld (%.3f s): %.0f bits %s\n",
                       v.kind == VbvViolation::Kind::Underflow ? "underflow" : "overflow",
                       static_cast<long long>(v.picture), v.seconds, v.bits,
                       v.kind == VbvViolation::Kind::Underflow ? "missing" : "too many");
         out += line;
     }
+    if (violations.size() > maxViolations) out += "...\n";
     std::snprintf(line, sizeof line,
                   "%lld pictures, %.0f bit/s, buffer %.0f bits, first vbv_delay %.4f s, lowest %.0f bits (%.1f %%), "
                   "%d underflows, %d overflows\n",

@@ -9,6 +9,7 @@
 // it writes, and checks the finished file with the same model.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -81,8 +82,8 @@ struct VbvReport {
 
     bool ok() const { return error.empty() && violations.empty(); }
     int Count(VbvViolation::Kind kind) const;
-    // One line per violation and a summary line.
-    std::string Describe() const;
+    // One line per violation (at most `maxViolations`) and a summary line.
+    std::string Describe(size_t maxViolations = SIZE_MAX) const;
 };
 
 // The video elementary stream (stream id 0xE0) of an MPEG-1 or MPEG-2
