@@ -35,7 +35,7 @@ bool Music::OpenNext() {
         if (error.empty()) {
             AVChannelLayout stereo;
             av_channel_layout_default(&stereo, 2);
-            AVChannelLayout inLayout;
+            AVChannelLayout inLayout{};  // av_channel_layout_copy frees what the target holds
             if (decoder_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || decoder_->ch_layout.nb_channels <= 0)
                 av_channel_layout_default(&inLayout, std::max(1, decoder_->ch_layout.nb_channels));
             else

@@ -13,6 +13,8 @@
 #include "encode_plan.h"
 #include "music.h"
 #include "picture_frames.h"
+#include "rate_guard.h"
+#include "vbv_model.h"
 #include "vcd_writer.h"
 #include "vrxstream.h"
 
@@ -33,13 +35,20 @@ int64_t SamplesForFrames(int64_t frames) {
     return (frames * kFrameRateDen * kAudioRate + kFrameRateNum / 2) / kFrameRateNum;
 }
 
+// Passes over the whole stream before giving up. Ordinary pictures need one;
+// the checks before each frame leave a second pass for pictures that defeat
+// them, and each pass widens the margin of the pictures that failed.
+constexpr int kMaxPasses = 8;
+constexpr size_t kViolationsShown = 5;
+
 class Progress {
 public:
     explicit Progress(ProgressCallBack cb) : cb_(cb) {}
-    // 100 is kept for the finished file.
+    // 100 is kept for the finished file. A pass that codes the stream again
+    // does not take the reported progress back.
     void Frames(int64_t done, int64_t total) { Report(static_cast<int>(std::min<int64_t>(99, done * 100 / total))); }
     void Report(int percent) {
-        if (cb_ != nullptr && percent != last_) {
+        if (cb_ != nullptr && percent > last_) {
             last_ = percent;
             cb_(percent);
         }
@@ -64,9 +73,11 @@ namespace {
 
 // Writes the whole stream to `path`. Returns a result code, with the reason
 // in `error` on failure; the file is closed when this returns.
-int WriteStream(const EncodePlan& plan, const std::string& path, Progress& progress, std::string& error) {
+int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const std::string& path, Progress& progress,
+                std::string& error) {
     const int64_t totalSamples = SamplesForFrames(plan.totalFrames);
     VcdWriter writer;
+    RateGuard guard;
     if (!(error = writer.Open(path)).empty()) return kVrxStreamEncoderFailure;
     Music music(plan.music, totalSamples);
     std::vector<int16_t> samples(static_cast<size_t>(writer.AudioFrameSamples()) * 2);
@@ -82,7 +93,9 @@ int WriteStream(const EncodePlan& plan, const std::string& path, Progress& progr
 
     int64_t framesDone = 0;
     progress.Report(0);
-    for (const PlannedPicture& picture : plan.pictures) {
+    for (size_t index = 0; index < plan.pictures.size(); ++index) {
+        const PlannedPicture& picture = plan.pictures[index];
+        const int level = index < levels.size() ? levels[index] : 0;
         FramePtr frame;
         if (picture.path.empty()) {
             frame = MakeBlackFrame();
@@ -100,11 +113,18 @@ int WriteStream(const EncodePlan& plan, const std::string& path, Progress& progr
         }
         // A held picture gets many frames to refine its first coarse one; only
         // short-lived frames must fit the buffer as it stands.
-        const double fullness = picture.frames > 1 ? 1.0 : writer.vbvFullness();
-        LimitDetail(*frame, ActivityLimit(fullness));
+        const bool held = picture.frames > 1;
+        LimitDetail(*frame, ActivityLimit(held ? 1.0 : writer.vbvFullness()));
+        PictureFitter fitter(guard, *frame, level);
         for (int64_t f = 0; f < picture.frames; ++f) {
+            const PictureFitter::Choice choice =
+                fitter.Next(writer.vbvContentBits(), writer.videoFrames() - writer.lastKeyFrame());
+            if (choice.frame == nullptr) {
+                error = "out of memory";
+                return kVrxStreamEncoderFailure;
+            }
             if (!(error = writeAudioUpTo(SamplesForFrames(framesDone + 1))).empty() ||
-                !(error = writer.WriteVideo(*frame)).empty())
+                !(error = writer.WriteVideo(*choice.frame, choice.keyFrame)).empty())
                 return kVrxStreamEncoderFailure;
             ++framesDone;
             progress.Frames(framesDone, plan.totalFrames);
@@ -126,8 +146,21 @@ int Encode(StreamInfo* info) {
 
     Progress progress(info->callBack);
     std::string error;
-    int result = WriteStream(MakePlan(*info), tmp, progress, error);
-    if (result != kVrxStreamOk) return Fail(output, tmp, result, error);
+    const EncodePlan plan = MakePlan(*info);
+    std::vector<int> levels(plan.pictures.size(), 0);  // safety level per picture
+    // The stream is only kept once the rate buffer model, run over the
+    // finished file, finds every picture in time and no overflow.
+    for (int pass = 1;; ++pass) {
+        int result = WriteStream(plan, levels, tmp, progress, error);
+        if (result != kVrxStreamOk) return Fail(output, tmp, result, error);
+        const VbvReport report = CheckVbvFile(tmp);
+        if (report.ok()) break;
+        if (pass == kMaxPasses || !RaiseSafetyLevels(plan, report, levels))
+            return Fail(output, tmp, kVrxStreamEncoderFailure,
+                        "the stream does not keep the player's rate buffer: " + report.Describe(kViolationsShown));
+        std::fprintf(stderr, "vrxstream: '%s': coding again, softer, the pictures that missed the player's rate buffer:\n%s",
+                     output.c_str(), report.Describe(kViolationsShown).c_str());
+    }
 
     std::error_code ec;
     std::filesystem::rename(tmp, output, ec);

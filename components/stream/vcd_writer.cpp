@@ -48,6 +48,14 @@ std::string VcdWriter::Open(const std::string& path) {
     v->rc_max_rate = kVideoBitRate;
     v->rc_buffer_size = kVbvBufferBits;
     v->rc_initial_buffer_occupancy = kVbvBufferBits * 3 / 4;
+    // Each frame's packet comes back as soon as the frame is sent, so that
+    // its size is known before the next frame is chosen. MPEG-1 has no
+    // low-delay flag and the encoder calls this unofficial, but with
+    // B-frames off it changes no bit of the picture data; the decoding
+    // times are put back one frame ahead of display in Drain, as MPEG-1
+    // decoders expect.
+    v->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    v->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
     if (output_->oformat->flags & AVFMT_GLOBALHEADER) v->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if ((r = avcodec_open2(v, vcodec, nullptr)) < 0) return "cannot open the MPEG-1 video encoder: " + AvErrorText(r);
 
@@ -110,9 +118,20 @@ std::string VcdWriter::Drain(AVCodecContext* encoder, AVStream* stream) {
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return std::string();
         if (r < 0) return "encoding failed: " + AvErrorText(r);
         if (encoder == video_.get()) {
-            const double perFrame = static_cast<double>(kVideoBitRate) * kVideoTimeBase.num / kVideoTimeBase.den;
-            vbvBits_ = std::min<double>(kVbvBufferBits, vbvBits_ - packet_->size * 8.0 + perFrame);
-            if (vbvBits_ < 0) vbvBits_ = 0;
+            // The encoder's own buffer model adds a whole number of bits per
+            // frame, 0.67 fewer than 1,150,000 bit/s brings, so over a long
+            // still its stuffing falls short and the player's buffer would
+            // overflow by a little more every frame. Zero bytes in front of
+            // the next start code make up the difference.
+            const int64_t stuffing = vbv_.StuffingBytes(static_cast<int64_t>(packet_->size) * 8);
+            if (stuffing > 0) {
+                const int oldSize = packet_->size;
+                if ((r = av_grow_packet(packet_.get(), static_cast<int>(stuffing))) < 0) return "out of memory";
+                std::memset(packet_->data + oldSize, 0, static_cast<size_t>(stuffing));
+            }
+            vbv_.TakePicture(static_cast<int64_t>(packet_->size) * 8);
+            packet_->dts = packet_->pts - 1;
+            if (packet_->flags & AV_PKT_FLAG_KEY) lastKeyFrame_ = packet_->pts;
         }
         av_packet_rescale_ts(packet_.get(), encoder->time_base, stream->time_base);
         packet_->stream_index = stream->index;
@@ -121,11 +140,11 @@ std::string VcdWriter::Drain(AVCodecContext* encoder, AVStream* stream) {
     }
 }
 
-std::string VcdWriter::WriteVideo(const AVFrame& frame) {
+std::string VcdWriter::WriteVideo(const AVFrame& frame, bool keyFrame) {
     FramePtr ref(av_frame_clone(&frame));
     if (!ref) return "out of memory";
     ref->pts = videoFrames_++;
-    ref->pict_type = AV_PICTURE_TYPE_NONE;
+    ref->pict_type = keyFrame ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     int r = avcodec_send_frame(video_.get(), ref.get());
     if (r < 0) return "video encoding failed: " + AvErrorText(r);
     return Drain(video_.get(), videoStream_);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ffmpeg_util.h"
+#include "vbv_model.h"
 
 namespace vrxstream {
 
@@ -31,8 +32,9 @@ public:
     std::string Open(const std::string& path);
 
     // Encodes the next video frame (YUV 4:2:0 352x240); frames are numbered
-    // from 0 in the order they are given.
-    std::string WriteVideo(const AVFrame& frame);
+    // from 0 in the order they are given. `keyFrame` makes it an I-frame
+    // that starts a new group of pictures.
+    std::string WriteVideo(const AVFrame& frame, bool keyFrame = false);
     // Encodes one audio frame of AudioFrameSamples() interleaved stereo s16 samples.
     std::string WriteAudio(const int16_t* samples);
     // Flushes both encoders and writes the trailer.
@@ -40,11 +42,16 @@ public:
 
     int AudioFrameSamples() const { return audio_ ? audio_->frame_size : 1152; }
     int64_t videoFrames() const { return videoFrames_; }
+    // Number of the last I-frame written. The encoder makes frame
+    // lastKeyFrame() + kGopSize an I-frame by itself.
+    int64_t lastKeyFrame() const { return lastKeyFrame_; }
     int64_t audioSamples() const { return audioSamples_; }
 
     // Fullness of the decoder's rate buffer after the last video frame, as a
     // share 0..1 of its size, from the coded frame sizes.
-    double vbvFullness() const { return vbvBits_ / kVbvBufferBits; }
+    double vbvFullness() const { return vbv_.Fullness(); }
+    // Bits in that buffer when the next frame is taken out, before it.
+    double vbvContentBits() const { return vbv_.ContentBeforeNext(); }
 
 private:
     std::string Drain(AVCodecContext* encoder, AVStream* stream);
@@ -57,8 +64,10 @@ private:
     FramePtr audioFrame_;
     PacketPtr packet_;
     int64_t videoFrames_ = 0;
+    int64_t lastKeyFrame_ = 0;
     int64_t audioSamples_ = 0;
-    double vbvBits_ = kVbvBufferBits * 0.75;
+    // Starts as full as the encoder's own model (rc_initial_buffer_occupancy).
+    VbvModel vbv_{VbvParams{static_cast<double>(kVideoBitRate), kVbvBufferBits, 30000.0 / 1001}, kVbvBufferBits * 0.75};
     bool headerWritten_ = false;
 };
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/cli_runner.h"
+#include "vbv_model.h"
 
 namespace vcdalbum::clitest {
 namespace fs = std::filesystem;
@@ -81,6 +82,11 @@ Disc RipDisc(const fs::path& cue, const fs::path& folder) {
         }
         for (auto t = std::sregex_iterator(body.begin(), body.end(), text); t != std::sregex_iterator(); ++t)
             ((*t)[1] == "wait" ? node.wait : node.loop) = (*t)[2];
+    }
+    // Every track the encoder wrote keeps the player's rate buffer.
+    for (const fs::path& track : disc.tracks) {
+        const vrxstream::VbvReport report = vrxstream::CheckVbvFile(track.string());
+        EXPECT_TRUE(report.ok()) << track << ": " << report.Describe();
     }
     return disc;
 }

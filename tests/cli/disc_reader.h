@@ -24,7 +24,8 @@ struct Disc {
     std::vector<DiscNode> nodes;                // in list (LID) order
 };
 
-// Rips `cue` into `folder` (which must exist); fails the test when vcdxrip does.
+// Rips `cue` into `folder` (which must exist); fails the test when vcdxrip does
+// or when a track misses the player's rate buffer.
 Disc RipDisc(const std::filesystem::path& cue, const std::filesystem::path& folder);
 
 }  // namespace vcdalbum::clitest

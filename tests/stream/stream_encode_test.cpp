@@ -24,6 +24,7 @@ extern "C" {
 #include "doubles/scoped_env.h"
 #include "platform/stream_encoder.h"
 #include "stream_encode.h"
+#include "stream/stream_test_support.h"
 #include "vcdalbum/Authoring.h"
 #include "vrxstream.h"
 
@@ -31,27 +32,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int g_underflows = 0;
-
-void CountUnderflows(void* avcl, int level, const char* fmt, va_list args) {
-    char line[1024];
-    std::vsnprintf(line, sizeof line, fmt, args);
-    // Both the rate control's "rc buffer underflow" and the muxer's buffer underflows.
-    if (std::strstr(line, "underflow") != nullptr) ++g_underflows;
-    if (level <= AV_LOG_ERROR) std::fprintf(stderr, "[%s] %s", avcl ? av_default_item_name(avcl) : "ffmpeg", line);
-}
-
-std::string Shell(const std::string& command, int* status = nullptr) {
-    std::string out;
-    FILE* p = ::popen(command.c_str(), "r");
-    if (p == nullptr) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int rc = ::pclose(p);
-    if (status != nullptr) *status = rc;
-    return out;
-}
+using vcdalbum::testing::ExpectRateBufferKept;
+using vcdalbum::testing::ReadFile;
+using vcdalbum::testing::Shell;
 
 std::map<std::string, std::string> Probe(const std::string& file, const char* stream) {
     std::string out = Shell(std::string("ffprobe -v error -select_streams ") + stream +
@@ -69,33 +52,8 @@ std::map<std::string, std::string> Probe(const std::string& file, const char* st
     return values;
 }
 
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-class StreamEncodeTest : public ::testing::Test {
+class StreamEncodeTest : public vcdalbum::testing::StreamTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("vcdalbum-stream-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        g_underflows = 0;
-        av_log_set_callback(&CountUnderflows);
-    }
-    void TearDown() override {
-        av_log_set_callback(av_log_default_callback);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    void Ffmpeg(const std::string& args) {
-        int status = 0;
-        Shell("ffmpeg -nostdin -hide_banner -loglevel error -y " + args + " 2>&1", &status);
-        ASSERT_EQ(status, 0) << args;
-    }
-
     // Two unlike 352x240 pictures, 30 random-pixel dissolve frames between
     // them named as a transition run, and a short piece of music.
     void MakeAlbumInputs() {
@@ -136,6 +94,7 @@ protected:
         EXPECT_EQ(muxRate, 3528);  // units of 50 bytes/s: 1,411,200 bit/s
         EXPECT_EQ(packs[1] - packs[0], 2324u);
         EXPECT_EQ(bytes.size() % 2324, 0u);
+        ExpectRateBufferKept(file);
     }
 
     double VideoSeconds(const std::string& file) {
@@ -152,7 +111,6 @@ protected:
         return yuv;
     }
 
-    fs::path dir_;
 };
 
 TEST_F(StreamEncodeTest, AlbumWithTwoTransitionsAndMusicIsAVcdStream) {
@@ -185,7 +143,7 @@ TEST_F(StreamEncodeTest, AlbumWithTwoTransitionsAndMusicIsAVcdStream) {
 
     ExpectVcdStream(out);
     EXPECT_NEAR(VideoSeconds(out), 3 * 3 + 2 * 1.0, 1001.0 / 30000);
-    EXPECT_EQ(g_underflows, 0);
+    EXPECT_EQ(vcdalbum::testing::g_underflowMessages, 0);
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back(), 100);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
@@ -228,7 +186,7 @@ TEST_F(StreamEncodeTest, MenuPageThroughAuthoringIsAVcdStreamOfItsPictureTimes) 
         ExpectVcdStream(Path(name));
         EXPECT_NEAR(VideoSeconds(Path(name)), 8 * 0.5, 1001.0 / 30000);
     }
-    EXPECT_EQ(g_underflows, 0);
+    EXPECT_EQ(vcdalbum::testing::g_underflowMessages, 0);
 }
 
 TEST_F(StreamEncodeTest, AlbumOfRandomPixelTransitionsKeepsTheRateBuffer) {
@@ -261,7 +219,7 @@ TEST_F(StreamEncodeTest, AlbumOfRandomPixelTransitionsKeepsTheRateBuffer) {
     ASSERT_TRUE(fs::exists(out));
     ExpectVcdStream(out);
     EXPECT_NEAR(VideoSeconds(out), 6 * 3 + 5 * 1.0, 1001.0 / 30000);
-    EXPECT_EQ(g_underflows, 0);
+    EXPECT_EQ(vcdalbum::testing::g_underflowMessages, 0);
 }
 
 TEST_F(StreamEncodeTest, PortraitPhotoIsTurnedUprightAndPillarboxed) {

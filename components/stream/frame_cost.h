@@ -1,0 +1,32 @@
+// The most a frame can cost: its size as an I-frame at the coarsest
+// quantiser, from a second, intra-only encoder that never writes anything.
+//
+// The stream's rate control codes a frame more coarsely when it would not
+// fit the decoder's buffer, down to quantiser 31. A frame larger than the
+// buffer's content even then cannot be saved by the rate control; knowing
+// this size before the frame is sent lets the frame be softened first.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ffmpeg_util.h"
+
+namespace vrxstream {
+
+class FrameCostProbe {
+public:
+    // Bits of `frame` (352x240 YUV 4:2:0) coded as an I-frame at quantiser
+    // 31, or -1 when the probe encoder fails.
+    int64_t CoarsestIntraBits(const AVFrame& frame);
+
+private:
+    std::string Open();
+
+    CodecContextPtr encoder_;
+    PacketPtr packet_;
+    int64_t pts_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace vrxstream

@@ -1,0 +1,134 @@
+// What the stream tests share: a scratch folder, the ffmpeg program for
+// inputs, a count of FFmpeg's own underflow messages, and the rate buffer
+// check every stream they build goes through.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "doubles/scoped_env.h"
+#include "platform/stream_encoder.h"
+#include "stream_encode.h"
+#include "vbv_model.h"
+#include "vcdalbum/Authoring.h"
+
+namespace vcdalbum::testing {
+
+inline int g_underflowMessages = 0;
+
+inline void CountUnderflowMessages(void* avcl, int level, const char* fmt, va_list args) {
+    char line[1024];
+    std::vsnprintf(line, sizeof line, fmt, args);
+    // Both the rate control's "rc buffer underflow" and the muxer's buffer underflows.
+    if (std::strstr(line, "underflow") != nullptr) ++g_underflowMessages;
+    if (level <= AV_LOG_ERROR) std::fprintf(stderr, "[%s] %s", avcl ? av_default_item_name(avcl) : "ffmpeg", line);
+}
+
+inline std::string Shell(const std::string& command, int* status = nullptr) {
+    std::string out;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (p == nullptr) return out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int rc = ::pclose(p);
+    if (status != nullptr) *status = rc;
+    return out;
+}
+
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The player's rate buffer never runs dry and never overflows.
+inline void ExpectRateBufferKept(const std::string& file) {
+    const vrxstream::VbvReport report = vrxstream::CheckVbvFile(file);
+    EXPECT_TRUE(report.ok()) << file << ": " << report.Describe();
+}
+
+class StreamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() / ("vcdalbum-stream-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+        g_underflowMessages = 0;
+        av_log_set_callback(&CountUnderflowMessages);
+    }
+    void TearDown() override {
+        av_log_set_callback(av_log_default_callback);
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    void Ffmpeg(const std::string& args) {
+        int status = 0;
+        std::string log = Shell("ffmpeg -nostdin -hide_banner -loglevel error -y " + args + " 2>&1", &status);
+        ASSERT_EQ(status, 0) << args << "\n" << log;
+    }
+
+    // Encodes `names` straight through the encoder into `out`, `seconds`
+    // per picture, transition runs one frame per entry.
+    int EncodeStream(std::vector<std::string> names, unsigned short seconds, std::string out) {
+        std::vector<char*> pictures;
+        for (auto& n : names) pictures.push_back(n.data());
+        pictures.push_back(nullptr);
+        StreamInfo info{};
+        info.pictureFiles = pictures.data();
+        info.pictureCount = static_cast<int32_t>(names.size());
+        info.outputFile = out.data();
+        info.option5 = seconds;
+        return vrxstream::Encode(&info);
+    }
+
+    // Encodes album `albumNo` through Authoring with the real stream
+    // encoder: `effects[i]` between pictures i and i+1, `seconds` per
+    // picture. Returns the stream's path.
+    std::string EncodeAlbum(unsigned short albumNo, std::vector<std::string> pictures,
+                            std::vector<unsigned short> effects, unsigned short seconds) {
+        std::vector<char*> names;
+        for (auto& p : pictures) names.push_back(p.data());
+        std::vector<unsigned short> positions;
+        for (size_t i = 0; i < effects.size(); ++i) positions.push_back(static_cast<unsigned short>(i));
+        ScopedEnv temp("TEMP", dir_.c_str());
+        auto previous = vcdalbum::platform::SetStreamEncoder(&vrxstream::Encode);
+        {
+            Authoring authoring;
+            authoring.AppendAlbum(0, albumNo, static_cast<unsigned short>(names.size()), names.data(), 0, nullptr, 0,
+                                  seconds, 0, static_cast<unsigned short>(effects.size()), positions.data(),
+                                  effects.data());
+        }
+        vcdalbum::platform::SetStreamEncoder(previous);
+        return Path("album" + std::to_string(albumNo) + ".mpg");
+    }
+
+    // A picture that is as hard as pictures get for the encoder: cells of
+    // random colour `cell` pixels wide in a `width` x `height` picture, with
+    // fine grain over them. `seed` makes each one different.
+    void MakeHardPicture(const std::string& name, int width, int height, int cell, int seed) {
+        Ffmpeg("-f lavfi -i \"nullsrc=s=" + std::to_string(width / cell) + "x" + std::to_string(height / cell) +
+               ",format=gbrp,geq=r='255*random(" + std::to_string(seed) + ")':g='255*random(" + std::to_string(seed + 1) +
+               ")':b='255*random(" + std::to_string(seed + 2) + ")',scale=" + std::to_string(width) + ":" +
+               std::to_string(height) + ":flags=neighbor,noise=alls=30:allf=t+u\" -frames 1 -q:v 2 '" + Path(name) + "'");
+    }
+
+    std::filesystem::path dir_;
+};
+
+}  // namespace vcdalbum::testing
