@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "codec/picture_files.h"
+#include "doubles/scoped_env.h"
 #include "test_pictures.h"
 #include "vcdalbum/Authoring.h"
 
@@ -104,7 +105,7 @@ TEST(Threads, CodecAndTransitionsOnSeveralThreadsMatchOneThread) {
     fs::create_directories(dir / "sequential");
     fs::create_directories(dir / "parallel");
     // Frame sequences go to TEMP; set before any thread starts.
-    ::setenv("TEMP", dir.c_str(), 1);
+    const testing::ScopedEnv temp("TEMP", dir.string().c_str());
 
     constexpr int kJobs = 8, kThreads = 4;
     std::vector<Outcome> sequential(kJobs), parallel(kJobs);
@@ -129,7 +130,6 @@ TEST(Threads, CodecAndTransitionsOnSeveralThreadsMatchOneThread) {
     }
     EXPECT_EQ(names.size(), static_cast<size_t>(kJobs * TransitionFrames)) << "two sequences shared a serial";
     fs::remove_all(dir);
-    ::unsetenv("TEMP");
 }
 
 }  // namespace
