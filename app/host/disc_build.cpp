@@ -148,7 +148,7 @@ void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<Owned
         const PreparedPicture& job = jobs[i];
         OwnedImage frame;
         try {
-            const OwnedImage picture = ReadPicture(job.source);
+            const OwnedImage picture = ReadPicture(job.source, true);
             frame = FitToFrame(picture.get());
         } catch (const InputError& e) {
             throw InputError(job.label + ": " + e.what());

@@ -70,7 +70,23 @@ std::string AvError(int code) {
 // 100 megapixels is beyond any camera a photo disc is made from.
 constexpr int64_t kMaxPixels = 100'000'000;
 
-std::unique_ptr<AVFrame, FrameFreer> DecodeFirstFrame(const fs::path& file) {
+// The decoder's reduction (0..3: 1/1 .. 1/8 of each side, by a scaled
+// inverse DCT) that still leaves twice the size a w x h picture takes in the
+// frame, in either orientation: FitToFrame brings such a picture down to that
+// size anyway, so nothing is lost, and a camera-sized picture then costs a
+// fraction of a full decode and conversion.
+int FrameReduction(int w, int h, int maxReduction) {
+    for (int r = std::min(maxReduction, 3); r > 0; --r) {
+        const auto rw = static_cast<uint32_t>((w + (1 << r) - 1) >> r), rh = static_cast<uint32_t>((h + (1 << r) - 1) >> r);
+        const FitSize upright = FitIntoFrame(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
+        const FitSize turned = FitIntoFrame(static_cast<uint32_t>(h), static_cast<uint32_t>(w));
+        if (rw >= 2 * upright.width && rh >= 2 * upright.height && rh >= 2 * turned.width && rw >= 2 * turned.height)
+            return r;
+    }
+    return 0;
+}
+
+std::unique_ptr<AVFrame, FrameFreer> DecodeFirstFrame(const fs::path& file, bool forFrame) {
     const std::string name = file.string();
     std::error_code ec;
     if (!fs::exists(file, ec)) throw InputError(name + ": picture not found");
@@ -95,6 +111,7 @@ std::unique_ptr<AVFrame, FrameFreer> DecodeFirstFrame(const fs::path& file) {
     // A damaged picture is refused rather than burned with grey blocks.
     ctx->err_recognition |= AV_EF_EXPLODE | AV_EF_CRCCHECK | AV_EF_BITSTREAM;
     ctx->thread_count = 1;
+    if (forFrame) ctx->lowres = FrameReduction(par->width, par->height, codec->max_lowres);
     if (avcodec_open2(ctx.get(), codec, nullptr) < 0) throw InputError(name + ": picture format not supported");
 
     std::unique_ptr<AVPacket, PacketFreer> packet(av_packet_alloc());
@@ -179,8 +196,8 @@ void Scale(const uint8_t* src, int srcStride, int srcW, int srcH, AVPixelFormat 
 
 }  // namespace
 
-OwnedImage ReadPicture(const fs::path& file) {
-    auto frame = DecodeFirstFrame(file);
+OwnedImage ReadPicture(const fs::path& file, bool forFrame) {
+    auto frame = DecodeFirstFrame(file, forFrame);
     const int w = frame->width, h = frame->height;
     if (w <= 0 || h <= 0) throw InputError(file.string() + ": picture has no size");
     OwnedImage bgr = OwnedImage::Black(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
@@ -253,7 +270,7 @@ void WriteJpeg(const Image& image, const fs::path& out) {
 }
 
 void PreparePicture(const fs::path& in, const fs::path& out) {
-    const OwnedImage picture = ReadPicture(in);
+    const OwnedImage picture = ReadPicture(in, true);
     const OwnedImage frame = FitToFrame(picture.get());
     WriteJpeg(frame.get(), out);
 }
