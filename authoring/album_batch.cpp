@@ -119,14 +119,8 @@ private:
         const AlbumRequest& r = requests_[task.album];
         const unsigned p = r.transitionPositions[task.transition];
         char* names[TransitionFrames] = {};
-        bool rendered;
-        {
-            // The codec's buffers and the dissolves' generator are still
-            // shared by the process: one transition at a time.
-            std::lock_guard codec(codecLock_);
-            rendered = RenderTransitionSequence(r.pictures[p], r.pictures[p + 1], r.transitionEffects[task.transition],
-                                                task.serial, names) == 0;
-        }
+        const bool rendered = RenderTransitionSequence(r.pictures[p], r.pictures[p + 1],
+                                                       r.transitionEffects[task.transition], task.serial, names) == 0;
         frames_[task.album][static_cast<size_t>(task.transition)] = CompleteFrames(rendered, names);
         for (char* name : names) std::free(name);
         std::lock_guard guard(progressLock_);
@@ -159,7 +153,6 @@ private:
     std::exception_ptr error_;
 
     std::mutex progressLock_;  // progress calls come one at a time
-    std::mutex codecLock_;
 };
 
 }  // namespace

@@ -6,13 +6,14 @@
 #include "platform/heap_string.h"
 #include "platform/temp_dir.h"
 #include "transitions/dispatcher.h"
+#include "transitions/frame_random.h"
 #include "transitions/picture_scaler.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/transitions.h"
 
 namespace vcdalbum::authoring {
 
-int transitionSerial = 0;
+std::atomic<int> transitionSerial{0};
 
 std::string TransitionFramePath(int serial, int frame) {
     return platform::TempDirectory() + platform::kPathSeparator + std::to_string(serial) + "-" +
@@ -35,35 +36,33 @@ void ForgetNames(char** names) {
 
 namespace vcdalbum::authoring {
 
-int ReserveTransitionSerials(int count) {
-    const int first = transitionSerial;
-    transitionSerial += count;
-    return first;
-}
+int ReserveTransitionSerials(int count) { return transitionSerial.fetch_add(count); }
 
 int RenderTransitionSequence(const char* first, const char* second, unsigned short effect, int serial,
                              char** frameNames) {
     for (int i = 0; i < TransitionFrames; ++i) frameNames[i] = nullptr;
     if (!first || !second) return 1;
 
-    transitions::OwnedImage from, to;
-    codec::LoadJpegImage(first, &from.image);
-    codec::LoadJpegImage(second, &to.image);
-    if (!Decoded(from.image) || !Decoded(to.image)) return 1;
+    OwnedImage from, to;
+    codec::LoadJpegImage(first, &from.get());
+    codec::LoadJpegImage(second, &to.get());
+    if (!Decoded(from.get()) || !Decoded(to.get())) return 1;
 
     // Pictures of different sizes: bring the first to the second's size once,
     // rather than on every frame.
-    if (from.image.width != to.image.width || from.image.height != to.image.height) {
-        transitions::OwnedImage fitted;
-        if (!ScaleImage(from.image, to.image.width, to.image.height, fitted.image)) return 1;
-        std::swap(from.image, fitted.image);
+    if (from.get().width != to.get().width || from.get().height != to.get().height) {
+        OwnedImage fitted;
+        if (!ScaleImage(from.get(), to.get().width, to.get().height, fitted.get())) return 1;
+        from = std::move(fitted);
     }
 
-    if (serial < 0) serial = transitionSerial++;
+    // The same seed that DoTransitionEffect would derive for each frame, made once.
+    const uint64_t seed = transitions::DrawsByChance(effect) ? transitions::PictureSeed(from.get(), to.get()) : 0;
+    if (serial < 0) serial = transitionSerial.fetch_add(1);
     for (int frame = 1; frame <= TransitionFrames; ++frame) {
         const std::string path = TransitionFramePath(serial, frame);
         const TransitionResult outcome =
-            transitions::RenderTransitionFrame(&from.image, &to.image, path.c_str(), effect, frame);
+            transitions::RenderTransitionFrame(&from.get(), &to.get(), path.c_str(), effect, frame, seed);
         char* name = outcome.ok() || outcome.code == kTransitionUnknownEffect ? platform::HeapCopy(path.c_str()) : nullptr;
         if (!name) {
             ForgetNames(frameNames);

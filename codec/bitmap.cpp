@@ -19,19 +19,19 @@ uint32_t Get32(const uint8_t* p) {
            (static_cast<uint32_t>(p[3]) << 24);
 }
 
+struct GreyPalette {
+    uint8_t entries[256 * 4];
+    constexpr GreyPalette() : entries() {
+        for (int i = 0; i < 256; ++i) entries[4 * i] = entries[4 * i + 1] = entries[4 * i + 2] = static_cast<uint8_t>(i);
+    }
+};
+constexpr GreyPalette kGreyPalette;
+
 }  // namespace
 
-MemBuffer& BitmapHeaderBuffer() {
-    static MemBuffer buffer;
-    return buffer;
-}
+const uint8_t* BitmapGreyPalette() { return kGreyPalette.entries; }
 
-MemBuffer& BitmapPixelBuffer() {
-    static MemBuffer buffer;
-    return buffer;
-}
-
-bool WriteBitmapHeaders(const BitmapInfoHeader& info) {
+bool WriteBitmapHeaders(const BitmapInfoHeader& info, MemBuffer& buffer) {
     const uint32_t paletteBytes = info.bitsPerPixel == 8 ? 256u * 4u : 0u;
     uint8_t file[kFileHeaderSize];
     Put16(file, kBitmapMagic);
@@ -53,14 +53,10 @@ bool WriteBitmapHeaders(const BitmapInfoHeader& info) {
     Put32(head + 32, info.coloursUsed);
     Put32(head + 36, info.coloursImportant);
 
-    MemBuffer& buffer = BitmapHeaderBuffer();
     if (!buffer.allocate(kFileHeaderSize + kInfoHeaderSize + paletteBytes)) return false;
     buffer.append(file, sizeof file);
     buffer.append(head, sizeof head);
-    for (uint32_t i = 0; i < paletteBytes / 4; ++i) {
-        const uint8_t entry[4] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i), 0};
-        buffer.append(entry, sizeof entry);
-    }
+    buffer.append(kGreyPalette.entries, paletteBytes);
     return true;
 }
 
@@ -83,11 +79,4 @@ bool ReadBitmapHeaders(MemBuffer& header, BitmapInfoHeader& info) {
     info.coloursImportant = Get32(head + 36);
     return true;
 }
-
-void* BitmapGreyPalette() {
-    MemBuffer& buffer = BitmapHeaderBuffer();
-    if (!buffer.data || buffer.capacity < kFileHeaderSize + kInfoHeaderSize + 1024) return nullptr;
-    return buffer.data + kFileHeaderSize + kInfoHeaderSize;
-}
-
 }  // namespace vcdalbum::codec

@@ -1,7 +1,7 @@
 // The intermediate bitmap between the JPEG codec and the Image record:
 // a header buffer (14-byte file header, 40-byte info header, and for 8-bit
 // pictures a 256-entry grey palette) and a pixel buffer of padded rows,
-// top-down. Both are module-wide and reused by every decode and encode.
+// top-down. Each decode and encode makes its own.
 #pragma once
 
 #include <cstdint>
@@ -38,20 +38,17 @@ inline constexpr uint32_t BitmapColours(uint32_t bitsPerPixel) {
     return bitsPerPixel >= 16 ? 0u : ((1u << bitsPerPixel) & 0xFFFFu);
 }
 
-// The shared buffers of the intermediate bitmap.
-MemBuffer& BitmapHeaderBuffer();
-MemBuffer& BitmapPixelBuffer();
-
-// Fills the header buffer with the file header, `info` and, for 8 bits per
-// pixel, the grey palette. Returns false when memory is short.
-bool WriteBitmapHeaders(const BitmapInfoHeader& info);
+// Fills `header` with the file header, `info` and, for 8 bits per pixel, the
+// grey palette. Returns false when memory is short.
+bool WriteBitmapHeaders(const BitmapInfoHeader& info, MemBuffer& header);
 
 // Reads the file and info headers back from the start of `header`.
 // Returns false when the buffer is short or the magic is wrong.
 bool ReadBitmapHeaders(MemBuffer& header, BitmapInfoHeader& info);
 
-// Address of the grey palette inside the header buffer (null when the
-// current bitmap has none).
-void* BitmapGreyPalette();
+// The grey palette, 256 entries (i, i, i, 0): constant data that lives as
+// long as the library and that nothing frees or writes. A decoded grey
+// picture's record points here.
+const uint8_t* BitmapGreyPalette();
 
 }  // namespace vcdalbum::codec

@@ -2,7 +2,6 @@
 #include <new>
 #include <vector>
 
-#include "codec/codec_memory.h"
 #include "codec/jpeg_decoder.h"
 #include "vcdalbum/codec.h"
 
@@ -20,7 +19,6 @@ CodecResult ToResult(const codec::DecodeStatus& status, const std::string& name)
 }
 
 CodecResult Decode(std::span<const uint8_t> bytes, Image& image, const std::string& name) {
-    if (!codec::EnsureCodecTables()) return {kCodecOutOfMemory, name + ": out of memory for the codec tables"};
     return ToResult(codec::DecodeJpegStream(bytes, image), name);
 }
 

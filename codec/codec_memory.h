@@ -1,6 +1,6 @@
-// Memory the codec keeps for the life of the library: the eight Huffman
-// table blocks (four DC, four AC) that the stream reader fills and the
-// decoder derives its code tables from.
+// The Huffman table block that the stream reader fills and the decoder
+// derives its code tables from. Every decode keeps its own blocks, so the
+// codec has no memory shared between calls.
 #pragma once
 
 #include <cstdint>
@@ -20,15 +20,11 @@ static_assert(sizeof(HuffTable) == 448, "a Huffman table block is 448 bytes");
 
 inline constexpr int kTableSlots = 4;
 
-// Allocates every table block that is still missing. Returns false when
-// memory is short (the blocks that exist stay).
+// Kept for callers that prepare the codec before use: the tables now live
+// in each decode's own state, so there is nothing to allocate. Always true.
 bool EnsureCodecTables();
 
-// Frees the table blocks and the intermediate bitmap's buffers.
+// Kept for callers that release the codec: nothing is held between calls.
 void ReleaseCodecTables();
-
-// The shared blocks; null until EnsureCodecTables has run.
-HuffTable* DcTableBlock(int slot);
-HuffTable* AcTableBlock(int slot);
 
 }  // namespace vcdalbum::codec

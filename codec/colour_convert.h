@@ -16,6 +16,11 @@ void YCbCrToBgr(int y, int cb, int cr, uint8_t bgr[3]);
 void ConvertRowYCbCr(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int yRatio, int cbRatio, int crRatio,
                      uint8_t* bgr, uint32_t width);
 
+// The same with the kernels of a given instruction set.
+struct CodecKernels;
+void ConvertRowYCbCr(const CodecKernels& kernels, const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int yRatio,
+                     int cbRatio, int crRatio, uint8_t* bgr, uint32_t width);
+
 // A grey row expanded to blue = green = red.
 void ConvertRowGrey(const uint8_t* y, uint8_t* bgr, uint32_t width);
 

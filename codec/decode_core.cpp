@@ -9,6 +9,7 @@
 #include "codec/huffman_decoder.h"
 #include "codec/idct.h"
 #include "codec/jpeg_tables.h"
+#include "codec/simd_kernels.h"
 
 namespace vcdalbum::codec {
 namespace {
@@ -55,6 +56,7 @@ private:
     }
 
     std::span<const uint8_t> data_;
+    const CodecKernels& kernels_ = ActiveKernels();
     JpegInfo& info_;
     uint8_t* out_;
     size_t outStride_;
@@ -147,7 +149,7 @@ void FrameDecoder::DecodeBlock(int c, uint8_t* dst, size_t stride) {
         block[0] = 0;
         for (int r = 0; r < 8; ++r) std::memset(dst + r * stride, s, 8);
     } else {
-        InverseDct(block, masks & 0xFF, masks >> 8, dst, stride);
+        InverseDct(kernels_, block, masks & 0xFF, masks >> 8, dst, stride);
     }
 }
 
@@ -196,8 +198,8 @@ void FrameDecoder::DecodeScan(size_t pos) {
     bool dcDone[kTableSlots] = {}, acDone[kTableSlots] = {};
     for (int i = 0; i < info_.scanCount; ++i) {
         const ComponentInfo& comp = info_.components[info_.scanComponents[i]];
-        if (!dcDone[comp.dcTable]) DeriveHuffmanTable(*info_.dcTables[comp.dcTable], dc_[comp.dcTable], false);
-        if (!acDone[comp.acTable]) DeriveHuffmanTable(*info_.acTables[comp.acTable], ac_[comp.acTable], true);
+        if (!dcDone[comp.dcTable]) DeriveHuffmanTable(info_.dcTables[comp.dcTable], dc_[comp.dcTable], false);
+        if (!acDone[comp.acTable]) DeriveHuffmanTable(info_.acTables[comp.acTable], ac_[comp.acTable], true);
         dcDone[comp.dcTable] = acDone[comp.acTable] = true;
         pred_[info_.scanComponents[i]] = 0;
     }
@@ -220,7 +222,7 @@ void FrameDecoder::ConvertRows(uint32_t first, uint32_t last) {
             ConvertRowGrey(PlaneRow(0, y), dst, width);
         } else {
             const ComponentInfo* c = info_.components;
-            ConvertRowYCbCr(PlaneRow(0, y * c[0].v / vmax), PlaneRow(1, y * c[1].v / vmax),
+            ConvertRowYCbCr(kernels_, PlaneRow(0, y * c[0].v / vmax), PlaneRow(1, y * c[1].v / vmax),
                             PlaneRow(2, y * c[2].v / vmax), info_.hmax / c[0].h, info_.hmax / c[1].h,
                             info_.hmax / c[2].h, dst, width);
         }

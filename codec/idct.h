@@ -18,6 +18,11 @@ namespace vcdalbum::codec {
 // garbage samples but never undefined behaviour.
 void InverseDct(int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out, size_t stride);
 
+// The same with the kernels of a given instruction set (ActiveKernels() above).
+struct CodecKernels;
+void InverseDct(const CodecKernels& kernels, int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out,
+                size_t stride);
+
 // The sample of a block whose only non-zero coefficient is `dc`.
 inline uint8_t DcOnlySample(int32_t dc) {
     const int32_t v = static_cast<int32_t>(static_cast<uint32_t>(dc) * 32768u + 131072u) >> 18;

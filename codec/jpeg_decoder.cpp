@@ -10,7 +10,6 @@ namespace vcdalbum::codec {
 DecodeStatus DecodeJpegStream(std::span<const uint8_t> bytes, Image& image) {
     if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
         return DecodeStatus::Error(kDecodeNoStartOfImage, "not a JPEG file (no start-of-image marker)");
-    if (!DcTableBlock(0)) return DecodeStatus::Error(kDecodeOutOfMemory, "codec tables are not allocated");
 
     JpegInfo info;
     ResetJpegInfo(info);
@@ -25,7 +24,8 @@ DecodeStatus DecodeJpegStream(std::span<const uint8_t> bytes, Image& image) {
     header.bitsPerPixel = info.colourType == kColourGrey ? 8 : 24;
     header.imageBytes = BitmapStride(info.width, header.bitsPerPixel) * info.height;
     header.coloursUsed = BitmapColours(header.bitsPerPixel);
-    if (!WriteBitmapHeaders(header)) return DecodeStatus::Error(kDecodeOutOfMemory, "out of memory for the bitmap header");
+    MemBuffer headerBuffer;
+    if (!WriteBitmapHeaders(header, headerBuffer)) return DecodeStatus::Error(kDecodeOutOfMemory, "out of memory for the bitmap header");
 
     const size_t bytesNeeded = (size_t{3} * info.width + 3) * info.height;  // <= 3 * 2^27 + 3 * 65535
     auto* pixels = static_cast<unsigned char*>(std::malloc(bytesNeeded));
@@ -36,7 +36,7 @@ DecodeStatus DecodeJpegStream(std::span<const uint8_t> bytes, Image& image) {
         std::free(pixels);
         return status;
     }
-    FillImageFromBitmap(image, pixels);
+    FillImageFromBitmap(image, headerBuffer, pixels);
     return status;
 }
 
@@ -48,9 +48,9 @@ int DecodeJpeg(MemBuffer& source, Image* image) {
     return status.code == kDecodeMissingEndOfImage ? kDecodeOk : status.code;
 }
 
-void FillImageFromBitmap(Image& image, unsigned char* pixels) {
+void FillImageFromBitmap(Image& image, MemBuffer& header, unsigned char* pixels) {
     BitmapInfoHeader info;
-    ReadBitmapHeaders(BitmapHeaderBuffer(), info);
+    ReadBitmapHeaders(header, info);
     const uint32_t width = static_cast<uint32_t>(info.width), height = static_cast<uint32_t>(info.height);
     image.headerSize = 40;
     image.width = width;
@@ -60,7 +60,8 @@ void FillImageFromBitmap(Image& image, unsigned char* pixels) {
     image.imageSize = ImageStride(width) * height;
     image.reserved2 = 0;
     image.reserved3 = 0;
-    if (info.bitsPerPixel == 8) image.palette = BitmapGreyPalette();
+    // The record's field is not const, but nothing writes through it.
+    if (info.bitsPerPixel == 8) image.palette = const_cast<uint8_t*>(BitmapGreyPalette());
     image.data = pixels;
 }
 

@@ -13,8 +13,8 @@ namespace vcdalbum::codec {
 // Decodes `bytes` into `image`. On success (kDecodeOk, or
 // kDecodeMissingEndOfImage with the picture complete) the record is filled
 // and `image.data` is a fresh malloc'ed block of (3 * width + 3) * height
-// bytes. Every other outcome leaves the record untouched. The shared table
-// blocks must exist (EnsureCodecTables).
+// bytes. Every other outcome leaves the record untouched. All working
+// memory belongs to the call.
 DecodeStatus DecodeJpegStream(std::span<const uint8_t> bytes, Image& image);
 
 // The same for a source buffer, from its current position. Returns 0 (done,
@@ -22,10 +22,10 @@ DecodeStatus DecodeJpegStream(std::span<const uint8_t> bytes, Image& image);
 // marker), 2 (header error), 4 (too large) or 5 (out of memory).
 int DecodeJpeg(MemBuffer& source, Image* image);
 
-// Fills the record from the intermediate bitmap's headers (size, image
-// bytes, palette of a grey source) and hands it `pixels`. The record is
-// always 24-bit: a grey source was expanded to blue = green = red, so the
+// Fills the record from the intermediate bitmap's headers in `header` (size,
+// image bytes, palette of a grey source) and hands it `pixels`. The record
+// is always 24-bit: a grey source was expanded to blue = green = red, so the
 // image bytes are those of 24-bit rows.
-void FillImageFromBitmap(Image& image, unsigned char* pixels);
+void FillImageFromBitmap(Image& image, MemBuffer& header, unsigned char* pixels);
 
 }  // namespace vcdalbum::codec

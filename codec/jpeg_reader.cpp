@@ -103,7 +103,7 @@ DecodeStatus ReadHuffmanTables(const uint8_t* p, size_t n, JpegInfo& info) {
         for (int l = 0; l < 16; ++l) total += p[1 + l];
         if (total > 256) return Damaged("Huffman table with more than 256 codes");
         if (n < 17 + size_t{total}) return Damaged("Huffman table segment too short");
-        HuffTable* table = tableClass ? info.acTables[slot] : info.dcTables[slot];
+        HuffTable* table = tableClass ? &info.acTables[slot] : &info.dcTables[slot];
         table->counts[0] = 0;
         std::memcpy(table->counts + 1, p + 1, 16);
         std::memcpy(table->values, p + 17, total);
@@ -176,13 +176,7 @@ DecodeStatus ReadJfif(const uint8_t* p, size_t n, JpegInfo& info) {
 
 }  // namespace
 
-void ResetJpegInfo(JpegInfo& info) {
-    info = JpegInfo{};
-    for (int i = 0; i < kTableSlots; ++i) {
-        info.dcTables[i] = DcTableBlock(i);
-        info.acTables[i] = AcTableBlock(i);
-    }
-}
+void ResetJpegInfo(JpegInfo& info) { info = JpegInfo{}; }
 
 DecodeStatus ReadSegments(std::span<const uint8_t> data, size_t& pos, JpegInfo& info, bool afterScan,
                           SegmentsEnd& end) {

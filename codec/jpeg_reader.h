@@ -54,8 +54,8 @@ struct JpegInfo {
     uint32_t colourType = kColourNone;
     ComponentInfo components[4];
     int32_t quant[4][64] = {};  // zigzag order, as in the stream
-    HuffTable* dcTables[kTableSlots] = {};
-    HuffTable* acTables[kTableSlots] = {};
+    HuffTable dcTables[kTableSlots] = {};  // this decode's own table blocks
+    HuffTable acTables[kTableSlots] = {};
     uint16_t componentCount = 0;
     uint16_t width = 0, height = 0;
     uint16_t xDensity = 1, yDensity = 1;
@@ -81,7 +81,7 @@ enum class SegmentsEnd {
     kEndOfData,    // the data ran out first
 };
 
-// Sets `info` to the defaults of a fresh decode, with the shared table blocks.
+// Sets `info` to the defaults of a fresh decode.
 void ResetJpegInfo(JpegInfo& info);
 
 // Parses marker segments from `pos` until a scan header has been read.

@@ -1,13 +1,12 @@
 #include <cstdio>
 
-#include "codec/codec_memory.h"
 #include "codec/jpeg_decoder.h"
 #include "codec/picture_files.h"
 
 namespace vcdalbum::codec {
 
 void LoadJpegImage(const char* path, Image* image) {
-    if (!EnsureCodecTables() || !path || !image) return;
+    if (!path || !image) return;
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
         std::printf(" Can't Open the Jpeg file\n");

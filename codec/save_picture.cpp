@@ -14,13 +14,6 @@ namespace {
 // Results beyond the encoder's own (1 to 4).
 constexpr int kSaveCannotWrite = 5;
 
-// The encoded stream of the last save. It grows to the largest picture
-// saved so far and is reused, since transitions save frame after frame.
-std::vector<uint8_t>& SaveOutput() {
-    static std::vector<uint8_t> output;
-    return output;
-}
-
 }  // namespace
 
 int SaveJpegImage(const char* path, const Image* image) {
@@ -36,17 +29,17 @@ int SaveJpegImage(const char* path, const Image* image) {
     info.bitsPerPixel = 24;
     info.compression = image->compression;
     info.imageBytes = image->imageSize;
-    if (!WriteBitmapHeaders(info)) return kEncodeOutOfMemory;
+    MemBuffer header;
+    if (!WriteBitmapHeaders(info, header)) return kEncodeOutOfMemory;
 
     // Whole padded rows of the record's stride, so that the encoder's rows
     // line up with the record's for every width.
-    MemBuffer& pixels = BitmapPixelBuffer();
+    MemBuffer pixels;
     if (!pixels.allocate(source.size)) return kEncodeOutOfMemory;
     std::memcpy(pixels.data, image->data, source.size);
 
-    std::vector<uint8_t>& output = SaveOutput();
-    output.clear();
-    if (const int result = EncodeJpeg(output, BitmapHeaderBuffer(), pixels); result != kEncodeOk) return result;
+    std::vector<uint8_t> output;
+    if (const int result = EncodeJpeg(output, header, pixels); result != kEncodeOk) return result;
     if (!WriteFileThroughTemp(path, output.data(), output.size())) return kSaveCannotWrite;
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "transitions/effects.h"
+#include "transitions/frame_random.h"
 #include "transitions/picture_scaler.h"
 #include "vcdalbum/codec.h"
 
@@ -73,7 +74,8 @@ Pixels View(const Image& image) {
 
 }  // namespace
 
-TransitionResult RenderFrame(const Image& first, const Image& second, unsigned effect, int frame, Image& result) {
+TransitionResult RenderFrame(const Image& first, const Image& second, unsigned effect, int frame, Image& result,
+                             std::optional<uint64_t> seed) {
     if (!Usable(first) || !Usable(second))
         return TransitionFailure(kTransitionBadPicture, "a transition needs two pictures of 1 to 30000 pixels a side");
 
@@ -81,28 +83,30 @@ TransitionResult RenderFrame(const Image& first, const Image& second, unsigned e
     OwnedImage fitted;
     const Image* from = &first;
     if (first.width != second.width || first.height != second.height) {
-        if (!ScaleImage(first, second.width, second.height, fitted.image))
+        if (!ScaleImage(first, second.width, second.height, fitted.get()))
             return TransitionFailure(kTransitionOutOfMemory, "out of memory rescaling the first picture");
-        from = &fitted.image;
+        from = &fitted.get();
     }
 
     OwnedImage out;
-    if (!AllocateImage(out.image, second.width, second.height))
+    if (!AllocateImage(out.get(), second.width, second.height))
         return TransitionFailure(kTransitionOutOfMemory, "out of memory for the transition frame");
-    out.image.headerSize = second.headerSize;
-    out.image.reserved1 = second.reserved1;
-    out.image.heightCopy = second.heightCopy;
-    out.image.compression = second.compression;
-    out.image.reserved2 = second.reserved2;
-    out.image.palette = second.palette;
+    out.get().headerSize = second.headerSize;
+    out.get().reserved1 = second.reserved1;
+    out.get().heightCopy = second.heightCopy;
+    out.get().compression = second.compression;
+    out.get().reserved2 = second.reserved2;
+    out.get().palette = second.palette;
 
     EffectFrame f;
     f.first = View(*from);
     f.second = View(second);
-    f.out = View(out.image);
+    f.out = View(out.get());
     f.W = static_cast<int>(second.width);
     f.H = static_cast<int>(second.height);
     f.k = frame;
+    f.effect = effect;
+    if (DrawsByChance(effect)) f.seed = seed ? *seed : PictureSeed(*from, second);
 
     TransitionResult outcome;
     if (effect >= TransitionEffectCount) {
@@ -115,8 +119,7 @@ TransitionResult RenderFrame(const Image& first, const Image& second, unsigned e
     } else if (!kEffects[effect].draw(f)) {
         return TransitionFailure(kTransitionOutOfMemory, "out of memory for a scaled copy");
     }
-    result = out.image;
-    out.image.data = nullptr;
+    result = out.release();
     return outcome;
 }
 

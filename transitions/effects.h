@@ -21,6 +21,8 @@ struct Pixels {
 
 // One frame to draw: `out` receives W x H pixels mixed from `first` and
 // `second`, which have the same size. `k` lies in 0..31 (0..30 for the fades).
+// The effects that draw by chance start their own generator from `seed`,
+// `effect` and `k` (FrameRandom), so the frame owns its randomness.
 struct EffectFrame {
     Pixels first;
     Pixels second;
@@ -28,6 +30,8 @@ struct EffectFrame {
     int W = 0;
     int H = 0;
     int k = 0;
+    unsigned effect = 0;
+    uint64_t seed = 0;
 };
 
 // An effect fills every pixel of frame.out. It returns false only when a

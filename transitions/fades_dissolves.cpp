@@ -1,11 +1,11 @@
 // Cross-fades and dissolving wipes: pictures mixed by weight or by chance.
 // The fades weigh by k / 30, so frame 30 is exactly `second`. Chance comes
-// from std::rand, one call per decision, of which only the low 8 bits count;
-// the rarer branch (r <= 50) is taken for 51 of 256 values.
+// from the frame's own generator, one byte per decision; the rarer branch
+// (r <= 50) is taken for 51 of 256 values.
 #include <cstdint>
-#include <cstdlib>
 
 #include "transitions/effects.h"
+#include "transitions/frame_random.h"
 #include "vcdalbum/transitions.h"
 
 namespace vcdalbum::transitions {
@@ -25,8 +25,6 @@ constexpr bool DivideBy30IsExact() {
     return true;
 }
 static_assert(DivideBy30IsExact());
-
-bool RareDraw() { return (std::rand() & 255) <= 50; }
 
 // One row of (k * S + (30 - k) * F) / 30, byte by byte.
 void BlendRow(const unsigned char* __restrict first, const unsigned char* __restrict second,
@@ -58,9 +56,10 @@ struct Band {
 // Pixels of the band draw once each, row by row and left to right.
 bool DissolveRows(const EffectFrame& f, bool fromTop) {
     const Band band(f.H, f.k, fromTop);
+    FrameRandom random(f.seed, f.effect, f.k);
     for (int y = 0; y < f.H; ++y) {
         if (band.Inside(y))
-            ComposeRow(f, y, [](int) { return RareDraw(); });
+            ComposeRow(f, y, [&](int) { return random.Rare(); });
         else
             CopyRow(f, y, band.Passed(y));
     }
@@ -69,8 +68,9 @@ bool DissolveRows(const EffectFrame& f, bool fromTop) {
 
 bool DissolveColumns(const EffectFrame& f, bool fromLeft) {
     const Band band(f.W, f.k, fromLeft);
+    FrameRandom random(f.seed, f.effect, f.k);
     for (int y = 0; y < f.H; ++y)
-        ComposeRow(f, y, [&](int x) { return band.Inside(x) ? RareDraw() : band.Passed(x); });
+        ComposeRow(f, y, [&](int x) { return band.Inside(x) ? random.Rare() : band.Passed(x); });
     return true;
 }
 
@@ -83,13 +83,14 @@ bool CrossFade(const EffectFrame& f) {
 
 bool NoisyCrossFade(const EffectFrame& f) {
     const uint32_t k = f.k;
+    FrameRandom random(f.seed, f.effect, f.k);
     for (int y = 0; y < f.H; ++y) {
         const unsigned char* first = f.first.row(y);
         const unsigned char* second = f.second.row(y);
         unsigned char* out = f.out.row(y);
         for (int x = 0; x < f.W; ++x) {
             const int at = 3 * x;
-            if (RareDraw()) {
+            if (random.Rare()) {
                 // Faded up from black, with nothing of `first`.
                 for (int b = 0; b < 3; ++b) out[at + b] = DivideBy30(static_cast<uint16_t>(k * second[at + b]));
             } else {

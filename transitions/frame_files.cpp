@@ -8,12 +8,12 @@
 namespace vcdalbum::transitions {
 
 TransitionResult RenderTransitionFrame(const Image* first, const Image* second, const char* path,
-                                       unsigned short effect, int frame) {
+                                       unsigned short effect, int frame, std::optional<uint64_t> seed) {
     if (!first || !second || !path) return TransitionFailure(kTransitionBadPicture, "missing picture or path");
     OwnedImage out;
-    TransitionResult outcome = RenderFrame(*first, *second, effect, frame, out.image);
+    TransitionResult outcome = RenderFrame(*first, *second, effect, frame, out.get(), seed);
     if (!outcome.ok() && outcome.code != kTransitionUnknownEffect) return outcome;
-    if (codec::SaveJpegImage(path, &out.image) != 0)
+    if (codec::SaveJpegImage(path, &out.get()) != 0)
         return TransitionFailure(kTransitionSaveFailed, std::string(path) + ": cannot write the transition frame");
     return outcome;
 }

@@ -142,10 +142,10 @@ bool MakeScaledCopy(const unsigned char* source, size_t sourceStride, uint32_t s
     if (!source || sw == 0 || sh == 0 || width == 0 || height == 0 || width > kMaxScaledSide ||
         height > kMaxScaledSide)
         return false;
-    if (!AllocateImage(copy.image, width, height)) return false;
+    if (!AllocateImage(copy.get(), width, height)) return false;
     const double xPercent = static_cast<double>(width) * 100 / sw;
     const double yPercent = static_cast<double>(height) * 100 / sh;
-    return ResampleBicubic(source, sourceStride, copy.image.data, ImageStride(width), sw, sh, xPercent, yPercent,
+    return ResampleBicubic(source, sourceStride, copy.get().data, ImageStride(width), sw, sh, xPercent, yPercent,
                            width, height);
 }
 
@@ -155,12 +155,11 @@ namespace vcdalbum {
 
 bool ScaleImage(const Image& source, uint32_t width, uint32_t height, Image& target) {
     if (!source.data || source.width == 0 || source.height == 0) return false;
-    transitions::OwnedImage copy;
+    OwnedImage copy;
     if (!transitions::MakeScaledCopy(source.data, ImageStride(source.width), source.width, source.height, width,
                                      height, copy))
         return false;
-    target = copy.image;
-    copy.image.data = nullptr;
+    target = copy.release();
     return true;
 }
 

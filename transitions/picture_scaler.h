@@ -1,10 +1,11 @@
 // Bicubic picture scaler (cubic convolution, a = -1) for the squeezes and
-// zooms, and the owner of the scaled copies they make.
+// zooms.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "codec/owned_image.h"
 #include "vcdalbum/Image.h"
 #include "vcdalbum/codec.h"
 
@@ -12,16 +13,6 @@ namespace vcdalbum::transitions {
 
 // Largest target side the scaler accepts.
 inline constexpr uint32_t kMaxScaledSide = 30000;
-
-// An Image whose pixels are freed when it goes out of scope.
-struct OwnedImage {
-    Image image{};
-
-    OwnedImage() = default;
-    OwnedImage(const OwnedImage&) = delete;
-    OwnedImage& operator=(const OwnedImage&) = delete;
-    ~OwnedImage() { ReleaseImage(image); }
-};
 
 // Resamples sw x sh source pixels to trunc(sw * xPercent / 100 + 0.5) x
 // trunc(sh * yPercent / 100 + 0.5) target pixels, cut to at most

@@ -19,7 +19,7 @@ int TakenRows(const EffectFrame& f) {
 }
 
 Pixels View(OwnedImage& copy) {
-    const Image& image = copy.image;
+    const Image& image = copy.get();
     return {image.data, static_cast<int>(image.width), static_cast<int>(image.height), ImageStride(image.width)};
 }
 

@@ -7,7 +7,6 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
-#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -137,10 +136,7 @@ struct PreparedPicture {
     size_t thumbnailOf = SIZE_MAX;  // disc album index when this is its first picture
 };
 
-// Decoding and fitting run on `jobs` threads; the library's JPEG encoder
-// keeps module-wide buffers, so writing is one at a time.
-std::mutex g_jpegWriterLock;
-
+// Decoding, fitting and writing run on `threads` threads.
 void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<OwnedImage>& thumbnails, unsigned threads,
                      Progress& progress) {
     std::atomic<size_t> done{0};
@@ -153,10 +149,7 @@ void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<Owned
         } catch (const InputError& e) {
             throw InputError(job.label + ": " + e.what());
         }
-        {
-            std::lock_guard l(g_jpegWriterLock);
-            WriteJpeg(frame.get(), job.prepared);
-        }
+        WriteJpeg(frame.get(), job.prepared);
         if (job.thumbnailOf != SIZE_MAX) thumbnails[job.thumbnailOf] = std::move(frame);
         progress.Update(kPreparing, static_cast<double>(++done) / static_cast<double>(jobs.size()),
                         job.source.filename().string());
@@ -236,8 +229,6 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
     // The library writes its frame and stream files under TEMP.
     ScopedEnv temp("TEMP", work.path().string());
     ScopedEnv imageDir("VCDALBUM_IMAGE_DIR", out.string());
-    // The noisy and dissolving effects draw from the C generator.
-    std::srand(options.seed);
     // The image's file dates come from SOURCE_DATE_EPOCH when the image
     // builder honours it: unless the caller set one, the project file's own
     // date, so that the same project and seed give the same image.
@@ -291,11 +282,7 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
         }
         if (m + 1 < plan.menus.size()) page.nextMenuNumber = choice + 1;
         const fs::path file = work.path() / "menus" / ("menu" + std::to_string(m) + ".jpg");
-        const OwnedImage drawn = DrawMenuPage(page);
-        {
-            std::lock_guard l(g_jpegWriterLock);
-            WriteJpeg(drawn.get(), file);
-        }
+        WriteJpeg(DrawMenuPage(page).get(), file);
         menuPictures[m] = file.string();
         progress.Update(kMenus, static_cast<double>(++menusDrawn) / static_cast<double>(plan.menus.size()));
     });

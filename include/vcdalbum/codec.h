@@ -1,5 +1,6 @@
 // The library's own baseline JPEG codec, for host programs.
-// Calls share the codec's module-wide buffers: run them one at a time.
+// Every call keeps its working memory to itself: calls on different images
+// may run at the same time on any number of threads.
 #pragma once
 
 #include <cstdint>
@@ -35,8 +36,9 @@ enum CodecCode : int {
 };
 
 // Decodes a whole JPEG stream into `image`. On success `image.data` is a
-// fresh malloc'ed block that the caller frees (ReleaseImage). On refusal
-// `image` is left untouched.
+// fresh malloc'ed block that the caller frees (ReleaseImage). A grey picture
+// gets a `palette` that points at constant data of the library, never freed
+// or changed. On refusal `image` is left untouched.
 VCDALBUM_API CodecResult DecodeJpeg(std::span<const uint8_t> bytes, Image& image);
 VCDALBUM_API CodecResult DecodeJpegFile(const std::string& path, Image& image);
 

@@ -1,7 +1,9 @@
 // Transition frames between two pictures, and the picture scaler behind the
-// squeezes and zooms. Calls that save frames share the codec's module-wide
-// buffers, and effects 15 and 34..37 draw from std::rand: run transitions one
-// at a time in the process.
+// squeezes and zooms. Every call is safe on several threads at once for
+// different result records and files. The effects that draw by chance (15 and
+// 34..37) start a generator of their own for each frame from the two
+// pictures, the effect and the frame number: the same arguments give the same
+// frame on any thread and in any order.
 #pragma once
 
 #include <cstdint>

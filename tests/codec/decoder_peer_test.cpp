@@ -18,12 +18,16 @@
 #include <fstream>
 #include <random>
 
+#include "jpegtran.h"
 #include "libjpeg_peer.h"
 #include "test_streams.h"
 #include "vcdalbum/codec.h"
 
 using namespace vcdalbum;
 using namespace vcdalbum::codec::testing;
+using libjpeg_peer::PeerDecode;
+using libjpeg_peer::PeerEncode;
+using libjpeg_peer::PeerPicture;
 namespace fs = std::filesystem;
 
 namespace {

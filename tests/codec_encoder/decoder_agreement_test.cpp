@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "encoder_test_support.h"
-#include "libjpeg_peer.h"
+#include "codec/libjpeg_peer.h"
 #include "ppm.h"
 
 using namespace encoder_test;
@@ -48,10 +48,10 @@ void ExpectDecodersAgree(const Image& picture, const std::string& what) {
 }  // namespace
 
 TEST(DecoderAgreement, OurDecoderReadsOurFilesLikeLibjpeg) {
-    OwnedImage gradient(352, 240, Gradient);
-    ExpectDecodersAgree(gradient.image, "gradient 352x240");
-    OwnedImage odd(350, 241, Gradient);
-    ExpectDecodersAgree(odd.image, "gradient 350x241");
+    OwnedImage gradient = Painted(352, 240, Gradient);
+    ExpectDecodersAgree(gradient.get(), "gradient 352x240");
+    OwnedImage odd = Painted(350, 241, Gradient);
+    ExpectDecodersAgree(odd.get(), "gradient 350x241");
 
     const std::string ppm = std::string(VCDALBUM_TESTDATA_DIR) + "/bench/seeding_352x240.ppm";
     if (!std::filesystem::exists(ppm)) GTEST_SKIP() << "test data not found: " << ppm;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "libjpeg_peer.h"
+#include "codec/libjpeg_peer.h"
 
 namespace fs = std::filesystem;
 

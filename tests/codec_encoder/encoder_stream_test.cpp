@@ -76,12 +76,12 @@ std::vector<uint8_t> EncodeGreyBitmap(int width, int height, uint8_t level) {
     info.bitsPerPixel = 8;
     const uint32_t stride = codec::BitmapStride(width, 8);
     info.imageBytes = stride * height;
-    EXPECT_TRUE(codec::WriteBitmapHeaders(info));
-    codec::MemBuffer& pixels = codec::BitmapPixelBuffer();
+    codec::MemBuffer header, pixels;
+    EXPECT_TRUE(codec::WriteBitmapHeaders(info, header));
     EXPECT_TRUE(pixels.allocate(info.imageBytes));
     std::fill(pixels.data, pixels.data + pixels.capacity, level);
     std::vector<uint8_t> out;
-    EXPECT_EQ(codec::EncodeJpeg(out, codec::BitmapHeaderBuffer(), pixels), codec::kEncodeOk);
+    EXPECT_EQ(codec::EncodeJpeg(out, header, pixels), codec::kEncodeOk);
     return out;
 }
 
@@ -99,8 +99,8 @@ std::vector<uint8_t> WithSize(std::vector<uint8_t> jpeg, int width, int height) 
 }  // namespace
 
 TEST(EncoderHeader, ColourAndGreyHeadersByteForByte) {
-    OwnedImage picture(352, 240, Noise(1));
-    const std::vector<uint8_t> jpeg = Encode(picture.image);
+    OwnedImage picture = Painted(352, 240, Noise(1));
+    const std::vector<uint8_t> jpeg = Encode(picture.get());
     const std::vector<uint8_t> expected = ExpectedHeader(false, 352, 240);
     ASSERT_EQ(expected.size(), 607u);
     ASSERT_GT(jpeg.size(), 609u);
@@ -110,8 +110,8 @@ TEST(EncoderHeader, ColourAndGreyHeadersByteForByte) {
     EXPECT_EQ(jpeg[jpeg.size() - 1], 0xD9);
 
     // Sizes above 255 in both bytes of the 16-bit fields.
-    OwnedImage odd(4000, 300, [](uint32_t, uint32_t) { return Uniform(7); });
-    const std::vector<uint8_t> oddJpeg = Encode(odd.image);
+    OwnedImage odd = Painted(4000, 300, [](uint32_t, uint32_t) { return Uniform(7); });
+    const std::vector<uint8_t> oddJpeg = Encode(odd.get());
     const std::vector<uint8_t> oddHeader = ExpectedHeader(false, 4000, 300);
     EXPECT_TRUE(std::equal(oddHeader.begin(), oddHeader.end(), oddJpeg.begin()));
 
@@ -125,8 +125,8 @@ TEST(EncoderHeader, ColourAndGreyHeadersByteForByte) {
 TEST(EncoderEntropy, UniformMidGreyIsDcZeroAndEobInEveryBlock) {
     // Y = Cb = Cr = 128: every block is DC difference 0 (code 00) then EOB
     // (1010 for luminance, 00 for chrominance). 22 x 30 MCUs of Y Y Cb Cr.
-    OwnedImage picture(352, 240, [](uint32_t, uint32_t) { return Uniform(128); });
-    const std::vector<uint8_t> jpeg = Encode(picture.image);
+    OwnedImage picture = Painted(352, 240, [](uint32_t, uint32_t) { return Uniform(128); });
+    const std::vector<uint8_t> jpeg = Encode(picture.get());
     BitString bits;
     for (int m = 0; m < 22 * 30; ++m) {
         bits.Put(0b00, 2), bits.Put(0b1010, 4);
@@ -158,22 +158,22 @@ TEST(EncoderEdges, PartialMcusRepeatTheLastColumnAndRow) {
     // plane, so the stream equals that of a 352-wide picture built that way
     // (chroma 176 wide in both). Height 241 likewise: 7 copies of row 240.
     const auto noise = Noise(5);
-    OwnedImage narrow(350, 240, noise);
-    OwnedImage wide(352, 240, [&](uint32_t x, uint32_t y) { return noise(std::min(x, 349u), y); });
-    EXPECT_EQ(Encode(narrow.image), WithSize(Encode(wide.image), 350, 240));
+    OwnedImage narrow = Painted(350, 240, noise);
+    OwnedImage wide = Painted(352, 240, [&](uint32_t x, uint32_t y) { return noise(std::min(x, 349u), y); });
+    EXPECT_EQ(Encode(narrow.get()), WithSize(Encode(wide.get()), 350, 240));
 
-    OwnedImage shortPicture(352, 241, noise);
-    OwnedImage tall(352, 248, [&](uint32_t x, uint32_t y) { return noise(x, std::min(y, 240u)); });
-    EXPECT_EQ(Encode(shortPicture.image), WithSize(Encode(tall.image), 352, 241));
+    OwnedImage shortPicture = Painted(352, 241, noise);
+    OwnedImage tall = Painted(352, 248, [&](uint32_t x, uint32_t y) { return noise(x, std::min(y, 240u)); });
+    EXPECT_EQ(Encode(shortPicture.get()), WithSize(Encode(tall.get()), 352, 241));
 
-    OwnedImage tiny(1, 1, [](uint32_t, uint32_t) { return Bgr{10, 200, 30}; });
-    OwnedImage tinyBlock(16, 8, [](uint32_t, uint32_t) { return Bgr{10, 200, 30}; });
-    EXPECT_EQ(Encode(tiny.image), WithSize(Encode(tinyBlock.image), 1, 1));
+    OwnedImage tiny = Painted(1, 1, [](uint32_t, uint32_t) { return Bgr{10, 200, 30}; });
+    OwnedImage tinyBlock = Painted(16, 8, [](uint32_t, uint32_t) { return Bgr{10, 200, 30}; });
+    EXPECT_EQ(Encode(tiny.get()), WithSize(Encode(tinyBlock.get()), 1, 1));
 }
 
 TEST(EncoderEntropy, EveryFfInTheEntropyDataIsStuffed) {
-    OwnedImage picture(352, 240, Noise(9));
-    const std::vector<uint8_t> jpeg = Encode(picture.image);
+    OwnedImage picture = Painted(352, 240, Noise(9));
+    const std::vector<uint8_t> jpeg = Encode(picture.get());
     const size_t start = EntropyStart(jpeg);
     ASSERT_EQ(start, 607u);
     ASSERT_GE(jpeg.size(), start + 2);
@@ -190,20 +190,20 @@ TEST(EncoderEntropy, EveryFfInTheEntropyDataIsStuffed) {
 }
 
 TEST(EncoderDeterminism, SameImageSameBytesAndOutputGrowsPastOneMebibyte) {
-    OwnedImage first(352, 240, Noise(3));
-    OwnedImage other(200, 100, Gradient);
-    const std::vector<uint8_t> a = Encode(first.image);
-    (void)Encode(other.image);
-    const std::vector<uint8_t> b = Encode(first.image);
+    OwnedImage first = Painted(352, 240, Noise(3));
+    OwnedImage other = Painted(200, 100, Gradient);
+    const std::vector<uint8_t> a = Encode(first.get());
+    (void)Encode(other.get());
+    const std::vector<uint8_t> b = Encode(first.get());
     EXPECT_EQ(a, b);
 
     // Noise this size codes to well over 1 MiB; all of it must arrive.
-    OwnedImage big(1536, 1024, Noise(4));
-    const std::vector<uint8_t> large = Encode(big.image);
+    OwnedImage big = Painted(1536, 1024, Noise(4));
+    const std::vector<uint8_t> large = Encode(big.get());
     EXPECT_GT(large.size(), 1048576u);
     EXPECT_EQ(large[large.size() - 2], 0xFF);
     EXPECT_EQ(large[large.size() - 1], 0xD9);
-    EXPECT_EQ(Encode(big.image), large);
+    EXPECT_EQ(Encode(big.get()), large);
 }
 
 TEST(EncoderBitmap, RefusalsAndShortPixelBuffer) {
@@ -219,24 +219,24 @@ TEST(EncoderBitmap, RefusalsAndShortPixelBuffer) {
     info.width = 16;
     info.height = 16;
     info.bitsPerPixel = 16;
-    ASSERT_TRUE(codec::WriteBitmapHeaders(info));
-    EXPECT_EQ(codec::EncodeJpeg(out, codec::BitmapHeaderBuffer(), pixels), codec::kEncodeUnsupported);
+    ASSERT_TRUE(codec::WriteBitmapHeaders(info, header));
+    EXPECT_EQ(codec::EncodeJpeg(out, header, pixels), codec::kEncodeUnsupported);
     info.bitsPerPixel = 24;
     info.width = 70000;
-    ASSERT_TRUE(codec::WriteBitmapHeaders(info));
-    EXPECT_EQ(codec::EncodeJpeg(out, codec::BitmapHeaderBuffer(), pixels), codec::kEncodeUnsupported);
+    ASSERT_TRUE(codec::WriteBitmapHeaders(info, header));
+    EXPECT_EQ(codec::EncodeJpeg(out, header, pixels), codec::kEncodeUnsupported);
     EXPECT_EQ(out.size(), 3u);
 
     // Pixels for only the first 8 of 16 rows: the second batch finds the
     // read buffer as the first left it, never reads past the buffer.
     const auto noise = Noise(11);
-    OwnedImage top(16, 16, noise);
-    OwnedImage repeated(16, 16, [&](uint32_t x, uint32_t y) { return noise(x, y % 8); });
+    OwnedImage top = Painted(16, 16, noise);
+    OwnedImage repeated = Painted(16, 16, [&](uint32_t x, uint32_t y) { return noise(x, y % 8); });
     info.width = 16;
-    ASSERT_TRUE(codec::WriteBitmapHeaders(info));
+    ASSERT_TRUE(codec::WriteBitmapHeaders(info, header));
     ASSERT_TRUE(pixels.allocate(48 * 8));
-    std::copy(top.image.data, top.image.data + 48 * 8, pixels.data);
+    std::copy(top.get().data, top.get().data + 48 * 8, pixels.data);
     out.clear();
-    ASSERT_EQ(codec::EncodeJpeg(out, codec::BitmapHeaderBuffer(), pixels), codec::kEncodeOk);
-    EXPECT_EQ(out, Encode(repeated.image));
+    ASSERT_EQ(codec::EncodeJpeg(out, header, pixels), codec::kEncodeOk);
+    EXPECT_EQ(out, Encode(repeated.get()));
 }

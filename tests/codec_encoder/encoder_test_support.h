@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "codec/owned_image.h"
 #include "vcdalbum/codec.h"
 
 namespace encoder_test {
@@ -16,25 +17,22 @@ struct Bgr {
     uint8_t b, g, r;
 };
 
-// An Image record that frees its pixels.
-struct OwnedImage {
-    Image image{};
-    OwnedImage(uint32_t width, uint32_t height, const std::function<Bgr(uint32_t x, uint32_t y)>& pixel) {
-        if (!vcdalbum::AllocateImage(image, width, height)) std::abort();
-        const uint32_t stride = ImageStride(width);
-        for (uint32_t y = 0; y < height; ++y)
-            for (uint32_t x = 0; x < width; ++x) {
-                const Bgr p = pixel(x, y);
-                uint8_t* at = image.data + static_cast<size_t>(y) * stride + 3 * x;
-                at[0] = p.b;
-                at[1] = p.g;
-                at[2] = p.r;
-            }
-    }
-    ~OwnedImage() { vcdalbum::ReleaseImage(image); }
-    OwnedImage(const OwnedImage&) = delete;
-    OwnedImage& operator=(const OwnedImage&) = delete;
-};
+using vcdalbum::OwnedImage;
+
+// A width x height picture painted pixel by pixel.
+inline OwnedImage Painted(uint32_t width, uint32_t height, const std::function<Bgr(uint32_t x, uint32_t y)>& pixel) {
+    OwnedImage picture = OwnedImage::Black(width, height);
+    if (!picture) std::abort();
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            const Bgr p = pixel(x, y);
+            uint8_t* at = picture.row(y) + 3 * x;
+            at[0] = p.b;
+            at[1] = p.g;
+            at[2] = p.r;
+        }
+    return picture;
+}
 
 inline Bgr Uniform(uint8_t v) { return {v, v, v}; }
 

@@ -14,7 +14,7 @@
 #include "codec/jpeg_encoder.h"
 #include "codec/picture_files.h"
 #include "encoder_test_support.h"
-#include "libjpeg_peer.h"
+#include "codec/libjpeg_peer.h"
 #include "ppm.h"
 
 using namespace encoder_test;
@@ -57,8 +57,8 @@ TEST(PeerDecode, EveryFileWeWriteDecodesWithoutWarning) {
     const std::pair<uint32_t, uint32_t> sizes[] = {{1, 1}, {2, 1}, {7, 3}, {16, 8}, {17, 9}, {33, 200}, {350, 241}, {352, 240}};
     for (const auto& [w, h] : sizes) {
         for (int pattern = 0; pattern < 2; ++pattern) {
-            OwnedImage picture(w, h, pattern == 0 ? Noise(w * h) : std::function<Bgr(uint32_t, uint32_t)>(Gradient));
-            const std::vector<uint8_t> jpeg = SaveAndRead(picture.image, "vcdalbum-peer-" + std::to_string(w) + ".jpg");
+            OwnedImage picture = Painted(w, h, pattern == 0 ? Noise(w * h) : std::function<Bgr(uint32_t, uint32_t)>(Gradient));
+            const std::vector<uint8_t> jpeg = SaveAndRead(picture.get(), "vcdalbum-peer-" + std::to_string(w) + ".jpg");
             const libjpeg_peer::Decoded d = libjpeg_peer::Decode(jpeg);
             ASSERT_TRUE(d.ok) << w << "x" << h << ": " << d.message;
             EXPECT_EQ(d.warnings, 0) << w << "x" << h << ": " << d.message;
@@ -66,7 +66,7 @@ TEST(PeerDecode, EveryFileWeWriteDecodesWithoutWarning) {
             EXPECT_EQ(d.height, static_cast<int>(h));
             EXPECT_EQ(d.components, 3);
             if (pattern == 1) {
-                EXPECT_GT(Psnr(d, picture.image, 0, h), 30.0) << w << "x" << h;
+                EXPECT_GT(Psnr(d, picture.get(), 0, h), 30.0) << w << "x" << h;
             }
         }
     }
@@ -77,14 +77,14 @@ TEST(PeerDecode, EveryFileWeWriteDecodesWithoutWarning) {
     info.width = 37;
     info.height = 19;
     info.bitsPerPixel = 8;
-    ASSERT_TRUE(codec::WriteBitmapHeaders(info));
-    codec::MemBuffer& pixels = codec::BitmapPixelBuffer();
+    codec::MemBuffer header, pixels;
+    ASSERT_TRUE(codec::WriteBitmapHeaders(info, header));
     const uint32_t stride = codec::BitmapStride(37, 8);
     ASSERT_TRUE(pixels.allocate(stride * 19));
     for (uint32_t y = 0; y < 19; ++y)
         for (uint32_t x = 0; x < stride; ++x) pixels.data[y * stride + x] = static_cast<uint8_t>(x * 6 + y);
     std::vector<uint8_t> grey;
-    ASSERT_EQ(codec::EncodeJpeg(grey, codec::BitmapHeaderBuffer(), pixels), codec::kEncodeOk);
+    ASSERT_EQ(codec::EncodeJpeg(grey, header, pixels), codec::kEncodeOk);
     const libjpeg_peer::Decoded d = libjpeg_peer::Decode(grey);
     ASSERT_TRUE(d.ok) << d.message;
     EXPECT_EQ(d.warnings, 0) << d.message;
@@ -97,8 +97,8 @@ TEST(PeerDecode, EveryFileWeWriteDecodesWithoutWarning) {
 TEST(PeerDecode, PrimaryColoursComeBackInTheirChannels) {
     const Bgr colours[] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {0, 255, 255}, {255, 255, 255}, {0, 0, 0}, {40, 120, 200}};
     for (const Bgr c : colours) {
-        OwnedImage picture(32, 16, [c](uint32_t, uint32_t) { return c; });
-        const libjpeg_peer::Decoded d = libjpeg_peer::Decode(Encode(picture.image));
+        OwnedImage picture = Painted(32, 16, [c](uint32_t, uint32_t) { return c; });
+        const libjpeg_peer::Decoded d = libjpeg_peer::Decode(Encode(picture.get()));
         ASSERT_TRUE(d.ok) << d.message;
         for (size_t i = 0; i < d.pixels.size(); i += 3) {
             ASSERT_NEAR(d.pixels[i], c.r, 6);
@@ -112,14 +112,14 @@ TEST(PeerDecode, HugePictureEncodesWholeAndDecodesCompletely) {
     // 4000 x 3000, noise in the upper half so the stream is many mebibytes
     // before the smooth lower half starts; truncation would lose that half.
     const auto noise = Noise(99);
-    OwnedImage picture(4000, 3000, [&](uint32_t x, uint32_t y) { return y < 1500 ? noise(x, y) : Gradient(x % 256, y % 256); });
-    const std::vector<uint8_t> jpeg = SaveAndRead(picture.image, "vcdalbum-peer-huge.jpg");
+    OwnedImage picture = Painted(4000, 3000, [&](uint32_t x, uint32_t y) { return y < 1500 ? noise(x, y) : Gradient(x % 256, y % 256); });
+    const std::vector<uint8_t> jpeg = SaveAndRead(picture.get(), "vcdalbum-peer-huge.jpg");
     EXPECT_GT(jpeg.size(), 4u * 1048576u);
     const libjpeg_peer::Decoded d = libjpeg_peer::Decode(jpeg);
     ASSERT_TRUE(d.ok) << d.message;
     EXPECT_EQ(d.warnings, 0) << d.message;
     EXPECT_EQ(d.scanlines, 3000u);
-    EXPECT_GT(Psnr(d, picture.image, 2992, 8), 30.0) << "the last rows decode as encoded";
+    EXPECT_GT(Psnr(d, picture.get(), 2992, 8), 30.0) << "the last rows decode as encoded";
 }
 
 TEST(PeerQuality, SeedingRoundTripIsAsGoodAsLibjpegAtTheSameQuantisers) {

@@ -18,7 +18,7 @@ void Check(PicturePair& pair, std::initializer_list<LineCase> cases) {
     for (const LineCase& c : cases) {
         OwnedImage out;
         pair.Render(c.effect, c.frame, out);
-        EXPECT_EQ(c.row ? RowRuns(out.image, c.at) : ColumnRuns(out.image, c.at), c.runs)
+        EXPECT_EQ(c.row ? RowRuns(out.get(), c.at) : ColumnRuns(out.get(), c.at), c.runs)
             << "effect " << c.effect << " frame " << c.frame << (c.row ? " row " : " column ") << c.at;
     }
 }
@@ -69,14 +69,14 @@ TEST_F(DiagonalWipes, TiledWipesRepeatInEveryCell) {
     // Cells of 44 x 30. Frame 15: A = 21.29..., B = 14.51...
     OwnedImage wipe, sweepRight, sweepLeft;
     Render(26, 15, wipe);
-    EXPECT_EQ(RowRuns(wipe.image, 0), Tiled(352, 44, [](int tx) { return tx <= 42; }));
-    EXPECT_EQ(RowRuns(wipe.image, 30), RowRuns(wipe.image, 0));
-    EXPECT_EQ(ColumnRuns(wipe.image, 0), "S0-239");
+    EXPECT_EQ(RowRuns(wipe.get(), 0), Tiled(352, 44, [](int tx) { return tx <= 42; }));
+    EXPECT_EQ(RowRuns(wipe.get(), 30), RowRuns(wipe.get(), 0));
+    EXPECT_EQ(ColumnRuns(wipe.get(), 0), "S0-239");
     // Frame 1 of the tiled sweeps: a pixel exactly on the edge keeps `first`.
     Render(28, 1, sweepRight);  // X = 41.16..., Y = 1.93...
-    EXPECT_EQ(RowRuns(sweepRight.image, 0), Tiled(352, 44, [](int tx) { return tx >= 42; }));
+    EXPECT_EQ(RowRuns(sweepRight.get(), 0), Tiled(352, 44, [](int tx) { return tx >= 42; }));
     Render(29, 1, sweepLeft);  // X = 2.83..., Y = 28.06...
-    EXPECT_EQ(ColumnRuns(sweepLeft.image, 0), Tiled(240, 30, [](int ty) { return ty == 29; }));
+    EXPECT_EQ(ColumnRuns(sweepLeft.get(), 0), Tiled(240, 30, [](int ty) { return ty == 29; }));
 }
 
 TEST_F(DiagonalWipes, TiledWipeToTopLeftClosesOverEveryCell) {
@@ -85,8 +85,8 @@ TEST_F(DiagonalWipes, TiledWipeToTopLeftClosesOverEveryCell) {
     Render(27, 31, end);
     // At frame 0, A = 44 and B = 30: even the far corner of a cell stays
     // below 2AB, so every cell is still `first`.
-    EXPECT_TRUE(SamePixels(start.image, first.image));
-    EXPECT_TRUE(SamePixels(end.image, second.image));
+    EXPECT_TRUE(SamePixels(start.get(), first.get()));
+    EXPECT_TRUE(SamePixels(end.get(), second.get()));
 }
 
 TEST(DiagonalWipesSmall, PicturesBelowEightPixelsAreOneCell) {
@@ -96,9 +96,9 @@ TEST(DiagonalWipesSmall, PicturesBelowEightPixelsAreOneCell) {
     for (unsigned effect = 26; effect <= 29; ++effect) {
         for (int frame = 0; frame <= 30; ++frame) {
             OwnedImage out;
-            ASSERT_TRUE(RenderTransition(first.image, second.image, effect, frame, out.image).ok());
+            ASSERT_TRUE(RenderTransition(first.get(), second.get(), effect, frame, out.get()).ok());
             for (int y = 0; y < 5; ++y)
-                for (int x = 0; x < 7; ++x) ASSERT_NE(InPlace(out.image, y, x), '?');
+                for (int x = 0; x < 7; ++x) ASSERT_NE(InPlace(out.get(), y, x), '?');
         }
     }
 }

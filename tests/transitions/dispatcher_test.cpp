@@ -26,27 +26,27 @@ TEST(EffectTable, NamesAndLastFramesByNumber) {
 }
 
 TEST_F(Dispatcher, ResultTakesSecondsFieldsAndItsOwnBufferSize) {
-    second.image.reserved1 = 77;
-    second.image.reserved2 = 5;
-    second.image.heightCopy = 240;
+    second.get().reserved1 = 77;
+    second.get().reserved2 = 5;
+    second.get().heightCopy = 240;
     OwnedImage out;
     Render(0, 30, out);
-    EXPECT_EQ(out.image.width, 352u);
-    EXPECT_EQ(out.image.height, 240u);
-    EXPECT_EQ(out.image.imageSize, 253440u);
-    EXPECT_EQ(out.image.reserved1, 77u);
-    EXPECT_EQ(out.image.reserved2, 5u);
-    EXPECT_EQ(out.image.headerSize, 40u);
+    EXPECT_EQ(out.get().width, 352u);
+    EXPECT_EQ(out.get().height, 240u);
+    EXPECT_EQ(out.get().imageSize, 253440u);
+    EXPECT_EQ(out.get().reserved1, 77u);
+    EXPECT_EQ(out.get().reserved2, 5u);
+    EXPECT_EQ(out.get().headerSize, 40u);
     // 30 * 352 / 31 = 340 columns of `second`, 12 of `first`.
-    EXPECT_EQ(OriginOf(out.image, 0, 339), (Origin{'S', 0, 351}));
-    EXPECT_EQ(OriginOf(out.image, 0, 340), (Origin{'F', 0, 0}));
+    EXPECT_EQ(OriginOf(out.get(), 0, 339), (Origin{'S', 0, 351}));
+    EXPECT_EQ(OriginOf(out.get(), 0, 340), (Origin{'F', 0, 0}));
 }
 
 TEST_F(Dispatcher, UnknownEffectShowsFirst) {
     OwnedImage out;
-    const TransitionResult r = RenderTransition(first.image, second.image, 38, 15, out.image);
+    const TransitionResult r = RenderTransition(first.get(), second.get(), 38, 15, out.get());
     EXPECT_EQ(r.code, kTransitionUnknownEffect);
-    EXPECT_TRUE(SamePixels(out.image, first.image));
+    EXPECT_TRUE(SamePixels(out.get(), first.get()));
 }
 
 TEST_F(Dispatcher, FramesOutsideTheRangeShowTheLimitPictures) {
@@ -54,20 +54,20 @@ TEST_F(Dispatcher, FramesOutsideTheRangeShowTheLimitPictures) {
         OwnedImage before, after;
         Render(effect, -1, before);
         Render(effect, TransitionLastFrame(effect) + 1, after);
-        EXPECT_TRUE(SamePixels(before.image, first.image)) << effect;
-        EXPECT_TRUE(SamePixels(after.image, second.image)) << effect;
+        EXPECT_TRUE(SamePixels(before.get(), first.get())) << effect;
+        EXPECT_TRUE(SamePixels(after.get(), second.get())) << effect;
     }
 }
 
 TEST_F(Dispatcher, FirstOfAnotherSizeIsRescaledToSeconds) {
     OwnedImage small, fitted, out;
     MakeCoded(small, 176, 100, kFirst);
-    ASSERT_TRUE(ScaleImage(small.image, 352, 240, fitted.image));
-    ASSERT_TRUE(RenderTransition(small.image, second.image, 14, 0, out.image).ok());
-    EXPECT_TRUE(SamePixels(out.image, fitted.image));
+    ASSERT_TRUE(ScaleImage(small.get(), 352, 240, fitted.get()));
+    ASSERT_TRUE(RenderTransition(small.get(), second.get(), 14, 0, out.get()).ok());
+    EXPECT_TRUE(SamePixels(out.get(), fitted.get()));
     OwnedImage wipe;
-    ASSERT_TRUE(RenderTransition(small.image, second.image, 9, 30, wipe.image).ok());
-    EXPECT_EQ(0, std::memcmp(PixelAt(wipe.image, 239, 0), PixelAt(fitted.image, 239, 0), 36));
+    ASSERT_TRUE(RenderTransition(small.get(), second.get(), 9, 30, wipe.get()).ok());
+    EXPECT_EQ(0, std::memcmp(PixelAt(wipe.get(), 239, 0), PixelAt(fitted.get(), 239, 0), 36));
 }
 
 TEST(DispatcherSizes, RowsAreAddressedByTheirPaddedStride) {
@@ -84,11 +84,11 @@ TEST(DispatcherSizes, RowsAreAddressedByTheirPaddedStride) {
             pair.Render(effect, frame, out);
             for (int y = 0; y < 239; ++y)
                 for (int x = 0; x < 350; ++x) {
-                    const Origin o = OriginOf(out.image, y, x);
+                    const Origin o = OriginOf(out.get(), y, x);
                     ASSERT_TRUE(o.picture != '?' && o.y < 239 && o.x < 350)
                         << "effect " << effect << " frame " << frame << " at " << y << "," << x;
                 }
-            EXPECT_EQ(PixelAt(out.image, 0, 350)[0], 0) << "padding of effect " << effect;
+            EXPECT_EQ(PixelAt(out.get(), 0, 350)[0], 0) << "padding of effect " << effect;
         }
     }
 }
@@ -104,7 +104,7 @@ TEST(DispatcherSizes, TinyAndOddPicturesRenderEveryEffectAndFrame) {
         for (unsigned effect = 0; effect < 38; ++effect)
             for (int frame = 0; frame <= 31; ++frame) {
                 OwnedImage out;
-                const TransitionResult r = RenderTransition(pair.first.image, pair.second.image, effect, frame, out.image);
+                const TransitionResult r = RenderTransition(pair.first.get(), pair.second.get(), effect, frame, out.get());
                 ASSERT_TRUE(r.ok()) << size.w << "x" << size.h << " effect " << effect << " frame " << frame;
             }
     }
@@ -114,11 +114,11 @@ TEST(DispatcherInput, RefusesPicturesWithoutPixels) {
     OwnedImage good, out;
     MakeCoded(good, 8, 8, kFirst);
     Image empty{};
-    EXPECT_EQ(RenderTransition(empty, good.image, 0, 1, out.image).code, kTransitionBadPicture);
-    Image noPixels = good.image;
+    EXPECT_EQ(RenderTransition(empty, good.get(), 0, 1, out.get()).code, kTransitionBadPicture);
+    Image noPixels = good.get();
     noPixels.data = nullptr;
-    EXPECT_EQ(RenderTransition(good.image, noPixels, 0, 1, out.image).code, kTransitionBadPicture);
-    EXPECT_EQ(out.image.data, nullptr);
+    EXPECT_EQ(RenderTransition(good.get(), noPixels, 0, 1, out.get()).code, kTransitionBadPicture);
+    EXPECT_EQ(out.get().data, nullptr);
 }
 
 }  // namespace

@@ -36,8 +36,8 @@ protected:
         fs::create_directories(dir_);
         MakeCoded(first_, 350, 240, kFirst);
         MakeCoded(second_, 350, 240, kSecond);
-        WritePpm(dir_ / "first.ppm", first_.image);
-        WritePpm(dir_ / "second.ppm", second_.image);
+        WritePpm(dir_ / "first.ppm", first_.get());
+        WritePpm(dir_ / "second.ppm", second_.get());
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -63,9 +63,9 @@ TEST_F(FrameCommand, PpmOutputHoldsTheRenderedPixels) {
     const fs::path out = dir_ / "frame.ppm";
     ASSERT_EQ(Run("--effect 18 --frame 15 " + Inputs() + out.string()), 0);
     OwnedImage expected;
-    ASSERT_TRUE(RenderTransition(first_.image, second_.image, 18, 15, expected.image).ok());
+    ASSERT_TRUE(RenderTransition(first_.get(), second_.get(), 18, 15, expected.get()).ok());
     const fs::path reference = dir_ / "expected.ppm";
-    WritePpm(reference, expected.image);
+    WritePpm(reference, expected.get());
     std::ifstream a(out, std::ios::binary), b(reference, std::ios::binary);
     EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
                            std::istreambuf_iterator<char>(b)));

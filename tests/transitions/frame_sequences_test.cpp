@@ -54,7 +54,7 @@ protected:
         OwnedImage picture;
         MakeCoded(picture, width, height, which);
         const std::string path = (dir_ / name).string();
-        EXPECT_EQ(codec::SaveJpegImage(path.c_str(), &picture.image), 0);
+        EXPECT_EQ(codec::SaveJpegImage(path.c_str(), &picture.get()), 0);
         return path;
     }
     std::string FramePath(int serial, int frame) const {
@@ -95,12 +95,12 @@ TEST_F(FrameSequences, FilesAreFramesOneToThirtyNeverZero) {
     Authoring authoring;
     ASSERT_EQ(authoring.GetTransitionEffect(first_.data(), second_.data(), 9, names), 0);
     OwnedImage from, to;
-    codec::LoadJpegImage(first_.c_str(), &from.image);
-    codec::LoadJpegImage(second_.c_str(), &to.image);
-    ASSERT_NE(from.image.data, nullptr);
+    codec::LoadJpegImage(first_.c_str(), &from.get());
+    codec::LoadJpegImage(second_.c_str(), &to.get());
+    ASSERT_NE(from.get().data, nullptr);
     for (int frame = 1; frame <= TransitionFrames; ++frame) {
         const std::string expected = (dir_ / "expected.jpg").string();
-        ASSERT_TRUE(RenderTransitionToFile(from.image, to.image, expected, 9, frame).ok());
+        ASSERT_TRUE(RenderTransitionToFile(from.get(), to.get(), expected, 9, frame).ok());
         EXPECT_EQ(Bytes(names[frame - 1]), Bytes(expected)) << "frame " << frame;
     }
     Release(names);
@@ -108,12 +108,12 @@ TEST_F(FrameSequences, FilesAreFramesOneToThirtyNeverZero) {
 
 TEST_F(FrameSequences, DoTransitionEffectWritesOneFileAndKeepsTheSerial) {
     OwnedImage from, to;
-    codec::LoadJpegImage(first_.c_str(), &from.image);
-    codec::LoadJpegImage(second_.c_str(), &to.image);
+    codec::LoadJpegImage(first_.c_str(), &from.get());
+    codec::LoadJpegImage(second_.c_str(), &to.get());
     const int serial = authoring::transitionSerial;
     std::string path = (dir_ / "single.jpg").string();
     Authoring authoring;
-    authoring.DoTransitionEffect(&from.image, &to.image, path.data(), 18, 15);
+    authoring.DoTransitionEffect(&from.get(), &to.get(), path.data(), 18, 15);
     EXPECT_TRUE(fs::exists(path));
     EXPECT_EQ(authoring::transitionSerial, serial);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
@@ -139,23 +139,23 @@ TEST_F(FrameSequences, PicturesOfDifferentSizesStillMakeAFullSequence) {
     ASSERT_EQ(authoring.GetTransitionEffect(const_cast<char*>(small.c_str()), second_.data(), 20, names), 0);
     for (char* name : names) EXPECT_TRUE(fs::exists(name));
     OwnedImage frame;
-    codec::LoadJpegImage(names[29], &frame.image);
-    EXPECT_EQ(frame.image.width, 352u);
-    EXPECT_EQ(frame.image.height, 240u);
+    codec::LoadJpegImage(names[29], &frame.get());
+    EXPECT_EQ(frame.get().width, 352u);
+    EXPECT_EQ(frame.get().height, 240u);
     Release(names);
 }
 
 TEST_F(FrameSequences, SameArgumentsGiveByteIdenticalFiles) {
     OwnedImage from, to;
-    codec::LoadJpegImage(first_.c_str(), &from.image);
-    codec::LoadJpegImage(second_.c_str(), &to.image);
+    codec::LoadJpegImage(first_.c_str(), &from.get());
+    codec::LoadJpegImage(second_.c_str(), &to.get());
     Authoring authoring;
     std::string once = (dir_ / "once.jpg").string(), again = (dir_ / "again.jpg").string();
     for (unsigned short effect = 0; effect < 38; ++effect) {
         if (effect == 15 || effect >= 34) continue;
         for (int frame : {1, 15, 30}) {
-            authoring.DoTransitionEffect(&from.image, &to.image, once.data(), effect, frame);
-            authoring.DoTransitionEffect(&from.image, &to.image, again.data(), effect, frame);
+            authoring.DoTransitionEffect(&from.get(), &to.get(), once.data(), effect, frame);
+            authoring.DoTransitionEffect(&from.get(), &to.get(), again.data(), effect, frame);
             const std::vector<char> bytes = Bytes(once);
             ASSERT_FALSE(bytes.empty());
             EXPECT_EQ(bytes, Bytes(again)) << "effect " << effect << " frame " << frame;
@@ -168,8 +168,8 @@ TEST_F(FrameSequences, UnknownEffectStillWritesRealPictures) {
     Authoring authoring;
     ASSERT_EQ(authoring.GetTransitionEffect(first_.data(), second_.data(), 40, names), 0);
     OwnedImage frame;
-    codec::LoadJpegImage(names[14], &frame.image);
-    ASSERT_NE(frame.image.data, nullptr);
+    codec::LoadJpegImage(names[14], &frame.get());
+    ASSERT_NE(frame.get().data, nullptr);
     EXPECT_EQ(Bytes(names[14]), Bytes(names[0]));
     Release(names);
 }

@@ -12,16 +12,16 @@ namespace {
 TEST(PictureScaler, SameSizeCopiesExactlyEvenWithPaddedRows) {
     OwnedImage source, copy;
     MakeCoded(source, 350, 239, kFirst);  // rows of 1,052 bytes, two of them padding
-    ASSERT_TRUE(ScaleImage(source.image, 350, 239, copy.image));
-    EXPECT_TRUE(SamePixels(copy.image, source.image));
+    ASSERT_TRUE(ScaleImage(source.get(), 350, 239, copy.get()));
+    EXPECT_TRUE(SamePixels(copy.get(), source.get()));
 }
 
 TEST(PictureScaler, HalvingSamplesEverySecondColumn) {
     OwnedImage source, half;
     MakeCoded(source, 352, 240, kFirst);
-    ASSERT_TRUE(ScaleImage(source.image, 176, 120, half.image));
+    ASSERT_TRUE(ScaleImage(source.get(), 176, 120, half.get()));
     for (int y = 0; y < 120; ++y)
-        for (int x = 0; x < 176; ++x) ASSERT_EQ(OriginOf(half.image, y, x), (Origin{'F', 2 * y, 2 * x}));
+        for (int x = 0; x < 176; ++x) ASSERT_EQ(OriginOf(half.get(), y, x), (Origin{'F', 2 * y, 2 * x}));
 }
 
 // The kernel evaluated directly, 4 x 4 source pixels per output byte.
@@ -52,9 +52,9 @@ unsigned char Direct(const Image& source, uint32_t dw, uint32_t dh, int y, int x
 
 TEST(PictureScaler, MatchesTheDirectKernelIncludingClampedBorders) {
     OwnedImage source;
-    ASSERT_TRUE(AllocateImage(source.image, 352, 240));
+    ASSERT_TRUE(AllocateImage(source.get(), 352, 240));
     std::mt19937 random(5);
-    for (size_t i = 0; i < source.image.imageSize; ++i) source.image.data[i] = static_cast<unsigned char>(random());
+    for (size_t i = 0; i < source.get().imageSize; ++i) source.get().data[i] = static_cast<unsigned char>(random());
     // 341 x 240 is the squeeze at frame 1: output column 340 reads source
     // columns 349..351 and 351 again for its clamped +2 neighbour.
     const struct {
@@ -62,11 +62,11 @@ TEST(PictureScaler, MatchesTheDirectKernelIncludingClampedBorders) {
     } sizes[] = {{341, 240}, {352, 233}, {170, 116}, {400, 301}, {11, 7}};
     for (const auto size : sizes) {
         OwnedImage out;
-        ASSERT_TRUE(ScaleImage(source.image, size.w, size.h, out.image));
+        ASSERT_TRUE(ScaleImage(source.get(), size.w, size.h, out.get()));
         for (int y = 0; y < static_cast<int>(size.h); ++y)
             for (int x = 0; x < static_cast<int>(size.w); ++x)
                 for (int b = 0; b < 3; ++b)
-                    ASSERT_EQ(PixelAt(out.image, y, x)[b], Direct(source.image, size.w, size.h, y, x, b))
+                    ASSERT_EQ(PixelAt(out.get(), y, x)[b], Direct(source.get(), size.w, size.h, y, x, b))
                         << size.w << "x" << size.h << " at " << y << "," << x << " byte " << b;
     }
 }
@@ -76,16 +76,16 @@ TEST(PictureScaler, OvershootIsCutAt255AndUndershootAt0) {
     // below 0 just before the edge and above 255 just after it. A byte that
     // wrapped instead of being cut would land on the wrong side.
     OwnedImage edge, wide;
-    ASSERT_TRUE(AllocateImage(edge.image, 8, 1));
-    for (int x = 4; x < 8; ++x) std::memset(edge.image.data + 3 * x, 255, 3);
-    ASSERT_TRUE(ScaleImage(edge.image, 29, 1, wide.image));
+    ASSERT_TRUE(AllocateImage(edge.get(), 8, 1));
+    for (int x = 4; x < 8; ++x) std::memset(edge.get().data + 3 * x, 255, 3);
+    ASSERT_TRUE(ScaleImage(edge.get(), 29, 1, wide.get()));
     const double step = 8.0 / 29;
     for (int x = 0; x < 29; ++x) {
         const double at = x * step;
         if (at < 3) {
-            EXPECT_LE(wide.image.data[3 * x], 2) << x;
+            EXPECT_LE(wide.get().data[3 * x], 2) << x;
         } else if (at >= 4) {
-            EXPECT_GE(wide.image.data[3 * x], 253) << x;
+            EXPECT_GE(wide.get().data[3 * x], 253) << x;
         }
     }
 }
@@ -95,19 +95,19 @@ TEST(PictureScaler, RefusesSizesItCannotWriteSafely) {
     MakeCoded(source, 16, 16, kFirst);
     // A side of 0 would fall back to the source's size, which no target of
     // that request could hold.
-    EXPECT_FALSE(ScaleImage(source.image, 0, 16, out.image));
-    EXPECT_FALSE(ScaleImage(source.image, 16, 0, out.image));
-    EXPECT_FALSE(ScaleImage(source.image, 30001, 1, out.image));
-    EXPECT_EQ(out.image.data, nullptr);
+    EXPECT_FALSE(ScaleImage(source.get(), 0, 16, out.get()));
+    EXPECT_FALSE(ScaleImage(source.get(), 16, 0, out.get()));
+    EXPECT_FALSE(ScaleImage(source.get(), 30001, 1, out.get()));
+    EXPECT_EQ(out.get().data, nullptr);
     Image empty{};
-    EXPECT_FALSE(ScaleImage(empty, 16, 16, out.image));
+    EXPECT_FALSE(ScaleImage(empty, 16, 16, out.get()));
 
     Image target{};
     target.width = 0;
     target.height = 16;
     unsigned char pixels[16 * 48] = {};
     target.data = pixels;
-    EXPECT_FALSE(ScalePicture(&source.image, &target));
+    EXPECT_FALSE(ScalePicture(&source.get(), &target));
 }
 
 }  // namespace

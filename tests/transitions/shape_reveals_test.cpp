@@ -19,14 +19,14 @@ TEST_F(ShapeReveals, VerticalBlindsOpenEachStripFromItsMiddle) {
     Render(12, 15, fifteen);
     Render(12, 30, thirty);
     // Strips of 35 columns; columns 350 and 351 form a short eleventh strip.
-    EXPECT_EQ(RowRuns(one.image, 0), "F0-351");
+    EXPECT_EQ(RowRuns(one.get(), 0), "F0-351");
     const std::string at15 = Expected(352, [](int x) { return x < 350 && x % 35 >= 10 && x % 35 <= 25; });
     const std::string at30 = Expected(352, [](int x) { return x < 350 && x % 35 >= 2 && x % 35 <= 33; });
     for (int y : {0, 120, 239}) {
-        EXPECT_EQ(RowRuns(fifteen.image, y), at15);
-        EXPECT_EQ(RowRuns(thirty.image, y), at30);
+        EXPECT_EQ(RowRuns(fifteen.get(), y), at15);
+        EXPECT_EQ(RowRuns(thirty.get(), y), at30);
     }
-    EXPECT_EQ(RowRuns(thirty.image, 0).substr(0, 11), "F0-1 S2-33 ");
+    EXPECT_EQ(RowRuns(thirty.get(), 0).substr(0, 11), "F0-1 S2-33 ");
 }
 
 TEST_F(ShapeReveals, HorizontalBlindsOpenRowStrips) {
@@ -34,7 +34,7 @@ TEST_F(ShapeReveals, HorizontalBlindsOpenRowStrips) {
     Render(13, 15, out);
     // Strips of 24 rows: d = 11, h = 6, so positions 7..17 are open.
     const std::string expected = Expected(240, [](int y) { return y % 24 >= 7 && y % 24 <= 17; });
-    for (int x : {0, 351}) EXPECT_EQ(ColumnRuns(out.image, x), expected);
+    for (int x : {0, 351}) EXPECT_EQ(ColumnRuns(out.get(), x), expected);
 }
 
 TEST_F(ShapeReveals, SplitsMoveInWholeStepsOfTheTruncatedUnit) {
@@ -53,8 +53,8 @@ TEST_F(ShapeReveals, SplitsMoveInWholeStepsOfTheTruncatedUnit) {
     for (const auto& c : cases) {
         OwnedImage out;
         Render(c.effect, c.frame, out);
-        EXPECT_EQ(RowRuns(out.image, 0), c.row) << "effect " << c.effect << " frame " << c.frame;
-        EXPECT_EQ(RowRuns(out.image, 239), c.row) << "effect " << c.effect << " frame " << c.frame;
+        EXPECT_EQ(RowRuns(out.get(), 0), c.row) << "effect " << c.effect << " frame " << c.frame;
+        EXPECT_EQ(RowRuns(out.get(), 239), c.row) << "effect " << c.effect << " frame " << c.frame;
     }
 }
 
@@ -63,12 +63,12 @@ TEST_F(ShapeReveals, BoxesUseInclusiveOpeningAndExclusiveClosingBounds) {
     Render(20, 15, open);
     Render(21, 15, close);
     // h = 82, j = 52 around the centre (176, 120).
-    EXPECT_EQ(RowRuns(open.image, 120), "F0-93 S94-258 F259-351");
-    EXPECT_EQ(RowRuns(open.image, 67), "F0-351");
-    EXPECT_EQ(ColumnRuns(open.image, 176), "F0-67 S68-172 F173-239");
-    EXPECT_EQ(RowRuns(close.image, 120), "S0-94 F95-257 S258-351");
-    EXPECT_EQ(RowRuns(close.image, 68), "S0-351");
-    EXPECT_EQ(ColumnRuns(close.image, 176), "S0-68 F69-171 S172-239");
+    EXPECT_EQ(RowRuns(open.get(), 120), "F0-93 S94-258 F259-351");
+    EXPECT_EQ(RowRuns(open.get(), 67), "F0-351");
+    EXPECT_EQ(ColumnRuns(open.get(), 176), "F0-67 S68-172 F173-239");
+    EXPECT_EQ(RowRuns(close.get(), 120), "S0-94 F95-257 S258-351");
+    EXPECT_EQ(RowRuns(close.get(), 68), "S0-351");
+    EXPECT_EQ(ColumnRuns(close.get(), 176), "S0-68 F69-171 S172-239");
 }
 
 TEST_F(ShapeReveals, IrisAtFrameFifteen) {
@@ -76,11 +76,11 @@ TEST_F(ShapeReveals, IrisAtFrameFifteen) {
     OwnedImage open, close;
     Render(18, 15, open);
     Render(19, 15, close);
-    EXPECT_EQ(RowRuns(open.image, 120), "F0-55 S56-296 F297-351");
-    EXPECT_EQ(ColumnRuns(open.image, 176), "F0-39 S40-200 F201-239");
-    EXPECT_EQ(RowRuns(close.image, 120), "S0-55 F56-296 S297-351");
-    EXPECT_EQ(ColumnRuns(close.image, 176), "S0-39 F40-200 S201-239");
-    EXPECT_EQ(InPlace(open.image, 0, 0), 'F');
+    EXPECT_EQ(RowRuns(open.get(), 120), "F0-55 S56-296 F297-351");
+    EXPECT_EQ(ColumnRuns(open.get(), 176), "F0-39 S40-200 F201-239");
+    EXPECT_EQ(RowRuns(close.get(), 120), "S0-55 F56-296 S297-351");
+    EXPECT_EQ(ColumnRuns(close.get(), 176), "S0-39 F40-200 S201-239");
+    EXPECT_EQ(InPlace(open.get(), 0, 0), 'F');
 }
 
 TEST_F(ShapeReveals, IrisWithAZeroSemiAxisIsEmpty) {
@@ -89,8 +89,8 @@ TEST_F(ShapeReveals, IrisWithAZeroSemiAxisIsEmpty) {
     OwnedImage opening, closing;
     Render(18, 1, opening);
     Render(19, 30, closing);
-    EXPECT_TRUE(SamePixels(opening.image, first.image));
-    EXPECT_TRUE(SamePixels(closing.image, second.image));
+    EXPECT_TRUE(SamePixels(opening.get(), first.get()));
+    EXPECT_TRUE(SamePixels(closing.get(), second.get()));
 }
 
 TEST(ShapeRevealsSmall, BlindsOnPicturesBelowTenPixelsOpenAsOneStrip) {
@@ -98,11 +98,11 @@ TEST(ShapeRevealsSmall, BlindsOnPicturesBelowTenPixelsOpenAsOneStrip) {
     MakeCoded(first, 9, 9, kFirst);
     MakeCoded(second, 9, 9, kSecond);
     OwnedImage vertical, horizontal;
-    ASSERT_TRUE(RenderTransition(first.image, second.image, 12, 15, vertical.image).ok());
-    ASSERT_TRUE(RenderTransition(first.image, second.image, 13, 15, horizontal.image).ok());
+    ASSERT_TRUE(RenderTransition(first.get(), second.get(), 12, 15, vertical.get()).ok());
+    ASSERT_TRUE(RenderTransition(first.get(), second.get(), 13, 15, horizontal.get()).ok());
     // s = 9, d = 4, h = 2.
-    EXPECT_EQ(RowRuns(vertical.image, 4), "F0-2 S3-6 F7-8");
-    EXPECT_EQ(ColumnRuns(horizontal.image, 4), "F0-2 S3-6 F7-8");
+    EXPECT_EQ(RowRuns(vertical.get(), 4), "F0-2 S3-6 F7-8");
+    EXPECT_EQ(ColumnRuns(horizontal.get(), 4), "F0-2 S3-6 F7-8");
 }
 
 }  // namespace

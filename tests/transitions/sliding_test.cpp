@@ -15,26 +15,26 @@ TEST_F(Sliding, PushesMoveBothPicturesAtFrameOne) {
     Render(2, 1, top);
     Render(3, 1, bottom);
     for (int y : {0, 119, 239}) {
-        EXPECT_EQ(OriginOf(left.image, y, 0), (Origin{'S', y, 341}));
-        EXPECT_EQ(OriginOf(left.image, y, 10), (Origin{'S', y, 351}));
-        EXPECT_EQ(OriginOf(left.image, y, 11), (Origin{'F', y, 0}));
-        EXPECT_EQ(OriginOf(left.image, y, 351), (Origin{'F', y, 340}));
+        EXPECT_EQ(OriginOf(left.get(), y, 0), (Origin{'S', y, 341}));
+        EXPECT_EQ(OriginOf(left.get(), y, 10), (Origin{'S', y, 351}));
+        EXPECT_EQ(OriginOf(left.get(), y, 11), (Origin{'F', y, 0}));
+        EXPECT_EQ(OriginOf(left.get(), y, 351), (Origin{'F', y, 340}));
 
-        EXPECT_EQ(OriginOf(right.image, y, 0), (Origin{'F', y, 11}));
-        EXPECT_EQ(OriginOf(right.image, y, 340), (Origin{'F', y, 351}));
-        EXPECT_EQ(OriginOf(right.image, y, 341), (Origin{'S', y, 0}));
-        EXPECT_EQ(OriginOf(right.image, y, 351), (Origin{'S', y, 10}));
+        EXPECT_EQ(OriginOf(right.get(), y, 0), (Origin{'F', y, 11}));
+        EXPECT_EQ(OriginOf(right.get(), y, 340), (Origin{'F', y, 351}));
+        EXPECT_EQ(OriginOf(right.get(), y, 341), (Origin{'S', y, 0}));
+        EXPECT_EQ(OriginOf(right.get(), y, 351), (Origin{'S', y, 10}));
     }
     for (int x : {0, 200, 351}) {
-        EXPECT_EQ(OriginOf(top.image, 0, x), (Origin{'S', 233, x}));
-        EXPECT_EQ(OriginOf(top.image, 6, x), (Origin{'S', 239, x}));
-        EXPECT_EQ(OriginOf(top.image, 7, x), (Origin{'F', 0, x}));
-        EXPECT_EQ(OriginOf(top.image, 239, x), (Origin{'F', 232, x}));
+        EXPECT_EQ(OriginOf(top.get(), 0, x), (Origin{'S', 233, x}));
+        EXPECT_EQ(OriginOf(top.get(), 6, x), (Origin{'S', 239, x}));
+        EXPECT_EQ(OriginOf(top.get(), 7, x), (Origin{'F', 0, x}));
+        EXPECT_EQ(OriginOf(top.get(), 239, x), (Origin{'F', 232, x}));
 
-        EXPECT_EQ(OriginOf(bottom.image, 0, x), (Origin{'F', 7, x}));
-        EXPECT_EQ(OriginOf(bottom.image, 232, x), (Origin{'F', 239, x}));
-        EXPECT_EQ(OriginOf(bottom.image, 233, x), (Origin{'S', 0, x}));
-        EXPECT_EQ(OriginOf(bottom.image, 239, x), (Origin{'S', 6, x}));
+        EXPECT_EQ(OriginOf(bottom.get(), 0, x), (Origin{'F', 7, x}));
+        EXPECT_EQ(OriginOf(bottom.get(), 232, x), (Origin{'F', 239, x}));
+        EXPECT_EQ(OriginOf(bottom.get(), 233, x), (Origin{'S', 0, x}));
+        EXPECT_EQ(OriginOf(bottom.get(), 239, x), (Origin{'S', 6, x}));
     }
 }
 
@@ -44,22 +44,22 @@ TEST_F(Sliding, SqueezesShowSecondBesideTheRescaledFirst) {
     Render(5, 1, fromRight);
     Render(6, 1, fromTop);
     Render(7, 1, fromBottom);
-    ASSERT_TRUE(ScaleImage(first.image, 341, 240, narrow.image));
-    ASSERT_TRUE(ScaleImage(first.image, 352, 233, flat.image));
+    ASSERT_TRUE(ScaleImage(first.get(), 341, 240, narrow.get()));
+    ASSERT_TRUE(ScaleImage(first.get(), 352, 233, flat.get()));
     for (int y = 0; y < 240; ++y) {
-        EXPECT_EQ(OriginOf(fromLeft.image, y, 0), (Origin{'S', y, 341}));
-        EXPECT_EQ(OriginOf(fromLeft.image, y, 10), (Origin{'S', y, 351}));
-        ASSERT_EQ(0, std::memcmp(PixelAt(fromLeft.image, y, 11), PixelAt(narrow.image, y, 0), 3 * 341)) << y;
-        ASSERT_EQ(0, std::memcmp(PixelAt(fromRight.image, y, 0), PixelAt(narrow.image, y, 0), 3 * 341)) << y;
-        EXPECT_EQ(OriginOf(fromRight.image, y, 341), (Origin{'S', y, 0}));
+        EXPECT_EQ(OriginOf(fromLeft.get(), y, 0), (Origin{'S', y, 341}));
+        EXPECT_EQ(OriginOf(fromLeft.get(), y, 10), (Origin{'S', y, 351}));
+        ASSERT_EQ(0, std::memcmp(PixelAt(fromLeft.get(), y, 11), PixelAt(narrow.get(), y, 0), 3 * 341)) << y;
+        ASSERT_EQ(0, std::memcmp(PixelAt(fromRight.get(), y, 0), PixelAt(narrow.get(), y, 0), 3 * 341)) << y;
+        EXPECT_EQ(OriginOf(fromRight.get(), y, 341), (Origin{'S', y, 0}));
     }
     for (int y = 0; y < 7; ++y) {
-        EXPECT_EQ(OriginOf(fromTop.image, y, 5), (Origin{'S', 233 + y, 5}));
-        EXPECT_EQ(OriginOf(fromBottom.image, 233 + y, 5), (Origin{'S', y, 5}));
+        EXPECT_EQ(OriginOf(fromTop.get(), y, 5), (Origin{'S', 233 + y, 5}));
+        EXPECT_EQ(OriginOf(fromBottom.get(), 233 + y, 5), (Origin{'S', y, 5}));
     }
     for (int y = 0; y < 233; ++y) {
-        ASSERT_EQ(0, std::memcmp(PixelAt(fromTop.image, 7 + y, 0), PixelAt(flat.image, y, 0), 3 * 352)) << y;
-        ASSERT_EQ(0, std::memcmp(PixelAt(fromBottom.image, y, 0), PixelAt(flat.image, y, 0), 3 * 352)) << y;
+        ASSERT_EQ(0, std::memcmp(PixelAt(fromTop.get(), 7 + y, 0), PixelAt(flat.get(), y, 0), 3 * 352)) << y;
+        ASSERT_EQ(0, std::memcmp(PixelAt(fromBottom.get(), y, 0), PixelAt(flat.get(), y, 0), 3 * 352)) << y;
     }
 }
 
@@ -69,23 +69,23 @@ TEST_F(Sliding, WipeAndSlideInsAtFrameThirty) {
     Render(8, 30, slideLeft);
     Render(10, 30, slideTop);
     Render(11, 30, slideBottom);
-    for (int y : {0, 239}) EXPECT_EQ(RowRuns(wipe.image, y), "F0-11 S12-351");
-    EXPECT_EQ(OriginOf(slideLeft.image, 3, 0), (Origin{'S', 3, 12}));
-    EXPECT_EQ(OriginOf(slideLeft.image, 3, 339), (Origin{'S', 3, 351}));
-    EXPECT_EQ(RowRuns(slideLeft.image, 3).substr(RowRuns(slideLeft.image, 3).rfind(' ') + 1), "F340-351");
+    for (int y : {0, 239}) EXPECT_EQ(RowRuns(wipe.get(), y), "F0-11 S12-351");
+    EXPECT_EQ(OriginOf(slideLeft.get(), 3, 0), (Origin{'S', 3, 12}));
+    EXPECT_EQ(OriginOf(slideLeft.get(), 3, 339), (Origin{'S', 3, 351}));
+    EXPECT_EQ(RowRuns(slideLeft.get(), 3).substr(RowRuns(slideLeft.get(), 3).rfind(' ') + 1), "F340-351");
     for (int x : {0, 351}) {
-        EXPECT_EQ(OriginOf(slideBottom.image, 7, x), (Origin{'F', 7, x}));
-        EXPECT_EQ(OriginOf(slideBottom.image, 8, x), (Origin{'S', 0, x}));
-        EXPECT_EQ(OriginOf(slideBottom.image, 239, x), (Origin{'S', 231, x}));
-        EXPECT_EQ(OriginOf(slideTop.image, 0, x), (Origin{'S', 8, x}));
-        EXPECT_EQ(OriginOf(slideTop.image, 231, x), (Origin{'S', 239, x}));
-        EXPECT_EQ(OriginOf(slideTop.image, 232, x), (Origin{'F', 232, x}));
+        EXPECT_EQ(OriginOf(slideBottom.get(), 7, x), (Origin{'F', 7, x}));
+        EXPECT_EQ(OriginOf(slideBottom.get(), 8, x), (Origin{'S', 0, x}));
+        EXPECT_EQ(OriginOf(slideBottom.get(), 239, x), (Origin{'S', 231, x}));
+        EXPECT_EQ(OriginOf(slideTop.get(), 0, x), (Origin{'S', 8, x}));
+        EXPECT_EQ(OriginOf(slideTop.get(), 231, x), (Origin{'S', 239, x}));
+        EXPECT_EQ(OriginOf(slideTop.get(), 232, x), (Origin{'F', 232, x}));
     }
 }
 
 TEST_F(Sliding, ZoomsGrowAReducedSecondOutOfEachCorner) {
     OwnedImage reduced;
-    ASSERT_TRUE(ScaleImage(second.image, 170, 116, reduced.image));
+    ASSERT_TRUE(ScaleImage(second.get(), 170, 116, reduced.get()));
     struct Corner {
         unsigned effect;
         int top, left;
@@ -98,8 +98,8 @@ TEST_F(Sliding, ZoomsGrowAReducedSecondOutOfEachCorner) {
             for (int x = 0; x < 352; ++x) {
                 const bool inside = rowInside && x >= c.left && x < c.left + 170;
                 const unsigned char* expected =
-                    inside ? PixelAt(reduced.image, y - c.top, x - c.left) : PixelAt(first.image, y, x);
-                ASSERT_EQ(0, std::memcmp(PixelAt(out.image, y, x), expected, 3))
+                    inside ? PixelAt(reduced.get(), y - c.top, x - c.left) : PixelAt(first.get(), y, x);
+                ASSERT_EQ(0, std::memcmp(PixelAt(out.get(), y, x), expected, 3))
                     << "effect " << c.effect << " at " << y << "," << x;
             }
         }
@@ -111,8 +111,8 @@ TEST_F(Sliding, FrameZeroShowsFirstAndTheLastFrameSecond) {
         OwnedImage start, end;
         Render(effect, 0, start);
         Render(effect, 31, end);
-        EXPECT_TRUE(SamePixels(start.image, first.image)) << effect;
-        EXPECT_TRUE(SamePixels(end.image, second.image)) << effect;
+        EXPECT_TRUE(SamePixels(start.get(), first.get())) << effect;
+        EXPECT_TRUE(SamePixels(end.get(), second.get())) << effect;
     }
 }
 
@@ -124,13 +124,13 @@ TEST(SlidingSmall, EmptyZoomAndSqueezeCopiesAreSkipped) {
     MakeCoded(second, 20, 20, kSecond);
     for (unsigned effect : {30u, 31u, 32u, 33u}) {
         OwnedImage out;
-        ASSERT_TRUE(RenderTransition(first.image, second.image, effect, 1, out.image).ok());
-        EXPECT_TRUE(SamePixels(out.image, first.image)) << effect;
+        ASSERT_TRUE(RenderTransition(first.get(), second.get(), effect, 1, out.get()).ok());
+        EXPECT_TRUE(SamePixels(out.get(), first.get())) << effect;
     }
     for (unsigned effect : {4u, 5u, 6u, 7u}) {
         OwnedImage out;
-        ASSERT_TRUE(RenderTransition(first.image, second.image, effect, 31, out.image).ok());
-        EXPECT_TRUE(SamePixels(out.image, second.image)) << effect;
+        ASSERT_TRUE(RenderTransition(first.get(), second.get(), effect, 31, out.get()).ok());
+        EXPECT_TRUE(SamePixels(out.get(), second.get())) << effect;
     }
 }
 

@@ -25,17 +25,17 @@ inline void CodePixel(unsigned char* p, Which which, int y, int x) {
 }
 
 inline void MakeCoded(OwnedImage& picture, uint32_t width, uint32_t height, Which which) {
-    ASSERT_TRUE(AllocateImage(picture.image, width, height));
+    ASSERT_TRUE(AllocateImage(picture.get(), width, height));
     const size_t stride = ImageStride(width);
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x)
-            CodePixel(picture.image.data + y * stride + 3 * x, which, static_cast<int>(y), static_cast<int>(x));
+            CodePixel(picture.get().data + y * stride + 3 * x, which, static_cast<int>(y), static_cast<int>(x));
 }
 
 inline void MakeFlat(OwnedImage& picture, uint32_t width, uint32_t height, unsigned char value) {
-    ASSERT_TRUE(AllocateImage(picture.image, width, height));
+    ASSERT_TRUE(AllocateImage(picture.get(), width, height));
     const size_t stride = ImageStride(width);
-    for (uint32_t y = 0; y < height; ++y) std::memset(picture.image.data + y * stride, value, 3 * width);
+    for (uint32_t y = 0; y < height; ++y) std::memset(picture.get().data + y * stride, value, 3 * width);
 }
 
 inline const unsigned char* PixelAt(const Image& image, int y, int x) {
@@ -95,7 +95,7 @@ struct PicturePair {
     OwnedImage first, second;
     // Renders a frame that must succeed.
     void Render(unsigned effect, int frame, OwnedImage& out) {
-        const TransitionResult r = RenderTransition(first.image, second.image, effect, frame, out.image);
+        const TransitionResult r = RenderTransition(first.get(), second.get(), effect, frame, out.get());
         ASSERT_TRUE(r.ok()) << r.message;
     }
 };

@@ -1,0 +1,63 @@
+// The codec's vector kernels and the one place that picks them. Each
+// instruction set's kernels are plain functions compiled for that set alone
+// (a target attribute on the kernel and on every helper it calls), collected
+// in a table; the table for the processor is chosen once per process. No
+// function of one instruction set ever calls a function of another with
+// vector arguments, so the calling convention agrees at every optimisation
+// level.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// AVX2 kernels exist on x86-64 with GCC or Clang. Not on Windows: there the
+// stack is only 16-byte aligned and GCC spills 32-byte vectors with aligned
+// moves.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(_WIN32)
+#define VCDALBUM_HAVE_AVX2 1
+#define VCDALBUM_TARGET_AVX2 __attribute__((target("avx2")))
+#else
+#define VCDALBUM_HAVE_AVX2 0
+#endif
+
+namespace vcdalbum::codec {
+
+enum class SimdLevel { kScalar, kAvx2 };
+
+// 8x8 inverse DCT of one column-major block into samples; see InverseDct.
+// Indexed [columns][rows] by the extent (2, 4, 8 -> 0, 1, 2) of the
+// coefficients that may be non-zero.
+using IdctKernel = void (*)(const int32_t* block, uint8_t* out, size_t stride);
+
+// Converts the longest prefix of a row it handles in whole steps and returns
+// its length in pixels; the caller finishes the row. `halfChroma`: Cb and Cr
+// hold one sample per two pixels.
+using ColourRowKernel = uint32_t (*)(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr,
+                                     uint32_t width);
+
+struct CodecKernels {
+    SimdLevel level;
+    const char* name;
+    IdctKernel idct[3][3];
+    ColourRowKernel colourFull;
+    ColourRowKernel colourHalf;
+};
+
+// The kernels for this processor, chosen on first use.
+const CodecKernels& ActiveKernels();
+
+// The kernels of one level, or null when this build or this processor lacks
+// them. For tests and benchmarks that compare levels.
+const CodecKernels* KernelsFor(SimdLevel level);
+
+// Per instruction set, defined beside the code they belong to. Only tables
+// cross the file boundary: a target-attributed function is never declared
+// elsewhere, so no caller can be compiled against another convention.
+extern const IdctKernel kIdctScalar[3][3];
+extern const ColourRowKernel kColourScalar[2];  // full, half chroma
+#if VCDALBUM_HAVE_AVX2
+extern const IdctKernel kIdctAvx2[3][3];
+extern const ColourRowKernel kColourAvx2[2];
+#endif
+
+}  // namespace vcdalbum::codec
