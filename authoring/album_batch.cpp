@@ -72,6 +72,7 @@ public:
 
     // Works off the queue on `jobs` threads, this one included.
     void Run(int jobs) {
+        if (tasks_.empty()) return;
         const size_t extra = std::min<size_t>(static_cast<size_t>(std::max(jobs, 1)), tasks_.size()) - 1;
         std::vector<std::thread> helpers;
         for (size_t t = 0; t < extra; ++t) {

@@ -396,6 +396,11 @@ TEST_F(EncodingTest, BatchOnThreadsGivesWhatAlbumsInARowGive) {
     EXPECT_EQ(byAlbum[2], (std::vector<int>{42}));
     EXPECT_EQ(byAlbum[3], (std::vector<int>{50, 42}));
     EXPECT_EQ(byAlbum[4], (std::vector<int>{50, 100, 42}));
+
+    // An empty batch, whatever the threads asked for, changes nothing.
+    EXPECT_EQ(batch.AppendAlbums(requests.data(), 0, 8), 0);
+    EXPECT_EQ(batch.AppendAlbums(nullptr, 3, 8), 0);
+    EXPECT_EQ(AuthoringTestAccess::albumCount(batch), 5);
 }
 
 }  // namespace
