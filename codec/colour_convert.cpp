@@ -52,6 +52,71 @@ inline void Pixel(int y, int blue, int green, int red, uint8_t* out) {
 
 uint32_t NoColourKernel(const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, uint32_t) { return 0; }
 
+#if VCDALBUM_HAVE_SSE2
+// Sixteen pixels at a time in 16-bit lanes of vector variables that the
+// compiler maps onto SSE2 registers; the arithmetic is that of the AVX2
+// kernel below. Vectors never pass by value between functions.
+typedef int16_t I16x16 __attribute__((vector_size(32)));
+typedef uint8_t U8x16 __attribute__((vector_size(16)));
+typedef uint8_t U8x8 __attribute__((vector_size(8)));
+typedef uint8_t U8x32 __attribute__((vector_size(32)));
+
+inline void Clamp255(I16x16& v) {
+    v &= ~(v < 0);
+    const I16x16 over = v > 255;
+    v = (v & ~over) | (over & 255);
+}
+
+template <bool halfChroma>
+uint32_t ColourRowSse2(const uint8_t* __restrict y, const uint8_t* __restrict cb, const uint8_t* __restrict cr,
+                       uint8_t* __restrict bgr, uint32_t width) {
+    uint32_t x = 0;
+    for (; x + 16 <= width; x += 16, bgr += 48) {
+        U8x16 yBytes;
+        std::memcpy(&yBytes, y + x, 16);
+        I16x16 cbv, crv;
+        if constexpr (halfChroma) {
+            U8x8 b8, r8;
+            std::memcpy(&b8, cb + x / 2, 8);
+            std::memcpy(&r8, cr + x / 2, 8);
+            const U8x16 b16 = __builtin_shufflevector(b8, b8, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
+            const U8x16 r16 = __builtin_shufflevector(r8, r8, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
+            cbv = __builtin_convertvector(b16, I16x16);
+            crv = __builtin_convertvector(r16, I16x16);
+        } else {
+            U8x16 b16, r16;
+            std::memcpy(&b16, cb + x, 16);
+            std::memcpy(&r16, cr + x, 16);
+            cbv = __builtin_convertvector(b16, I16x16);
+            crv = __builtin_convertvector(r16, I16x16);
+        }
+        const I16x16 yv = __builtin_convertvector(yBytes, I16x16);
+        cbv -= 128;
+        crv -= 128;
+        I16x16 blue = yv + ((cbv * 227) >> 7);
+        I16x16 red = yv + ((crv * 179) >> 7);
+        I16x16 green = yv - ((cbv * 44 + ((crv * 183) >> 1)) >> 7);
+        Clamp255(blue);
+        Clamp255(green);
+        Clamp255(red);
+        const U8x16 b8 = __builtin_convertvector(blue, U8x16);
+        const U8x16 g8 = __builtin_convertvector(green, U8x16);
+        const U8x16 r8 = __builtin_convertvector(red, U8x16);
+        const U8x32 bg = __builtin_shufflevector(b8, g8, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
+                                                 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+        const U8x32 rr = __builtin_shufflevector(r8, r8, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2,
+                                                 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        const U8x16 out0 = __builtin_shufflevector(bg, rr, 0, 16, 32, 1, 17, 33, 2, 18, 34, 3, 19, 35, 4, 20, 36, 5);
+        const U8x16 out1 = __builtin_shufflevector(bg, rr, 21, 37, 6, 22, 38, 7, 23, 39, 8, 24, 40, 9, 25, 41, 10, 26);
+        const U8x16 out2 = __builtin_shufflevector(bg, rr, 42, 11, 27, 43, 12, 28, 44, 13, 29, 45, 14, 30, 46, 15, 31, 47);
+        std::memcpy(bgr, &out0, 16);
+        std::memcpy(bgr + 16, &out1, 16);
+        std::memcpy(bgr + 32, &out2, 16);
+    }
+    return x;
+}
+#endif
+
 #if VCDALBUM_HAVE_AVX2
 // Sixteen pixels at a time in 16-bit lanes. Every intermediate fits: Cb' * 227
 // and Cr' * 179 stay within +-29056, and the green term is rewritten as
@@ -125,6 +190,9 @@ void YCbCrToBgr(int y, int cb, int cr, uint8_t bgr[3]) {
 }
 
 const ColourRowKernel kColourScalar[2] = {NoColourKernel, NoColourKernel};
+#if VCDALBUM_HAVE_SSE2
+const ColourRowKernel kColourSse2[2] = {ColourRowSse2<false>, ColourRowSse2<true>};
+#endif
 #if VCDALBUM_HAVE_AVX2
 const ColourRowKernel kColourAvx2[2] = {ColourRowAvx2<false>, ColourRowAvx2<true>};
 #endif

@@ -16,19 +16,21 @@ using u32 = uint32_t;
 constexpr u32 C0298 = 2446, C0390 = 3196, C0541 = 4433, C0765 = 6270, C0899 = 7373, C1175 = 9633,
               C1501 = 12299, C1847 = 15137, C1961 = 16069, C2053 = 16819, C2562 = 20995, C3072 = 25172;
 
-// One 8-point transform; outputs before descaling.
-inline void TransformScalar(const u32 d[8], u32 o[8]) {
-    u32 z1 = (d[2] + d[6]) * C0541;
-    const u32 t2 = z1 - d[6] * C1847;
-    const u32 t3 = z1 + d[2] * C0765;
-    const u32 t0 = (d[0] + d[4]) * 8192u;
-    const u32 t1 = (d[0] - d[4]) * 8192u;
-    const u32 e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
+// One 8-point transform; outputs before descaling. T is a 32-bit word or
+// a vector of them; arrays keep vectors out of the calling convention.
+template <typename T>
+inline void TransformT(const T* d, T* o) {
+    T z1 = (d[2] + d[6]) * C0541;
+    const T t2 = z1 - d[6] * C1847;
+    const T t3 = z1 + d[2] * C0765;
+    const T t0 = (d[0] + d[4]) * 8192u;
+    const T t1 = (d[0] - d[4]) * 8192u;
+    const T e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
 
     z1 = d[7] + d[1];
-    u32 z2 = d[5] + d[3], z3 = d[7] + d[3], z4 = d[5] + d[1];
-    const u32 z5 = (z3 + z4) * C1175;
-    u32 u7 = d[7] * C0298, u5 = d[5] * C2053, u3 = d[3] * C3072, u1 = d[1] * C1501;
+    T z2 = d[5] + d[3], z3 = d[7] + d[3], z4 = d[5] + d[1];
+    const T z5 = (z3 + z4) * C1175;
+    T u7 = d[7] * C0298, u5 = d[5] * C2053, u3 = d[3] * C3072, u1 = d[1] * C1501;
     z1 *= 0u - C0899;
     z2 *= 0u - C2562;
     z3 = z3 * (0u - C1961) + z5;
@@ -51,24 +53,76 @@ inline uint8_t Clamp(int32_t v) {
     return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
-// The portable transform, and the yardstick of the vector ones. The extents
-// only matter to the vector kernels.
+// The portable transform, and the yardstick of the vector ones; like them it
+// takes the coefficients outside the extents as zero.
 template <int columns, int rows>
 void Transform2DScalar(const int32_t* block, uint8_t* out, size_t stride) {
     int32_t ws[64];
-    for (int r = 0; r < 8; ++r) {
+    for (int r = 0; r < rows; ++r) {
         u32 d[8], o[8];
         for (int k = 0; k < 8; ++k) d[k] = k < columns ? static_cast<u32>(block[8 * k + r]) : 0u;
-        TransformScalar(d, o);
-        for (int k = 0; k < 8; ++k) ws[8 * r + k] = r < rows ? Descale(o[k], 1024u, 11) : 0;
+        TransformT<u32>(d, o);
+        for (int k = 0; k < 8; ++k) ws[8 * r + k] = Descale(o[k], 1024u, 11);
     }
     for (int j = 0; j < 8; ++j) {
         u32 d[8], o[8];
-        for (int k = 0; k < 8; ++k) d[k] = static_cast<u32>(ws[8 * k + j]);
-        TransformScalar(d, o);
+        for (int k = 0; k < 8; ++k) d[k] = k < rows ? static_cast<u32>(ws[8 * k + j]) : 0u;
+        TransformT<u32>(d, o);
         for (int m = 0; m < 8; ++m) out[m * stride + j] = Clamp(Descale(o[m], 131072u, 18));
     }
 }
+
+#if VCDALBUM_HAVE_SSE2
+// Eight rows or columns at once in vector variables that the compiler maps
+// onto two SSE2 registers. They only ever pass by address, so no function
+// boundary sees a vector the base instruction set cannot hold.
+typedef u32 Lanes __attribute__((vector_size(32)));
+typedef int32_t SignedLanes __attribute__((vector_size(32)));
+typedef uint8_t ByteLanes __attribute__((vector_size(8)));
+
+inline void TransposeLanes(const Lanes* in, Lanes* out) {
+    Lanes t[8], u[8];
+    for (int i = 0; i < 8; i += 2) {
+        t[i] = __builtin_shufflevector(in[i], in[i + 1], 0, 8, 1, 9, 4, 12, 5, 13);
+        t[i + 1] = __builtin_shufflevector(in[i], in[i + 1], 2, 10, 3, 11, 6, 14, 7, 15);
+    }
+    for (int i = 0; i < 8; i += 4) {
+        u[i] = __builtin_shufflevector(t[i], t[i + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+        u[i + 1] = __builtin_shufflevector(t[i], t[i + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+        u[i + 2] = __builtin_shufflevector(t[i + 1], t[i + 3], 0, 1, 8, 9, 4, 5, 12, 13);
+        u[i + 3] = __builtin_shufflevector(t[i + 1], t[i + 3], 2, 3, 10, 11, 6, 7, 14, 15);
+    }
+    for (int i = 0; i < 4; ++i) {
+        out[i] = __builtin_shufflevector(u[i], u[i + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+        out[i + 4] = __builtin_shufflevector(u[i], u[i + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+    }
+}
+
+template <int columns, int rows>
+void Transform2DSse2(const int32_t* __restrict block, uint8_t* __restrict out, size_t stride) {
+    // Row pass: lane r works on coefficient row r; d[k] holds column k.
+    Lanes d[8];
+    for (int k = 0; k < 8; ++k) {
+        if (k < columns) std::memcpy(&d[k], block + 8 * k, sizeof(Lanes));
+        else d[k] = Lanes{};
+    }
+    Lanes o[8];
+    TransformT<Lanes>(d, o);
+    for (int m = 0; m < 8; ++m) o[m] = (Lanes)((SignedLanes)(o[m] + 1024u) >> 11);  // casts reinterpret the bits
+    // o[m] lane r is row r, position m; the column pass wants rows as vectors.
+    Lanes w[8];
+    TransposeLanes(o, w);
+    for (int k = rows; k < 8; ++k) w[k] = Lanes{};
+    TransformT<Lanes>(w, o);
+    for (int m = 0; m < 8; ++m) {
+        SignedLanes v = ((SignedLanes)(o[m] + 131072u) >> 18) + 128;
+        v = v < 0 ? 0 : v;
+        v = v > 255 ? 255 : v;
+        const ByteLanes bytes = __builtin_convertvector(v, ByteLanes);
+        std::memcpy(out + m * stride, &bytes, 8);
+    }
+}
+#endif
 
 #if VCDALBUM_HAVE_AVX2
 // Eight rows or columns at once, one per 32-bit lane of a 256-bit register.
@@ -154,13 +208,12 @@ VCDALBUM_TARGET_AVX2 void Transform2DAvx2(const int32_t* block, uint8_t* out, si
 
 }  // namespace
 
-#define VCDALBUM_IDCT_TABLE(fn)                                              \
-    {                                                                        \
-        {fn<2, 2>, fn<2, 4>, fn<2, 8>}, {fn<4, 2>, fn<4, 4>, fn<4, 8>}, {    \
-            fn<8, 2>, fn<8, 4>, fn<8, 8>                                     \
-        }                                                                    \
-    }
+#define VCDALBUM_IDCT_TABLE(fn) \
+    {{fn<2, 2>, fn<2, 4>, fn<2, 8>}, {fn<4, 2>, fn<4, 4>, fn<4, 8>}, {fn<8, 2>, fn<8, 4>, fn<8, 8>}}
 const IdctKernel kIdctScalar[3][3] = VCDALBUM_IDCT_TABLE(Transform2DScalar);
+#if VCDALBUM_HAVE_SSE2
+const IdctKernel kIdctSse2[3][3] = VCDALBUM_IDCT_TABLE(Transform2DSse2);
+#endif
 #if VCDALBUM_HAVE_AVX2
 const IdctKernel kIdctAvx2[3][3] = VCDALBUM_IDCT_TABLE(Transform2DAvx2);
 #endif

@@ -1,31 +1,24 @@
 #include "codec/simd_kernels.h"
 
+#include <cstdlib>
+#include <cstring>
+
 namespace vcdalbum::codec {
 namespace {
 
-CodecKernels MakeScalar() {
+CodecKernels Make(SimdLevel level, const char* name, const IdctKernel (&idct)[3][3],
+                  const ColourRowKernel (&colour)[2]) {
     CodecKernels k{};
-    k.level = SimdLevel::kScalar;
-    k.name = "scalar";
+    k.level = level;
+    k.name = name;
     for (int c = 0; c < 3; ++c)
-        for (int r = 0; r < 3; ++r) k.idct[c][r] = kIdctScalar[c][r];
-    k.colourFull = kColourScalar[0];
-    k.colourHalf = kColourScalar[1];
+        for (int r = 0; r < 3; ++r) k.idct[c][r] = idct[c][r];
+    k.colourFull = colour[0];
+    k.colourHalf = colour[1];
     return k;
 }
 
 #if VCDALBUM_HAVE_AVX2
-CodecKernels MakeAvx2() {
-    CodecKernels k{};
-    k.level = SimdLevel::kAvx2;
-    k.name = "avx2";
-    for (int c = 0; c < 3; ++c)
-        for (int r = 0; r < 3; ++r) k.idct[c][r] = kIdctAvx2[c][r];
-    k.colourFull = kColourAvx2[0];
-    k.colourHalf = kColourAvx2[1];
-    return k;
-}
-
 bool ProcessorHasAvx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -35,11 +28,15 @@ bool ProcessorHasAvx2() {
 }  // namespace
 
 const CodecKernels* KernelsFor(SimdLevel level) {
-    static const CodecKernels scalar = MakeScalar();
+    static const CodecKernels scalar = Make(SimdLevel::kScalar, "scalar", kIdctScalar, kColourScalar);
     if (level == SimdLevel::kScalar) return &scalar;
+#if VCDALBUM_HAVE_SSE2
+    static const CodecKernels sse2 = Make(SimdLevel::kSse2, "sse2", kIdctSse2, kColourSse2);
+    if (level == SimdLevel::kSse2) return &sse2;
+#endif
 #if VCDALBUM_HAVE_AVX2
     static const bool hasAvx2 = ProcessorHasAvx2();
-    static const CodecKernels avx2 = MakeAvx2();
+    static const CodecKernels avx2 = Make(SimdLevel::kAvx2, "avx2", kIdctAvx2, kColourAvx2);
     if (level == SimdLevel::kAvx2 && hasAvx2) return &avx2;
 #endif
     return nullptr;
@@ -47,7 +44,12 @@ const CodecKernels* KernelsFor(SimdLevel level) {
 
 const CodecKernels& ActiveKernels() {
     static const CodecKernels* const chosen = [] {
-        const CodecKernels* best = KernelsFor(SimdLevel::kAvx2);
+        // VCDALBUM_SIMD=scalar or =sse2 caps the level, to compare the kernels.
+        const char* cap = std::getenv("VCDALBUM_SIMD");
+        const bool scalarOnly = cap && std::strcmp(cap, "scalar") == 0;
+        const bool noAvx2 = scalarOnly || (cap && std::strcmp(cap, "sse2") == 0);
+        const CodecKernels* best = noAvx2 ? nullptr : KernelsFor(SimdLevel::kAvx2);
+        if (!best && !scalarOnly) best = KernelsFor(SimdLevel::kSse2);
         return best ? best : KernelsFor(SimdLevel::kScalar);
     }();
     return *chosen;

@@ -10,7 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// AVX2 kernels exist on x86-64 with GCC or Clang. Not on Windows: there the
+// SSE2 kernels exist wherever the base instruction set has SSE2 (x86-64, and
+// 32-bit x86 built with -msse2), written with the compiler's vector
+// extension. AVX2 kernels exist on x86-64 with GCC or Clang. Not on Windows: there the
 // stack is only 16-byte aligned and GCC spills 32-byte vectors with aligned
 // moves.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(_WIN32)
@@ -19,10 +21,15 @@
 #else
 #define VCDALBUM_HAVE_AVX2 0
 #endif
+#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
+#define VCDALBUM_HAVE_SSE2 1
+#else
+#define VCDALBUM_HAVE_SSE2 0
+#endif
 
 namespace vcdalbum::codec {
 
-enum class SimdLevel { kScalar, kAvx2 };
+enum class SimdLevel { kScalar, kSse2, kAvx2 };
 
 // 8x8 inverse DCT of one column-major block into samples; see InverseDct.
 // Indexed [columns][rows] by the extent (2, 4, 8 -> 0, 1, 2) of the
@@ -43,7 +50,8 @@ struct CodecKernels {
     ColourRowKernel colourHalf;
 };
 
-// The kernels for this processor, chosen on first use.
+// The kernels for this processor, chosen on first use; the environment
+// variable VCDALBUM_SIMD (scalar, sse2) caps the level, to compare them.
 const CodecKernels& ActiveKernels();
 
 // The kernels of one level, or null when this build or this processor lacks
@@ -55,6 +63,10 @@ const CodecKernels* KernelsFor(SimdLevel level);
 // elsewhere, so no caller can be compiled against another convention.
 extern const IdctKernel kIdctScalar[3][3];
 extern const ColourRowKernel kColourScalar[2];  // full, half chroma
+#if VCDALBUM_HAVE_SSE2
+extern const IdctKernel kIdctSse2[3][3];
+extern const ColourRowKernel kColourSse2[2];
+#endif
 #if VCDALBUM_HAVE_AVX2
 extern const IdctKernel kIdctAvx2[3][3];
 extern const ColourRowKernel kColourAvx2[2];

@@ -116,7 +116,7 @@ TEST(DecoderArithmetic, DcOnlyBlockOfEightGives129) {
 // Every instruction set this processor runs, each against the formulas.
 static std::vector<const CodecKernels*> AvailableKernels() {
     std::vector<const CodecKernels*> all;
-    for (SimdLevel level : {SimdLevel::kScalar, SimdLevel::kAvx2})
+    for (SimdLevel level : {SimdLevel::kScalar, SimdLevel::kSse2, SimdLevel::kAvx2})
         if (const CodecKernels* k = KernelsFor(level)) all.push_back(k);
     return all;
 }

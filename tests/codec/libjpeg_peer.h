@@ -119,14 +119,18 @@ inline PeerPicture PeerDecode(const std::vector<uint8_t>& jpeg) {
     return picture;
 }
 
-// Encodes RGB pixels (or grey with `components` 1) at `quality`, luma
-// sampling h x v, with an optional restart interval in MCUs. Empty on failure.
-inline std::vector<uint8_t> PeerEncode(const std::vector<uint8_t>& pixels, int width, int height, int components,
-                                       int quality, int h, int v, int restartInterval) {
+namespace detail {
+
+// One compression of `height` rows of `components` bytes a pixel, each from
+// `rowAt(y)`, in colour space `space`; `configure` sets the parameters after
+// the defaults. False, with `out` untouched, on a libjpeg error.
+template <class Configure, class RowAt>
+bool Compress(int width, int height, int components, J_COLOR_SPACE space, Configure configure, RowAt rowAt,
+              std::vector<uint8_t>& out) {
     jpeg_compress_struct cinfo;
-    detail::ErrorManager err;
+    ErrorManager err;
     cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = detail::ErrorExit;
+    err.mgr.error_exit = ErrorExit;
     struct Destination {
         unsigned char* buffer = nullptr;
         unsigned long size = 0;
@@ -135,31 +139,47 @@ inline std::vector<uint8_t> PeerEncode(const std::vector<uint8_t>& pixels, int w
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
         std::free(dest->buffer);
-        return {};
+        return false;
     }
     jpeg_create_compress(&cinfo);
     jpeg_mem_dest(&cinfo, &dest->buffer, &dest->size);
     cinfo.image_width = static_cast<JDIMENSION>(width);
     cinfo.image_height = static_cast<JDIMENSION>(height);
     cinfo.input_components = components;
-    cinfo.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    cinfo.in_color_space = space;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    if (components == 3) {
-        cinfo.comp_info[0].h_samp_factor = h;
-        cinfo.comp_info[0].v_samp_factor = v;
-    }
-    cinfo.restart_interval = static_cast<unsigned int>(restartInterval);
+    configure(cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<uint8_t*>(pixels.data()) + static_cast<size_t>(cinfo.next_scanline) * width * components;
+        JSAMPROW row = const_cast<uint8_t*>(rowAt(cinfo.next_scanline));
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
-    std::vector<uint8_t> bytes(dest->buffer, dest->buffer + dest->size);
+    out.assign(dest->buffer, dest->buffer + dest->size);
     std::free(dest->buffer);
-    return bytes;
+    return true;
+}
+
+}  // namespace detail
+
+// Encodes RGB pixels (or grey with `components` 1) at `quality`, luma
+// sampling h x v, with an optional restart interval in MCUs. Empty on failure.
+inline std::vector<uint8_t> PeerEncode(const std::vector<uint8_t>& pixels, int width, int height, int components,
+                                       int quality, int h, int v, int restartInterval) {
+    std::vector<uint8_t> out;
+    detail::Compress(
+        width, height, components, components == 3 ? JCS_RGB : JCS_GRAYSCALE,
+        [&](jpeg_compress_struct& cinfo) {
+            jpeg_set_quality(&cinfo, quality, TRUE);
+            if (components == 3) {
+                cinfo.comp_info[0].h_samp_factor = h;
+                cinfo.comp_info[0].v_samp_factor = v;
+            }
+            cinfo.restart_interval = static_cast<unsigned int>(restartInterval);
+        },
+        [&](JDIMENSION y) { return pixels.data() + static_cast<size_t>(y) * width * components; }, out);
+    return out;
 }
 
 // Reads a cjpeg -qtables file: 64 numbers per table, natural order.
@@ -176,46 +196,20 @@ inline bool ReadQuantTables(const std::string& path, unsigned int luma[64], unsi
 // 1x1, the given tables (natural order), integer DCT, standard Huffman tables.
 inline bool EncodeLikeOurs(const uint8_t* bgr, int width, int height, size_t stride, const unsigned int luma[64],
                            const unsigned int chroma[64], std::vector<uint8_t>& out) {
-    jpeg_compress_struct cinfo;
-    detail::ErrorManager err;
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = detail::ErrorExit;
-    struct Destination {
-        unsigned char* buffer = nullptr;
-        unsigned long size = 0;
-    };
-    auto dest = std::make_unique<Destination>();  // on the heap, as in Decode
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&cinfo);
-        std::free(dest->buffer);
-        return false;
-    }
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &dest->buffer, &dest->size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_colorspace(&cinfo, JCS_YCbCr);
-    cinfo.comp_info[0].h_samp_factor = 2;
-    cinfo.comp_info[0].v_samp_factor = 1;
-    cinfo.comp_info[1].h_samp_factor = cinfo.comp_info[1].v_samp_factor = 1;
-    cinfo.comp_info[2].h_samp_factor = cinfo.comp_info[2].v_samp_factor = 1;
-    jpeg_add_quant_table(&cinfo, 0, luma, 100, TRUE);
-    jpeg_add_quant_table(&cinfo, 1, chroma, 100, TRUE);
-    cinfo.dct_method = JDCT_ISLOW;
-    cinfo.optimize_coding = FALSE;
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<uint8_t*>(bgr + static_cast<size_t>(cinfo.next_scanline) * stride);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    out.assign(dest->buffer, dest->buffer + dest->size);
-    std::free(dest->buffer);
-    return true;
+    return detail::Compress(
+        width, height, 3, JCS_EXT_BGR,
+        [&](jpeg_compress_struct& cinfo) {
+            jpeg_set_colorspace(&cinfo, JCS_YCbCr);
+            cinfo.comp_info[0].h_samp_factor = 2;
+            cinfo.comp_info[0].v_samp_factor = 1;
+            cinfo.comp_info[1].h_samp_factor = cinfo.comp_info[1].v_samp_factor = 1;
+            cinfo.comp_info[2].h_samp_factor = cinfo.comp_info[2].v_samp_factor = 1;
+            jpeg_add_quant_table(&cinfo, 0, luma, 100, TRUE);
+            jpeg_add_quant_table(&cinfo, 1, chroma, 100, TRUE);
+            cinfo.dct_method = JDCT_ISLOW;
+            cinfo.optimize_coding = FALSE;
+        },
+        [&](JDIMENSION y) { return bgr + static_cast<size_t>(y) * stride; }, out);
 }
 
 }  // namespace libjpeg_peer
