@@ -13,6 +13,7 @@
 #include "platform/temp_dir.h"
 #include "authoring/album_encoding.h"
 #include "vcdalbum/Authoring.h"
+#include "vcdalbum/transitions.h"
 
 namespace vcdalbum::authoring {
 namespace {
@@ -22,7 +23,6 @@ constexpr float kMenuPictureSeconds = 0.5f;
 // their real display time from option5.
 constexpr float kFrameSeconds = 1.0f / 30.0f;
 constexpr unsigned short kMinimumSecondsPerPicture = 3;
-constexpr int kTransitionFrames = 30;
 
 constexpr int32_t kOption1 = 2;
 constexpr int32_t kOption2 = 1;
@@ -63,11 +63,11 @@ bool HasFollowingPicture(const AlbumRequest& request, unsigned short k) {
 
 std::vector<std::string> CompleteFrames(bool rendered, char* const* names) {
     if (!rendered) return {};
-    for (int i = 0; i < kTransitionFrames; ++i) {
+    for (int i = 0; i < vcdalbum::TransitionFrames; ++i) {
         std::error_code ec;
         if (names[i] == nullptr || !std::filesystem::is_regular_file(names[i], ec)) return {};
     }
-    return {names, names + kTransitionFrames};
+    return {names, names + vcdalbum::TransitionFrames};
 }
 
 int TransitionPercent(unsigned done, unsigned count) {
