@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "codec/picture_files.h"
+#include "platform/component_contract.h"
 #include "platform/heap_string.h"
 #include "platform/temp_dir.h"
 #include "transitions/dispatcher.h"
@@ -16,8 +17,7 @@ namespace vcdalbum::authoring {
 std::atomic<int> transitionSerial{0};
 
 std::string TransitionFramePath(int serial, int frame) {
-    return platform::TempDirectory() + platform::kPathSeparator + std::to_string(serial) + "-" +
-           std::to_string(frame) + ".jpg";
+    return platform::TempDirectory() + platform::kPathSeparator + contract::TransitionFrameFileName(serial, frame);
 }
 
 namespace {
