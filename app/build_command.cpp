@@ -8,6 +8,7 @@
 #include "host/disc_build.h"
 #include "host/errors.h"
 #include "host/project.h"
+#include "host/work_pool.h"
 
 namespace vcdalbum::cli {
 namespace {
@@ -49,6 +50,10 @@ const bool registered = RegisterCommand("build", [](CLI::App& app) -> RunFn {
         ->check(CLI::IsMember({74, 80}))
         ->capture_default_str();
     sub->add_option("--seed", args->options.seed, "Seed for random transitions and effects")->capture_default_str();
+    args->options.jobs = host::DefaultJobs();
+    sub->add_option("-j,--jobs", args->options.jobs, "Threads for pictures, transitions and streams (default: one per core)")
+        ->check(CLI::Range(1u, 256u))
+        ->capture_default_str();
     sub->add_flag("--dry-run", args->options.dryRun, "Print the plan and stop");
     sub->add_flag("--keep-work", args->options.keepWork, "Keep the work folder");
     auto* quiet = sub->add_flag("-q,--quiet", args->quiet, "Only errors");

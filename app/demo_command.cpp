@@ -9,6 +9,7 @@
 #include "host/demo_content.h"
 #include "host/disc_build.h"
 #include "host/errors.h"
+#include "host/work_pool.h"
 
 namespace vcdalbum::cli {
 namespace {
@@ -17,6 +18,7 @@ struct DemoArgs {
     std::string out = "vcdalbum-demo";
     bool quiet = false, verbose = false;
     bool keepWork = false;
+    unsigned jobs = host::DefaultJobs();
 };
 
 int RunDemoDrawing(const DemoArgs& args) {
@@ -28,6 +30,7 @@ int RunDemoDrawing(const DemoArgs& args) {
     BuildOptions options;
     options.out = out;
     options.keepWork = args.keepWork;
+    options.jobs = args.jobs;
     Progress progress = Progress::ForStderr(args.quiet     ? Verbosity::Quiet
                                             : args.verbose ? Verbosity::Verbose
                                                            : Verbosity::Normal);
@@ -51,6 +54,9 @@ const bool registered = RegisterCommand("demo", [](CLI::App& app) -> RunFn {
     auto* sub = app.add_subcommand("demo", "Build the demo disc from pictures and music made on the spot");
     sub->add_option("--out", args->out, "Folder for the demo's project and disc image")->capture_default_str();
     sub->add_flag("--keep-work", args->keepWork, "Keep the work folder");
+    sub->add_option("-j,--jobs", args->jobs, "Threads for pictures, transitions and streams (default: one per core)")
+        ->check(CLI::Range(1u, 256u))
+        ->capture_default_str();
     auto* quiet = sub->add_flag("-q,--quiet", args->quiet, "Only errors");
     sub->add_flag("-v,--verbose", args->verbose, "Say what is done")->excludes(quiet);
     return [args] { return RunDrawingCommand([&] { return RunDemoDrawing(*args); }); };

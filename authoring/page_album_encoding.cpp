@@ -11,6 +11,7 @@
 
 #include "platform/stream_encoder.h"
 #include "platform/temp_dir.h"
+#include "authoring/album_encoding.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/transitions.h"
 
@@ -48,6 +49,61 @@ StreamInfo StreamRecord(std::vector<char*>& pictures, std::vector<float>& times,
 }
 
 }  // namespace
+
+AlbumRequest Normalised(AlbumRequest request) {
+    if (request.option5 < kMinimumSecondsPerPicture) request.option5 = kMinimumSecondsPerPicture;
+    if (request.pictures == nullptr) request.pictureCount = 0;
+    if (request.transitionPositions == nullptr || request.transitionEffects == nullptr) request.transitionCount = 0;
+    return request;
+}
+
+bool HasFollowingPicture(const AlbumRequest& request, unsigned short k) {
+    return static_cast<unsigned>(request.transitionPositions[k]) + 1 < request.pictureCount;
+}
+
+std::vector<std::string> CompleteFrames(bool rendered, char* const* names) {
+    if (!rendered) return {};
+    for (int i = 0; i < vcdalbum::TransitionFrames; ++i) {
+        std::error_code ec;
+        if (names[i] == nullptr || !std::filesystem::is_regular_file(names[i], ec)) return {};
+    }
+    return {names, names + vcdalbum::TransitionFrames};
+}
+
+int TransitionPercent(unsigned done, unsigned count) {
+    return static_cast<int>(static_cast<double>(done) / count * 100.0);
+}
+
+std::string EncodeAlbum(const AlbumRequest& request, std::vector<std::vector<std::string>>& frames,
+                        ProgressCallBack encoderProgress) {
+    std::vector<char*> extra;
+    if (request.extraFiles != nullptr) extra.assign(request.extraFiles, request.extraFiles + request.extraCount);
+    extra.push_back(nullptr);
+    std::vector<char*> album(request.pictures, request.pictures + request.pictureCount);
+
+    // Last to first, so that ascending positions still name the host's
+    // pictures when their frames go in.
+    for (int k = static_cast<int>(frames.size()) - 1; k >= 0; --k) {
+        if (frames[k].empty()) continue;
+        const size_t at = std::min<size_t>(static_cast<size_t>(request.transitionPositions[k]) + 1, album.size());
+        std::vector<char*> names;
+        for (std::string& name : frames[k]) names.push_back(name.data());
+        album.insert(album.begin() + static_cast<std::ptrdiff_t>(at), names.begin(), names.end());
+    }
+    std::vector<float> times(album.size(), kFrameSeconds);
+    album.push_back(nullptr);
+
+    std::string output = vcdalbum::platform::TempPath("album" + std::to_string(request.albumNo) + ".mpg");
+
+    StreamInfo info =
+        StreamRecord(album, times, extra.data(), request.extraCount, output, request.option4, encoderProgress);
+    info.option5 = request.option5;
+    info.option6 = request.option6;
+    info.sourceCount = request.pictureCount;
+    vcdalbum::platform::CallStreamEncode(&info);
+    return output;
+}
+
 }  // namespace vcdalbum::authoring
 
 using namespace vcdalbum::authoring;
@@ -79,63 +135,33 @@ int Authoring::AppendAlbum(unsigned short, unsigned short albumNo, unsigned shor
                            unsigned short extraCount, char** extraFiles, unsigned short option4,
                            unsigned short option5, unsigned short option6, unsigned short transitionCount,
                            unsigned short* transitionPositions, unsigned short* transitionEffects) {
-    std::vector<char*> extra;
-    for (unsigned short i = 0; extraFiles != nullptr && i < extraCount; ++i) extra.push_back(extraFiles[i]);
-    extra.push_back(nullptr);
-
-    if (option5 < kMinimumSecondsPerPicture) option5 = kMinimumSecondsPerPicture;
-    if (pictures == nullptr) pictureCount = 0;
-    if (transitionPositions == nullptr || transitionEffects == nullptr) transitionCount = 0;
-
-    std::vector<char*> album(pictures, pictures + pictureCount);
+    AlbumRequest request;
+    request.albumNo = albumNo;
+    request.pictureCount = pictureCount;
+    request.pictures = pictures;
+    request.extraCount = extraCount;
+    request.extraFiles = extraFiles;
+    request.option4 = option4;
+    request.option5 = option5;
+    request.option6 = option6;
+    request.transitionCount = transitionCount;
+    request.transitionPositions = transitionPositions;
+    request.transitionEffects = transitionEffects;
+    request = Normalised(request);
 
     const ProgressCallBack callBack = progressCallBack;
     // Each transition keeps its own copy of the frame names: the object's
     // slots are reused by the next transition.
-    std::vector<std::vector<std::string>> frames(transitionCount);
-    for (unsigned short k = 0; k < transitionCount; ++k) {
-        const unsigned p = transitionPositions[k];
-        if (p + 1 >= pictureCount) continue;  // no picture follows
-        const bool drawable = pictures[p] != nullptr && pictures[p + 1] != nullptr;
-        for (int i = 0; i < vcdalbum::TransitionFrames; ++i) {
-            std::free(frameFiles[i]);
-            frameFiles[i] = nullptr;
-        }
-        bool complete =
-            drawable && GetTransitionEffect(pictures[p], pictures[p + 1], transitionEffects[k], frameFiles) == 0;
-        for (int i = 0; i < vcdalbum::TransitionFrames && complete; ++i) {
-            std::error_code ec;
-            complete = frameFiles[i] != nullptr && std::filesystem::is_regular_file(frameFiles[i], ec);
-        }
-        // A transition that could not be drawn is left out: the two pictures
-        // then follow each other directly, and no missing frame reaches the
-        // encoder.
-        if (complete) frames[k].assign(frameFiles, frameFiles + vcdalbum::TransitionFrames);
-        if (callBack != nullptr)
-            callBack(static_cast<int>(static_cast<double>(k + 1) / transitionCount * 100.0));
+    std::vector<std::vector<std::string>> frames(request.transitionCount);
+    for (unsigned short k = 0; k < request.transitionCount; ++k) {
+        if (!HasFollowingPicture(request, k)) continue;
+        const unsigned p = request.transitionPositions[k];
+        const bool rendered = GetTransitionEffect(pictures[p], pictures[p + 1], transitionEffects[k], frameFiles) == 0;
+        frames[k] = CompleteFrames(rendered, frameFiles);
+        if (callBack != nullptr) callBack(TransitionPercent(k + 1u, request.transitionCount));
     }
 
-    // Last to first, so that ascending positions still name the host's
-    // pictures when their frames go in.
-    for (int k = static_cast<int>(transitionCount) - 1; k >= 0; --k) {
-        if (frames[k].empty()) continue;
-        const size_t at = std::min<size_t>(static_cast<size_t>(transitionPositions[k]) + 1, album.size());
-        std::vector<char*> names;
-        for (std::string& name : frames[k]) names.push_back(name.data());
-        album.insert(album.begin() + static_cast<std::ptrdiff_t>(at), names.begin(), names.end());
-    }
-    std::vector<float> times(album.size(), kFrameSeconds);
-    album.push_back(nullptr);
-
-    std::string output = vcdalbum::platform::TempPath("album" + std::to_string(albumNo) + ".mpg");
-
-    StreamInfo info = StreamRecord(album, times, extra.data(), extraCount, output, option4, callBack);
-    info.option5 = option5;
-    info.option6 = option6;
-    info.sourceCount = pictureCount;
-    vcdalbum::platform::CallStreamEncode(&info);
-
-    albumFiles.push_back(output);
+    albumFiles.push_back(EncodeAlbum(request, frames, callBack));
     ++albumCount;
     return 0;
 }

@@ -34,25 +34,19 @@ void ForgetNames(char** names) {
 }  // namespace
 }  // namespace vcdalbum::authoring
 
-// Renders frames 1..30 and returns their names, or returns non-zero with all
-// 30 entries null when nothing usable was made: a picture that cannot be
-// decoded (no frame is written then and the serial is not used), a frame that
-// cannot be written, or memory short for a name. The entries of a caller's
-// array are outputs only; the object's own frameFiles table owns its names,
-// so names left there by an earlier transition are released first.
-int Authoring::GetTransitionEffect(char* first, char* second, unsigned short effect, char** frameNames) {
-    using namespace vcdalbum;
-    if (!frameNames) return 1;
-    if (frameNames == frameFiles)
-        authoring::ForgetNames(frameNames);
-    else
-        for (int i = 0; i < TransitionFrames; ++i) frameNames[i] = nullptr;
+namespace vcdalbum::authoring {
+
+int ReserveTransitionSerials(int count) { return transitionSerial.fetch_add(count); }
+
+int RenderTransitionSequence(const char* first, const char* second, unsigned short effect, int serial,
+                             char** frameNames) {
+    for (int i = 0; i < TransitionFrames; ++i) frameNames[i] = nullptr;
     if (!first || !second) return 1;
 
     OwnedImage from, to;
     codec::LoadJpegImage(first, &from.get());
     codec::LoadJpegImage(second, &to.get());
-    if (!authoring::Decoded(from.get()) || !authoring::Decoded(to.get())) return 1;
+    if (!Decoded(from.get()) || !Decoded(to.get())) return 1;
 
     // Pictures of different sizes: bring the first to the second's size once,
     // rather than on every frame.
@@ -64,19 +58,33 @@ int Authoring::GetTransitionEffect(char* first, char* second, unsigned short eff
 
     // The same seed that DoTransitionEffect would derive for each frame, made once.
     const uint64_t seed = transitions::DrawsByChance(effect) ? transitions::PictureSeed(from.get(), to.get()) : 0;
-    const int serial = authoring::transitionSerial.fetch_add(1);
+    if (serial < 0) serial = transitionSerial.fetch_add(1);
     for (int frame = 1; frame <= TransitionFrames; ++frame) {
-        const std::string path = authoring::TransitionFramePath(serial, frame);
+        const std::string path = TransitionFramePath(serial, frame);
         const TransitionResult outcome =
             transitions::RenderTransitionFrame(&from.get(), &to.get(), path.c_str(), effect, frame, seed);
         char* name = outcome.ok() || outcome.code == kTransitionUnknownEffect ? platform::HeapCopy(path.c_str()) : nullptr;
         if (!name) {
-            authoring::ForgetNames(frameNames);
+            ForgetNames(frameNames);
             return 1;
         }
         frameNames[frame - 1] = name;
     }
     return 0;
+}
+
+}  // namespace vcdalbum::authoring
+
+// Renders frames 1..30 and returns their names, or returns non-zero with all
+// 30 entries null when nothing usable was made: a picture that cannot be
+// decoded (no frame is written then and the serial is not used), a frame that
+// cannot be written, or memory short for a name. The entries of a caller's
+// array are outputs only; the object's own frameFiles table owns its names,
+// so names left there by an earlier transition are released first.
+int Authoring::GetTransitionEffect(char* first, char* second, unsigned short effect, char** frameNames) {
+    if (!frameNames) return 1;
+    if (frameNames == frameFiles) vcdalbum::authoring::ForgetNames(frameNames);
+    return vcdalbum::authoring::RenderTransitionSequence(first, second, effect, -1, frameNames);
 }
 
 void Authoring::DoTransitionEffect(Image* first, Image* second, char* path, unsigned short effect, int frame) {

@@ -17,4 +17,16 @@ extern std::atomic<int> transitionSerial;
 // "<TEMP><separator><serial>-<frame>.jpg".
 std::string TransitionFramePath(int serial, int frame);
 
+// Takes `count` consecutive serials at once and returns the first, so that
+// frame sequences rendered out of order still carry the numbers a run in
+// order would have given them.
+int ReserveTransitionSerials(int count);
+
+// GetTransitionEffect's work into a caller's array of 30 names (heap
+// copies, the caller's to free), numbered with `serial`, or with the next
+// value of transitionSerial when `serial` is negative. Returns non-zero, all
+// 30 entries null, when nothing usable was made.
+int RenderTransitionSequence(const char* first, const char* second, unsigned short effect, int serial,
+                             char** frameNames);
+
 }  // namespace vcdalbum::authoring

@@ -7,7 +7,6 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
-#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -19,6 +18,7 @@
 #include "host/errors.h"
 #include "host/menu_page.h"
 #include "host/pictures.h"
+#include "host/work_pool.h"
 
 namespace vcdalbum::host {
 namespace fs = std::filesystem;
@@ -27,30 +27,39 @@ namespace {
 
 enum PhaseIndex : size_t { kPreparing, kMenus, kTransitions, kEncoding, kBuilding, kWriting };
 
-// What the library's progress callback (a plain function) reports into.
-// AppendAlbum first reports its transitions up to 100, then the encoder
-// reports the album's encoding from 0.
-struct CallbackState {
-    Progress* progress = nullptr;
-    size_t transitionsBefore = 0, transitionsInAlbum = 0, transitionsTotal = 0;
+// Where the albums' progress goes while the library makes them: each album
+// reports its transitions up to 100, then its encoding from 0. The library
+// makes these calls one at a time.
+struct AlbumsProgress;
+struct AlbumProgress {
+    AlbumsProgress* all = nullptr;
+    std::string label;
+    size_t transitions = 0;
     bool inTransitions = false;
-    size_t streamsBefore = 0, streamsTotal = 0;
-    std::string album;
+    double transitionsDone = 0, encoded = 0;
 };
-CallbackState g_callback;
+struct AlbumsProgress {
+    Progress* progress = nullptr;
+    size_t transitionsTotal = 0, streamsBefore = 0, streamsTotal = 0;
+    std::vector<AlbumProgress> albums;
+};
 
-void OnLibraryProgress(int percent) {
-    CallbackState& s = g_callback;
-    if (!s.progress) return;
+void OnAlbumProgress(void* context, int percent) {
+    AlbumProgress& a = *static_cast<AlbumProgress*>(context);
+    const AlbumsProgress& all = *a.all;
     const double f = std::clamp(percent, 0, 100) / 100.0;
-    if (s.inTransitions) {
-        const double done = static_cast<double>(s.transitionsBefore) + f * static_cast<double>(s.transitionsInAlbum);
-        s.progress->Update(kTransitions, done / static_cast<double>(std::max<size_t>(1, s.transitionsTotal)), s.album);
-        if (percent >= 100) s.inTransitions = false;
+    if (a.inTransitions) {
+        a.transitionsDone = f * static_cast<double>(a.transitions);
+        if (percent >= 100) a.inTransitions = false;
+        double done = 0;
+        for (const AlbumProgress& b : all.albums) done += b.transitionsDone;
+        all.progress->Update(kTransitions, done / static_cast<double>(std::max<size_t>(1, all.transitionsTotal)), a.label);
         return;
     }
-    s.progress->Update(kEncoding, (static_cast<double>(s.streamsBefore) + f) / static_cast<double>(s.streamsTotal),
-                       s.album);
+    a.encoded = f;
+    double done = static_cast<double>(all.streamsBefore);
+    for (const AlbumProgress& b : all.albums) done += b.encoded;
+    all.progress->Update(kEncoding, done / static_cast<double>(all.streamsTotal), a.label);
 }
 
 class WorkFolder {
@@ -127,51 +136,43 @@ struct PreparedPicture {
     size_t thumbnailOf = SIZE_MAX;  // disc album index when this is its first picture
 };
 
-// Decoding and fitting run on every core; the library's JPEG encoder keeps
-// module-wide buffers, so writing is one at a time.
-void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<OwnedImage>& thumbnails,
+// Decoding, fitting and writing run on `threads` threads.
+void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<OwnedImage>& thumbnails, unsigned threads,
                      Progress& progress) {
-    std::atomic<size_t> next{0}, done{0};
-    std::mutex encoderLock, errorLock;
-    std::exception_ptr error;
-    auto worker = [&] {
-        for (;;) {
-            const size_t i = next++;
-            if (i >= jobs.size()) return;
-            {
-                std::lock_guard l(errorLock);
-                if (error) return;
-            }
-            try {
-                const PreparedPicture& job = jobs[i];
-                OwnedImage frame;
-                try {
-                    const OwnedImage picture = ReadPicture(job.source);
-                    frame = FitToFrame(picture.get());
-                } catch (const InputError& e) {
-                    throw InputError(job.label + ": " + e.what());
-                }
-                {
-                    std::lock_guard l(encoderLock);
-                    WriteJpeg(frame.get(), job.prepared);
-                }
-                if (job.thumbnailOf != SIZE_MAX) thumbnails[job.thumbnailOf] = std::move(frame);
-                progress.Update(kPreparing, static_cast<double>(++done) / static_cast<double>(jobs.size()),
-                                job.source.filename().string());
-            } catch (...) {
-                std::lock_guard l(errorLock);
-                if (!error) error = std::current_exception();
-                return;
-            }
+    std::atomic<size_t> done{0};
+    ForEachOnThreads(jobs.size(), threads, [&](size_t i) {
+        const PreparedPicture& job = jobs[i];
+        OwnedImage frame;
+        try {
+            const OwnedImage picture = ReadPicture(job.source, true);
+            frame = FitToFrame(picture.get());
+        } catch (const InputError& e) {
+            throw InputError(job.label + ": " + e.what());
         }
-    };
-    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker);
-    worker();
-    for (auto& t : pool) t.join();
-    if (error) std::rethrow_exception(error);
+        WriteJpeg(frame.get(), job.prepared);
+        if (job.thumbnailOf != SIZE_MAX) thumbnails[job.thumbnailOf] = std::move(frame);
+        progress.Update(kPreparing, static_cast<double>(++done) / static_cast<double>(jobs.size()),
+                        job.source.filename().string());
+    });
 }
+
+// Says how long a stage took (verbose runs), so that a slow build shows where
+// its time goes.
+class StageClock {
+public:
+    explicit StageClock(Progress& progress) : progress_(progress) {}
+    void Lap(const std::string& stage) {
+        const auto now = std::chrono::steady_clock::now();
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f s", std::chrono::duration<double>(now - last_).count());
+        progress_.Note(stage + ": " + text);
+        last_ = now;
+    }
+
+private:
+    Progress& progress_;
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
 
 std::optional<fs::file_time_type> ModifiedTime(const fs::path& p) {
     std::error_code ec;
@@ -244,6 +245,8 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
                         "writing"});
 
     // 1. Pictures, fitted into the frame, as the library's JPEG files.
+    const unsigned threads = options.jobs ? options.jobs : DefaultJobs();
+    StageClock clock(progress);
     std::vector<PreparedPicture> jobs;
     std::vector<std::vector<std::string>> albumPictures(plan.albums.size());
     for (size_t d = 0; d < plan.albums.size(); ++d) {
@@ -259,13 +262,14 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
         }
     }
     std::vector<OwnedImage> thumbnails(plan.albums.size());
-    PreparePictures(jobs, thumbnails, progress);
+    PreparePictures(jobs, thumbnails, threads, progress);
     progress.Done(kPreparing, std::to_string(jobs.size()) + " pictures");
+    clock.Lap("preparing pictures");
 
     // 2. Menu pages.
-    std::vector<std::string> menuPictures;
-    int albumNumber = 0;
-    for (size_t m = 0; m < plan.menus.size(); ++m) {
+    std::vector<std::string> menuPictures(plan.menus.size());
+    std::atomic<size_t> menusDrawn{0};
+    ForEachOnThreads(plan.menus.size(), threads, [&](size_t m) {
         MenuPage page;
         page.discTitle = project.title;
         page.page = static_cast<int>(m + 1);
@@ -275,69 +279,91 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
             const AlbumPlan& a = plan.albums[static_cast<size_t>(d)];
             page.albums.push_back(
                 MenuLine{++choice, project.albums[static_cast<size_t>(a.album)].title, &thumbnails[static_cast<size_t>(d)].get()});
-            ++albumNumber;
         }
         if (m + 1 < plan.menus.size()) page.nextMenuNumber = choice + 1;
         const fs::path file = work.path() / "menus" / ("menu" + std::to_string(m) + ".jpg");
         WriteJpeg(DrawMenuPage(page).get(), file);
-        menuPictures.push_back(file.string());
-        progress.Update(kMenus, static_cast<double>(m + 1) / static_cast<double>(plan.menus.size()));
-    }
+        menuPictures[m] = file.string();
+        progress.Update(kMenus, static_cast<double>(++menusDrawn) / static_cast<double>(plan.menus.size()));
+    });
     progress.Done(kMenus, std::to_string(plan.menus.size()) + " pages");
+    clock.Lap("drawing menus");
 
-    // 3. The library encodes each page and album into its stream.
+    // 3. The library encodes each page and album into its stream: the pages
+    // one by one, then all albums at once, shared out over the threads.
     std::vector<char> burnerName(name.begin(), name.end());
     burnerName.push_back('\0');
     Authoring disc(burnerName.data());
-    g_callback = CallbackState{};
-    g_callback.progress = &progress;
-    g_callback.transitionsTotal = transitionsTotal;
-    g_callback.streamsTotal = plan.menus.size() + plan.albums.size();
-    disc.SetProgressCallBack(reinterpret_cast<void*>(&OnLibraryProgress));
     for (size_t m = 0; m < plan.menus.size(); ++m) disc.SetAlbumNoPerMenu(static_cast<int>(m), static_cast<int>(plan.menus[m].albums.size()));
+    const size_t streamsTotal = plan.menus.size() + plan.albums.size();
 
     std::string menuMusic = project.menuMusic ? project.menuMusic->string() : std::string();
     for (size_t m = 0; m < plan.menus.size(); ++m) {
-        g_callback.album = "menu " + std::to_string(m + 1);
         std::vector<char*> pages = {menuPictures[m].data(), nullptr};
         std::vector<char*> music = {project.menuMusic ? menuMusic.data() : nullptr, nullptr};
         disc.AppendMenuPage(static_cast<unsigned short>(m), pages.data(), music.data());
         CheckStream(work.path() / ("menu" + std::to_string(m) + ".mpg"), "menu page " + std::to_string(m + 1));
-        ++g_callback.streamsBefore;
-        progress.Update(kEncoding, static_cast<double>(g_callback.streamsBefore) / static_cast<double>(g_callback.streamsTotal));
+        progress.Update(kEncoding, static_cast<double>(m + 1) / static_cast<double>(streamsTotal),
+                        "menu " + std::to_string(m + 1));
+    }
+    clock.Lap("encoding menu pages");
 
-        for (int d : plan.menus[m].albums) {
-            const AlbumPlan& a = plan.albums[static_cast<size_t>(d)];
-            const Album& album = project.albums[static_cast<size_t>(a.album)];
-            std::vector<char*> pictures;
-            for (auto& p : albumPictures[static_cast<size_t>(d)]) pictures.push_back(p.data());
-            std::vector<std::string> musicNames;
-            for (const auto& f : album.music) musicNames.push_back(f.string());
-            std::vector<char*> musicPtrs;
-            for (auto& f : musicNames) musicPtrs.push_back(f.data());
-            musicPtrs.push_back(nullptr);
-            std::vector<uint16_t> positions = a.positions, effects = a.effects;
+    // The albums in disc order, which is the order of the menus' offers.
+    std::vector<size_t> order;
+    for (const auto& menu : plan.menus)
+        for (int d : menu.albums) order.push_back(static_cast<size_t>(d));
+    AlbumsProgress albumsProgress;
+    albumsProgress.progress = &progress;
+    albumsProgress.transitionsTotal = transitionsTotal;
+    albumsProgress.streamsBefore = plan.menus.size();
+    albumsProgress.streamsTotal = streamsTotal;
+    albumsProgress.albums.resize(order.size());
+    // What the requests point at lives here until the library is done.
+    std::vector<std::vector<char*>> pictures(order.size()), musicPtrs(order.size());
+    std::vector<std::vector<std::string>> musicNames(order.size());
+    std::vector<std::vector<uint16_t>> positions(order.size()), effects(order.size());
+    std::vector<AlbumRequest> requests(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        const size_t d = order[i];
+        const AlbumPlan& a = plan.albums[d];
+        const Album& album = project.albums[static_cast<size_t>(a.album)];
+        for (auto& p : albumPictures[d]) pictures[i].push_back(p.data());
+        for (const auto& f : album.music) musicNames[i].push_back(f.string());
+        for (auto& f : musicNames[i]) musicPtrs[i].push_back(f.data());
+        musicPtrs[i].push_back(nullptr);
+        positions[i] = a.positions;
+        effects[i] = a.effects;
 
-            g_callback.album = AlbumLabel(project, a);
-            g_callback.transitionsInAlbum = a.positions.size();
-            g_callback.inTransitions = !a.positions.empty();
-            disc.AppendAlbum(0, static_cast<unsigned short>(d), static_cast<unsigned short>(pictures.size()),
-                             pictures.data(), static_cast<unsigned short>(musicNames.size()), musicPtrs.data(), 2,
-                             static_cast<unsigned short>(album.secondsPerPicture), 0,
-                             static_cast<unsigned short>(positions.size()), positions.data(), effects.data());
-            g_callback.inTransitions = false;
-            g_callback.transitionsBefore += a.positions.size();
-            if (transitionsTotal)
-                progress.Update(kTransitions, static_cast<double>(g_callback.transitionsBefore) / static_cast<double>(transitionsTotal));
-            CheckStream(work.path() / ("album" + std::to_string(d) + ".mpg"), AlbumLabel(project, a));
-            ++g_callback.streamsBefore;
-            progress.Update(kEncoding, static_cast<double>(g_callback.streamsBefore) / static_cast<double>(g_callback.streamsTotal));
-            progress.Note("encoded " + AlbumLabel(project, a));
-        }
+        AlbumProgress& ap = albumsProgress.albums[i];
+        ap.all = &albumsProgress;
+        ap.label = AlbumLabel(project, a);
+        ap.transitions = a.positions.size();
+        ap.inTransitions = !a.positions.empty();
+
+        AlbumRequest& r = requests[i];
+        r.albumNo = static_cast<unsigned short>(d);
+        r.pictureCount = static_cast<unsigned short>(pictures[i].size());
+        r.pictures = pictures[i].data();
+        r.extraCount = static_cast<unsigned short>(musicNames[i].size());
+        r.extraFiles = musicPtrs[i].data();
+        r.option4 = 2;
+        r.option5 = static_cast<unsigned short>(album.secondsPerPicture);
+        r.option6 = 0;
+        r.transitionCount = static_cast<unsigned short>(positions[i].size());
+        r.transitionPositions = positions[i].data();
+        r.transitionEffects = effects[i].data();
+        r.progress = &OnAlbumProgress;
+        r.progressContext = &ap;
+    }
+    disc.AppendAlbums(requests.data(), static_cast<unsigned short>(requests.size()), static_cast<int>(threads));
+    for (size_t d : order) {
+        const AlbumPlan& a = plan.albums[d];
+        CheckStream(work.path() / ("album" + std::to_string(d) + ".mpg"), AlbumLabel(project, a));
+        progress.Note("encoded " + AlbumLabel(project, a));
     }
     progress.Done(kTransitions, std::to_string(transitionsTotal) + " transitions");
-    progress.Done(kEncoding, std::to_string(g_callback.streamsTotal) + " streams");
-    g_callback = CallbackState{};
+    progress.Done(kEncoding, std::to_string(streamsTotal) + " streams");
+    clock.Lap("transitions and album streams");
 
     // 4. Lay the disc out and write it. The library reports nothing while it
     // builds and writes, so the bar only shows that it is still working.
@@ -361,6 +387,7 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
     finished = true;
     ticker.join();
     progress.Done(kBuilding);
+    clock.Lap("laying out and writing the disc");
     if (options.drive == 0) {
         const auto cueAfter = ModifiedTime(result.cue), binAfter = ModifiedTime(result.bin);
         if (!cueAfter || !binAfter || cueAfter == cueBefore || binAfter == binBefore) {

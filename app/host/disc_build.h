@@ -23,6 +23,7 @@ struct BuildOptions {
     uint32_t seed = kDefaultSeed;
     bool dryRun = false;
     bool keepWork = false;
+    unsigned jobs = 0;  // threads for pictures, menus, transitions and streams; 0: one per core
 };
 
 struct BuildResult {

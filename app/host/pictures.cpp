@@ -42,6 +42,22 @@ namespace input = picture_input;
 // 100 megapixels is beyond any camera a photo disc is made from.
 constexpr int64_t kMaxPixels = 100'000'000;
 
+// The decoder's reduction (0..3: 1/1 .. 1/8 of each side) that still leaves
+// twice the size a w x h picture takes in the frame, in either orientation:
+// FitToFrame brings such a picture down to that size anyway, so nothing is
+// lost, and a camera-sized picture then costs a fraction of a full decode
+// and conversion.
+int FrameReduction(int w, int h, int maxReduction) {
+    for (int r = std::min(maxReduction, 3); r > 0; --r) {
+        const auto rw = static_cast<uint32_t>((w + (1 << r) - 1) >> r), rh = static_cast<uint32_t>((h + (1 << r) - 1) >> r);
+        const FitSize upright = FitIntoFrame(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
+        const FitSize turned = FitIntoFrame(static_cast<uint32_t>(h), static_cast<uint32_t>(w));
+        if (rw >= 2 * upright.width && rh >= 2 * upright.height && rh >= 2 * turned.width && rw >= 2 * turned.height)
+            return r;
+    }
+    return 0;
+}
+
 // Converts between two BGR pictures of any sizes with FFmpeg's bicubic scaler.
 void Scale(const Image& src, OwnedImage& dst) {
     const uint8_t* srcPlanes[4] = {src.data, nullptr, nullptr, nullptr};
@@ -57,11 +73,12 @@ void Scale(const Image& src, OwnedImage& dst) {
 
 }  // namespace
 
-OwnedImage ReadPicture(const fs::path& file) {
+OwnedImage ReadPicture(const fs::path& file, bool forFrame) {
     const std::string name = file.string();
     input::DecodeOptions options;
     options.refuseDamaged = true;  // refused rather than burned with grey blocks
     options.maxPixels = kMaxPixels;
+    if (forFrame) options.reduction = &FrameReduction;
     input::Problem problem;
     const input::FramePtr frame = input::DecodeFirstPicture(name, problem, options);
     if (!frame) {
@@ -124,7 +141,7 @@ void WriteJpeg(const Image& image, const fs::path& out) {
 }
 
 void PreparePicture(const fs::path& in, const fs::path& out) {
-    const OwnedImage picture = ReadPicture(in);
+    const OwnedImage picture = ReadPicture(in, true);
     const OwnedImage frame = FitToFrame(picture.get());
     WriteJpeg(frame.get(), out);
 }

@@ -39,7 +39,10 @@ private:
 
 // Reads the first picture of `file` upright, in square pixels. Throws
 // InputError naming the file when it is missing, is no picture, or is damaged.
-OwnedImage ReadPicture(const std::filesystem::path& file);
+// `forFrame`: the picture is only read to be fitted into the frame, so one
+// far larger than the frame may come out reduced by a power of two, never
+// below twice its size in the frame.
+OwnedImage ReadPicture(const std::filesystem::path& file, bool forFrame = false);
 
 // The size a w x h picture of square pixels takes inside the frame: its
 // aspect ratio kept for the frame's 10:11 pixels, as large as fits.

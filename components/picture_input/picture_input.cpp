@@ -43,6 +43,7 @@ Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, 
         return Fail(Kind::kOutOfMemory, "decoder set-up failed (" + AvErrorText(r) + ")");
     if (options.refuseDamaged) decoder->err_recognition |= AV_EF_EXPLODE | AV_EF_CRCCHECK | AV_EF_BITSTREAM;
     decoder->thread_count = 1;
+    if (video && options.reduction != nullptr) decoder->lowres = options.reduction(par->width, par->height, codec->max_lowres);
     if ((r = avcodec_open2(decoder.get(), codec, nullptr)) < 0)
         return Fail(Kind::kUnsupported,
                     (video ? "picture" : "audio") + std::string(" format not supported (") + AvErrorText(r) + ")");

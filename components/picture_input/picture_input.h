@@ -25,6 +25,11 @@ struct DecodeOptions {
     // before its pixels are allocated.
     bool refuseDamaged = false;
     int64_t maxPixels = 0;
+    // For a caller that only needs the picture smaller: given its size and
+    // the decoder's largest reduction, picks a reduction r, and the decoder
+    // then gives 1/2^r of each side (a scaled inverse DCT, far cheaper than
+    // the full decode). Null: full size.
+    int (*reduction)(int width, int height, int maxReduction) = nullptr;
 };
 
 // Opens `path` and the decoder of its best stream of `type` (one thread).

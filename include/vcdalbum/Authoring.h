@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "vcdalbum/AlbumRequest.h"
 #include "vcdalbum/Image.h"
 #include "vcdalbum/StreamInfo.h"
 #include "vcdalbum/export.h"
@@ -29,6 +30,16 @@ public:
                     unsigned short extraCount, char** extraFiles, unsigned short option4, unsigned short option5,
                     unsigned short option6, unsigned short transitionCount, unsigned short* transitionPositions,
                     unsigned short* transitionEffects);
+    // The same stream files and the same object afterwards as `count`
+    // AppendAlbum calls with these requests, in this order; only the work
+    // is shared out. The albums' transitions and streams are made on up to
+    // `jobs` threads (1 or less: all on the caller's thread), and the call
+    // returns when every album is done. Each album's progress goes to its
+    // request's callback, never to the object's; those calls come from the
+    // working threads, one at a time. Transition frames are numbered in the
+    // order of the requests, as the sequential calls would number them.
+    // Returns 0.
+    int AppendAlbums(const AlbumRequest* albums, unsigned short count, int jobs);
     int StartBurning(int drive, int speed, int, int);
 
     int GetTransitionEffect(char* first, char* second, unsigned short effect, char** frameNames);

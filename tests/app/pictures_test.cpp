@@ -133,6 +133,27 @@ TEST_F(PicturesTest, ReadsJpegAndPngAndTurnsByExifOrientation) {
     ExpectColour(png, 15, 10, 0, 255, 0);
 }
 
+// A camera-sized picture read for the frame is decoded smaller, yet fits
+// into the same frame as the full picture does, turned the same way.
+TEST_F(PicturesTest, PictureReadForTheFrameIsSmallerButFitsTheSame) {
+    const auto jpeg = Jpeg(Halves(2816, 2112).get());
+    for (uint16_t orientation : {1, 6}) {
+        SCOPED_TRACE("orientation " + std::to_string(orientation));
+        const fs::path file = Write("big.jpg", WithOrientation(jpeg, orientation));
+        const OwnedImage full = ReadPicture(file), reduced = ReadPicture(file, true);
+        EXPECT_LT(reduced.width(), full.width());
+        EXPECT_EQ(reduced.width() > reduced.height(), full.width() > full.height());
+        const OwnedImage a = FitToFrame(full.get()), b = FitToFrame(reduced.get());
+        double difference = 0;
+        for (uint32_t y = 0; y < kFrameHeight; ++y)
+            for (uint32_t x = 0; x < 3 * kFrameWidth; ++x) difference += std::abs(a.row(y)[x] - b.row(y)[x]);
+        EXPECT_LT(difference / (3.0 * kFrameWidth * kFrameHeight), 2.0);
+    }
+    // A picture only a little larger than the frame is read whole.
+    const fs::path small = Write("small.jpg", Jpeg(Halves(800, 600).get()));
+    EXPECT_EQ(ReadPicture(small, true).width(), 800u);
+}
+
 TEST_F(PicturesTest, ProgressiveJpegFromTheField) {
     const fs::path file = fs::path(VCDALBUM_TESTDATA_DIR) / "jpeg/golang-1.19-src/video-001.progressive.jpeg";
     if (!fs::exists(file)) GTEST_SKIP() << "test data not present: " << file;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -60,8 +62,12 @@ struct Recorded {
 std::vector<Recorded> g_records;
 std::vector<int> g_progress;
 int g_result = 0;
+bool g_encoderReports = false;  // the stand-in reports 42 % once
+std::mutex g_recordLock;  // albums of a batch are encoded on several threads
 
 int RecordingEncoder(StreamInfo* info) {
+    if (g_encoderReports && info->callBack != nullptr) info->callBack(42);
+    std::lock_guard guard(g_recordLock);
     Recorded r;
     for (char** p = info->pictureFiles; *p != nullptr; ++p) r.pictures.emplace_back(*p);
     r.pictureCount = info->pictureCount;
@@ -107,6 +113,7 @@ protected:
         g_records.clear();
         g_progress.clear();
         g_result = 0;
+        g_encoderReports = false;
         previous_ = vcdalbum::platform::SetStreamEncoder(&RecordingEncoder);
     }
     void TearDown() override {
@@ -291,6 +298,111 @@ TEST_F(EncodingTest, PathsAreKeptWhenTheEncoderFailsAndHaveNoLengthLimit) {
     EXPECT_EQ(AuthoringTestAccess::menuFiles(a), std::vector<std::string>{menu});
     EXPECT_EQ(AuthoringTestAccess::albumFiles(a), std::vector<std::string>{album});
     EXPECT_EQ(AuthoringTestAccess::albumCount(a), 1);
+}
+
+// "<dir>/<serial>-<k>.jpg" as "frame k", and the serial.
+std::string WithoutSerial(const std::string& name, int* serial = nullptr) {
+    const size_t slash = name.find_last_of('/'), dash = name.rfind('-');
+    if (dash == std::string::npos || dash < slash || name.find("missing") != std::string::npos ||
+        name.compare(slash + 1, 1, "p") == 0)
+        return name;
+    if (serial) *serial = std::stoi(name.substr(slash + 1, dash - slash - 1));
+    return "frame " + name.substr(dash + 1);
+}
+
+std::vector<std::pair<int, int>> g_albumProgress;  // (album, percent)
+void OnAlbumProgress(void* context, int percent) {
+    g_albumProgress.emplace_back(*static_cast<int*>(context), percent);
+}
+
+// A batch on three threads: the encoder sees what AppendAlbum calls in a row
+// give it (frame numbers aside), the paths keep the order of the requests,
+// the frames are numbered in that order too, and every album's progress
+// reaches its own callback only.
+TEST_F(EncodingTest, BatchOnThreadsGivesWhatAlbumsInARowGive) {
+    struct Spec {
+        unsigned short count;
+        std::vector<unsigned short> positions;
+    };
+    const std::vector<Spec> specs = {{3, {0}}, {4, {0, 1, 2}}, {2, {}}, {3, {1, 2}}, {4, {2, 0}}};
+    std::vector<std::vector<unsigned short>> positions, effects;
+    for (const Spec& s : specs) {
+        positions.push_back(s.positions);
+        effects.emplace_back(s.positions.size(), 36);  // a dissolve
+    }
+    char music[] = "song.mp3";
+    char* extras[] = {music};
+    std::vector<int> ids = {0, 1, 2, 3, 4};
+    std::vector<AlbumRequest> requests(specs.size());
+    Authoring inARow, batch;
+    inARow.SetProgressCallBack(reinterpret_cast<void*>(&OnProgress));
+    batch.SetProgressCallBack(reinterpret_cast<void*>(&OnProgress));  // the requests' callbacks take its place
+    for (size_t i = 0; i < specs.size(); ++i) {
+        const auto albumNo = static_cast<unsigned short>(20 - i);
+        const auto transitions = static_cast<unsigned short>(positions[i].size());
+        inARow.AppendAlbum(0, albumNo, specs[i].count, pictures_.data(), 1, extras, 7, 1, 9, transitions,
+                           positions[i].data(), effects[i].data());
+        AlbumRequest& r = requests[i];
+        r.albumNo = albumNo;
+        r.pictureCount = specs[i].count;
+        r.pictures = pictures_.data();
+        r.extraCount = 1;
+        r.extraFiles = extras;
+        r.option4 = 7, r.option5 = 1, r.option6 = 9;
+        r.transitionCount = transitions;
+        r.transitionPositions = positions[i].data();
+        r.transitionEffects = effects[i].data();
+        r.progress = &OnAlbumProgress;
+        r.progressContext = &ids[i];
+    }
+    std::map<std::string, Recorded> expected;
+    for (const Recorded& r : g_records) expected[r.output] = r;
+    g_records.clear();
+    g_progress.clear();
+    g_encoderReports = true;
+
+    EXPECT_EQ(batch.AppendAlbums(requests.data(), static_cast<unsigned short>(requests.size()), 3), 0);
+
+    EXPECT_EQ(AuthoringTestAccess::albumFiles(batch), AuthoringTestAccess::albumFiles(inARow));
+    EXPECT_EQ(AuthoringTestAccess::albumCount(batch), 5);
+    ASSERT_EQ(g_records.size(), specs.size());
+    std::map<std::string, std::vector<int>> serials;  // first serial of every run, by output
+    for (const Recorded& r : g_records) {
+        SCOPED_TRACE(r.output);
+        ASSERT_EQ(expected.count(r.output), 1u);
+        const Recorded& e = expected[r.output];
+        ASSERT_EQ(r.pictures.size(), e.pictures.size());
+        for (size_t i = 0; i < r.pictures.size(); ++i) {
+            int serial = -1;
+            EXPECT_EQ(WithoutSerial(r.pictures[i], &serial), WithoutSerial(e.pictures[i]));
+            if (WithoutSerial(r.pictures[i]) == "frame 1.jpg") serials[r.output].push_back(serial);
+        }
+        EXPECT_EQ(r.times.size(), e.times.size());
+        EXPECT_EQ(r.option5, 3);
+        EXPECT_EQ(r.sourceCount, e.sourceCount);
+        EXPECT_EQ(r.extras, e.extras);
+    }
+    // Album order, and transition order within an album (positions 2, 0 of
+    // the last one splice in reverse).
+    std::vector<int> order;
+    for (const std::string& path : AuthoringTestAccess::albumFiles(batch)) order.insert(order.end(), serials[path].begin(), serials[path].end());
+    ASSERT_EQ(order.size(), 7u);
+    std::swap(order[5], order[6]);
+    for (size_t i = 1; i < order.size(); ++i) EXPECT_EQ(order[i], order[0] + static_cast<int>(i));
+
+    EXPECT_TRUE(g_progress.empty());
+    std::map<int, std::vector<int>> byAlbum;
+    for (const auto& [album, percent] : g_albumProgress) byAlbum[album].push_back(percent);
+    EXPECT_EQ(byAlbum[0], (std::vector<int>{100, 42}));
+    EXPECT_EQ(byAlbum[1], (std::vector<int>{33, 66, 100, 42}));
+    EXPECT_EQ(byAlbum[2], (std::vector<int>{42}));
+    EXPECT_EQ(byAlbum[3], (std::vector<int>{50, 42}));
+    EXPECT_EQ(byAlbum[4], (std::vector<int>{50, 100, 42}));
+
+    // An empty batch, whatever the threads asked for, changes nothing.
+    EXPECT_EQ(batch.AppendAlbums(requests.data(), 0, 8), 0);
+    EXPECT_EQ(batch.AppendAlbums(nullptr, 3, 8), 0);
+    EXPECT_EQ(AuthoringTestAccess::albumCount(batch), 5);
 }
 
 }  // namespace

@@ -1,0 +1,171 @@
+// Authoring::AppendAlbums: the albums of a batch, their transitions and
+// streams made on several threads, with the results of AppendAlbum calls in
+// a row.
+#include <algorithm>
+#include <cstdlib>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "authoring/album_encoding.h"
+#include "authoring/transition_sequences.h"
+#include "vcdalbum/Authoring.h"
+#include "vcdalbum/transitions.h"
+
+namespace vcdalbum::authoring {
+namespace {
+
+// The encoder reports through a plain function without context: the album
+// it is encoding on this thread says where the report goes.
+struct EncoderTarget {
+    const AlbumRequest* request = nullptr;
+    std::mutex* lock = nullptr;
+};
+thread_local EncoderTarget t_encoderTarget;
+
+void OnEncoderProgress(int percent) {
+    const EncoderTarget& t = t_encoderTarget;
+    if (t.request == nullptr || t.request->progress == nullptr) return;
+    std::lock_guard guard(*t.lock);
+    t.request->progress(t.request->progressContext, percent);
+}
+
+// One piece of work: a transition of an album, or (transition < 0) the
+// album's stream, which waits for the album's transitions.
+struct Task {
+    size_t album;
+    int transition;
+    int serial;
+};
+
+class Batch {
+public:
+    Batch(const AlbumRequest* albums, unsigned short count) : requests_(albums, albums + count) {
+        frames_.resize(count);
+        pending_.assign(count, 0);
+        finished_.assign(count, 0);
+        outputs_.resize(count);
+        int drawable = 0;
+        for (AlbumRequest& r : requests_) {
+            r = Normalised(r);
+            for (unsigned short k = 0; k < r.transitionCount; ++k) drawable += HasFollowingPicture(r, k) ? 1 : 0;
+        }
+        // Serials in request order, whichever thread renders first.
+        int serial = ReserveTransitionSerials(drawable);
+        for (size_t a = 0; a < requests_.size(); ++a) {
+            const AlbumRequest& r = requests_[a];
+            frames_[a].resize(r.transitionCount);
+            for (unsigned short k = 0; k < r.transitionCount; ++k)
+                if (HasFollowingPicture(r, k)) {
+                    tasks_.push_back(Task{a, k, serial++});
+                    ++pending_[a];
+                }
+            // The stream comes after its transitions in the queue, so that
+            // whoever waits for them waits for work already under way.
+            tasks_.push_back(Task{a, -1, 0});
+        }
+    }
+
+    // Works off the queue on `jobs` threads, this one included.
+    void Run(int jobs) {
+        if (tasks_.empty()) return;
+        const size_t extra = std::min<size_t>(static_cast<size_t>(std::max(jobs, 1)), tasks_.size()) - 1;
+        std::vector<std::thread> helpers;
+        for (size_t t = 0; t < extra; ++t) {
+            try {
+                helpers.emplace_back([this] { Work(); });
+            } catch (const std::system_error&) {
+                break;  // fewer threads, same result
+            }
+        }
+        Work();
+        for (std::thread& t : helpers) t.join();
+        if (error_) std::rethrow_exception(error_);
+    }
+
+    const std::vector<std::string>& outputs() const { return outputs_; }
+
+private:
+    void Work() {
+        for (;;) {
+            size_t i;
+            {
+                std::lock_guard guard(lock_);
+                if (next_ >= tasks_.size() || error_) return;
+                i = next_++;
+            }
+            const Task& task = tasks_[i];
+            try {
+                if (task.transition < 0)
+                    Encode(task.album);
+                else
+                    Render(task);
+            } catch (...) {
+                std::lock_guard guard(lock_);
+                if (!error_) error_ = std::current_exception();
+            }
+            if (task.transition >= 0) {
+                std::lock_guard guard(lock_);
+                --pending_[task.album];
+                done_.notify_all();
+            }
+        }
+    }
+
+    void Render(const Task& task) {
+        const AlbumRequest& r = requests_[task.album];
+        const unsigned p = r.transitionPositions[task.transition];
+        char* names[TransitionFrames] = {};
+        const bool rendered = RenderTransitionSequence(r.pictures[p], r.pictures[p + 1],
+                                                       r.transitionEffects[task.transition], task.serial, names) == 0;
+        frames_[task.album][static_cast<size_t>(task.transition)] = CompleteFrames(rendered, names);
+        for (char* name : names) std::free(name);
+        std::lock_guard guard(progressLock_);
+        const unsigned finished = ++finished_[task.album];
+        if (r.progress != nullptr) r.progress(r.progressContext, TransitionPercent(finished, r.transitionCount));
+    }
+
+    void Encode(size_t album) {
+        {
+            std::unique_lock guard(lock_);
+            done_.wait(guard, [&] { return pending_[album] == 0; });
+            if (error_) return;
+        }
+        const AlbumRequest& r = requests_[album];
+        t_encoderTarget = EncoderTarget{&r, &progressLock_};
+        outputs_[album] = EncodeAlbum(r, frames_[album], r.progress != nullptr ? &OnEncoderProgress : nullptr);
+        t_encoderTarget = EncoderTarget{};
+    }
+
+    std::vector<AlbumRequest> requests_;
+    std::vector<Task> tasks_;
+    std::vector<std::vector<std::vector<std::string>>> frames_;  // album, transition, frame names
+    std::vector<std::string> outputs_;
+    std::vector<unsigned> finished_;  // transitions rendered per album, under progressLock_
+
+    std::mutex lock_;  // the queue, pending_ and error_
+    std::condition_variable done_;
+    size_t next_ = 0;
+    std::vector<int> pending_;
+    std::exception_ptr error_;
+
+    std::mutex progressLock_;  // progress calls come one at a time
+};
+
+}  // namespace
+}  // namespace vcdalbum::authoring
+
+int Authoring::AppendAlbums(const AlbumRequest* albums, unsigned short count, int jobs) {
+    if (albums == nullptr) return 0;
+    vcdalbum::authoring::Batch batch(albums, count);
+    batch.Run(jobs);
+    for (const std::string& output : batch.outputs()) {
+        albumFiles.push_back(output);
+        ++albumCount;
+    }
+    return 0;
+}
