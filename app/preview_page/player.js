@@ -191,14 +191,14 @@
     }
     const list = lists.get(state.lid);
     const range = selectionNumbers(list);
-    const target = range && number >= range.first && number <= range.last ? list.selections[number - range.first] : 0;
-    if (typeof target !== "number") {
+    const target = range && number >= range.first && number <= range.last ? list.selections[number - range.first] : null;
+    if (typeof target !== "number" || !lists.has(target)) {
       flash("Key " + number + " leads nowhere here.");
       return;
     }
     if (list.jump_delayed && state.phase === "playing") {
       state.pending = target;
-      say("Key " + number + ": list " + target + " after this item.");
+      $("notice").textContent = "Key " + number + ": list " + target + " after this item.";
       return;
     }
     goList(target, "key " + number);
@@ -234,13 +234,14 @@
   }
 
   function flash(text) {
-    say(text);
+    $("notice").textContent = text;
     osd("✕");
     setTimeout(() => osd(""), 800);
   }
 
   document.addEventListener("keydown", (e) => {
     if (e.ctrlKey || e.altKey || e.metaKey) return;
+    $("notice").textContent = "";
     const k = e.key.toLowerCase();
     if (/^[0-9]$/.test(k)) digit(k);
     else if (k === "n" || k === "p" || k === "r") key(k);

@@ -47,6 +47,7 @@ TEST_F(DemoDisc, SaysWhereTheImageIsAndHowToUseIt) {
     EXPECT_NE(run_->out.find(cue_.string()), std::string::npos) << run_->out;
     EXPECT_NE(run_->out.find("Play it"), std::string::npos);
     EXPECT_NE(run_->out.find("Burn it"), std::string::npos);
+    EXPECT_NE(run_->out.find("vcdalbum preview \"" + cue_.string()), std::string::npos);
     EXPECT_TRUE(fs::exists(*dir_ / "out" / "vcdalbum demo.bin"));
     EXPECT_TRUE(fs::exists(*dir_ / "out" / "project" / "project.json"));  // rebuildable with `vcdalbum build`
 }
