@@ -10,6 +10,7 @@ extern "C" {
 }
 
 #include <cmath>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 
@@ -25,6 +26,7 @@ constexpr int kIoBufferSize = 64 * 1024;
 // Slideshow pictures hold still for seconds, so a modest rate keeps them sharp.
 constexpr int64_t kVideoBitRate = 1'000'000;
 constexpr int64_t kAudioBitRate = 96'000;
+constexpr int64_t kLongestHold = 30;  // frames
 
 // MPEG-1 names a Video CD's pixel shape by a table entry meant as "4:3 on a
 // 525-line (or 625-line) screen"; taken literally, 352x240 comes out at
@@ -127,7 +129,7 @@ public:
         Decode(videoDec_.get(), nullptr);
         if (audioDec_) Decode(audioDec_.get(), nullptr);
         if (audioDec_) DrainAudio(true);
-        Encode(videoEnc_.get(), videoOut_, nullptr);
+        FinishVideo();
         if (audioEnc_) Encode(audioEnc_.get(), audioOut_, nullptr);
         Check(av_write_trailer(output_.get()), "finishing the WebM file");
         avio_closep(&output_->pb);
@@ -285,7 +287,61 @@ private:
         // them also starts the file at zero, wherever the disc's clock began.
         frame->pts = videoFrames_++;
         frame->pict_type = AV_PICTURE_TYPE_NONE;
+        // A slideshow holds each picture for seconds: a frame that shows
+        // what the last one written showed is left out (WebM keeps each
+        // frame's time), which halves the work. One a second is kept all the
+        // same, and the last, so that the file lasts as long as the track.
+        if (shown_ && frame->pts - shown_->pts < kLongestHold && SamePicture(*shown_, *frame)) {
+            Check(av_frame_ref(Held(), frame), "keeping a frame");
+            return;
+        }
+        WriteVideo(frame);
+    }
+
+    AVFrame* Held() {
+        if (!held_) held_ = NewFrame();
+        av_frame_unref(held_.get());
+        return held_.get();
+    }
+
+    void WriteVideo(AVFrame* frame) {
+        if (!shown_) shown_ = NewFrame();
+        av_frame_unref(shown_.get());
+        Check(av_frame_ref(shown_.get(), frame), "keeping a frame");
+        if (held_) av_frame_unref(held_.get());
         Encode(videoEnc_.get(), videoOut_, frame);
+    }
+
+    void FinishVideo() {
+        if (held_ && held_->buf[0]) {
+            FramePtr last = NewFrame();
+            Check(av_frame_ref(last.get(), held_.get()), "keeping a frame");
+            WriteVideo(last.get());
+        }
+        Encode(videoEnc_.get(), videoOut_, nullptr);
+    }
+
+    // Alike as FFmpeg's mpdecimate filter judges it: no 8x8 block much
+    // changed, and few a little.
+    static bool SamePicture(const AVFrame& a, const AVFrame& b) {
+        constexpr int kMuch = 64 * 12, kLittle = 64 * 5;
+        int blocks = 0, changed = 0;
+        for (int plane = 0; plane < 3; ++plane) {
+            const int w = plane ? (a.width + 1) / 2 : a.width, h = plane ? (a.height + 1) / 2 : a.height;
+            for (int by = 0; by + 8 <= h; by += 8)
+                for (int bx = 0; bx + 8 <= w; bx += 8) {
+                    int sad = 0;
+                    for (int y = by; y < by + 8; ++y) {
+                        const uint8_t* pa = a.data[plane] + static_cast<ptrdiff_t>(y) * a.linesize[plane] + bx;
+                        const uint8_t* pb = b.data[plane] + static_cast<ptrdiff_t>(y) * b.linesize[plane] + bx;
+                        for (int x = 0; x < 8; ++x) sad += std::abs(pa[x] - pb[x]);
+                    }
+                    if (sad > kMuch) return false;
+                    ++blocks;
+                    changed += sad > kLittle;
+                }
+        }
+        return changed * 3 <= blocks;
     }
 
     void Audio(AVFrame* frame) {
@@ -350,6 +406,7 @@ private:
     std::unique_ptr<SwrContext, SwrDeleter> resampler_;
     std::unique_ptr<AVAudioFifo, FifoDeleter> fifo_;
     int64_t videoFrames_ = 0, audioSamples_ = 0;
+    FramePtr shown_, held_;  // the last frame written, and the last one left out since
 };
 
 }  // namespace

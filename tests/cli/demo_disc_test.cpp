@@ -190,6 +190,16 @@ TEST_F(DemoDisc, PreviewTranscodesEveryTrackAndWritesAnOfflinePage) {
         ASSERT_TRUE(std::regex_search(o, webm, duration)) << o;
         ASSERT_TRUE(std::regex_search(m, mpeg, duration)) << m;
         EXPECT_NEAR(std::stod(webm[1]), std::stod(mpeg[1]), 0.15);
+        // Frame by frame, at the disc's rate, the picture is the disc's: a
+        // frame left out that differed, or a shift in time, shows up as a
+        // frame far from its original.
+        const RunResult psnr = RunProgram(
+            "ffmpeg", {"-nostdin", "-i", (out / name).string(), "-i", disc_->tracks[t].string(), "-lavfi",
+                       "[0:v]fps=30000/1001,setpts=PTS-STARTPTS[a];[1:v]setpts=PTS-STARTPTS[b];[a][b]psnr", "-f",
+                       "null", "-"});
+        std::smatch worst;
+        ASSERT_TRUE(std::regex_search(psnr.err, worst, std::regex("PSNR y:.* min:([0-9.]+|inf)"))) << psnr.err;
+        EXPECT_TRUE(worst[1] == "inf" || std::stod(worst[1]) > 30) << "worst frame " << worst[1] << " dB";
     }
 }
 
