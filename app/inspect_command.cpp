@@ -78,7 +78,7 @@ int Inspect(const std::string& cueFile, bool json) {
     std::cout << "tracks: " << disc.tracks.size() << '\n';
     for (const host::DiscTrack& t : disc.tracks)
         std::cout << "track " << t.number << " lba=" << t.lba << " sectors=" << t.sectors << '\n';
-    std::cout << "entries: " << disc.entries << '\n';
+    std::cout << "entries: " << disc.entries.size() << '\n';
     std::cout << "segments: " << disc.segments << '\n';
     std::cout << "lists: " << disc.lists.size() << '\n';
     for (const PbcList& list : disc.lists) std::cout << ListLine(list) << '\n';

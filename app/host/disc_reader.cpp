@@ -185,7 +185,17 @@ DiscInfo ReadDisc(const fs::path& cue) {
         track.seconds = std::round(track.dataSectors / kSectorsPerSecond * 100) / 100;
         disc.tracks.push_back(track);
     }
-    disc.entries = vcdinfo_get_num_entries(obj);
+    for (unsigned e = 0; e < vcdinfo_get_num_entries(obj); ++e) {
+        DiscEntry entry;
+        entry.number = e;
+        entry.track = vcdinfo_get_track(obj, e);
+        if (entry.track >= 1 && entry.track <= disc.tracks.size()) {
+            const DiscTrack& t = disc.tracks[entry.track - 1];
+            const double sectors = static_cast<double>(vcdinfo_get_entry_lba(obj, e)) - t.lba - t.firstData;
+            entry.seconds = std::max(0.0, std::round(sectors / kSectorsPerSecond * 100) / 100);
+        }
+        disc.entries.push_back(entry);
+    }
     disc.segments = vcdinfo_get_num_segments(obj);
 
     // The PSD must be read before the list of offsets is walked.
@@ -203,6 +213,9 @@ nlohmann::json DiscJson(const DiscInfo& disc) {
     nlohmann::json tracks = nlohmann::json::array();
     for (const DiscTrack& t : disc.tracks)
         tracks.push_back({{"track", t.number}, {"lba", t.lba}, {"sectors", t.sectors}, {"seconds", t.seconds}});
+    nlohmann::json entries = nlohmann::json::array();
+    for (const DiscEntry& e : disc.entries)
+        entries.push_back({{"entry", e.number}, {"track", e.track}, {"seconds", e.seconds}});
     nlohmann::json lists = nlohmann::json::array();
     for (const PbcList& l : disc.lists) {
         nlohmann::json items = nlohmann::json::array();
@@ -227,7 +240,7 @@ nlohmann::json DiscJson(const DiscInfo& disc) {
     return {{"format", disc.format},
             {"volume", disc.volume},
             {"album", disc.album},
-            {"entries", disc.entries},
+            {"entries", entries},
             {"segments", disc.segments},
             {"tracks", tracks},
             {"lists", lists}};

@@ -54,10 +54,18 @@ struct DiscTrack {
     double seconds = 0;  // playing time of those, at 75 sectors a second
 };
 
+// An entry point: a place inside a track that play items may start from.
+struct DiscEntry {
+    unsigned number = 0;  // from 0
+    unsigned track = 0;
+    double seconds = 0;   // from the start of the track's stream
+};
+
 struct DiscInfo {
     std::string format, volume, album;
     std::vector<DiscTrack> tracks;
-    unsigned entries = 0, segments = 0;
+    std::vector<DiscEntry> entries;
+    unsigned segments = 0;
     bool hasPlaybackControl = false;
     std::vector<PbcList> lists;  // list n at index n - 1
 };

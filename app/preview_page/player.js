@@ -44,7 +44,7 @@
     timer = 0;
   }
 
-  function playTrack(track, onEnd) {
+  function playTrack(track, onEnd, at = 0) {
     const m = media.get(track);
     state.track = track;
     state.phase = "playing";
@@ -56,10 +56,10 @@
       return;
     }
     video.onended = () => { if (mine === generation) onEnd(); };
-    if (!video.src.endsWith("/" + m.file)) {
-      video.src = m.file;
+    if (!video.src.split("#")[0].endsWith("/" + m.file)) {
+      video.src = m.file + (at > 0 ? "#t=" + at : "");
     } else {
-      video.currentTime = 0;
+      video.currentTime = at;
     }
     start();
     setData();
@@ -109,7 +109,14 @@
     return true;
   }
 
-  function itemTrack(item) { return item && item.kind === "track" ? item.number : 0; }
+  const entries = new Map((disc.entries || []).map((e) => [e.entry, e]));
+  // Where an item starts: a track from its beginning, an entry from its
+  // place inside its track. Segments (stills) are not transcoded.
+  function itemStart(item) {
+    if (item && item.kind === "track") return { track: item.number, at: 0 };
+    const e = item && item.kind === "entry" ? entries.get(item.number) : null;
+    return e ? { track: e.track, at: e.seconds } : { track: 0, at: 0 };
+  }
 
   function playListItem(list) {
     if (state.item >= list.items.length) {
@@ -120,9 +127,9 @@
     }
     const item = list.items[state.item];
     const advance = () => { state.item++; playListItem(list); };
-    const track = itemTrack(item);
+    const { track, at } = itemStart(item);
     say("Playing " + describe(item) + " (" + (state.item + 1) + " of " + list.items.length + ").");
-    playTrack(track, advance);
+    playTrack(track, advance, at);
     if (list.playtime > 0 && track) {
       const mine = generation;
       timer = setTimeout(() => { if (mine === generation) advance(); }, list.playtime * 1000);
@@ -156,7 +163,8 @@
     }
     const times = list.loop === 0 ? "forever" : (state.plays + 1) + " of " + list.loop;
     say("Showing " + describe(item) + ", play " + times + ". Choose with the number keys.");
-    playTrack(itemTrack(item), looped);
+    const { track, at } = itemStart(item);
+    playTrack(track, looped, at);
   }
 
   function endOfPlayback() {

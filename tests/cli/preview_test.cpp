@@ -13,7 +13,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // A two-track Video CD with no playback control, built straight with
-// vcdxbuild from a short test clip.
+// vcdxbuild from a short test clip; the second track has a second entry
+// point, 2 s in.
 class PlainDisc : public testing::Test {
 protected:
     void SetUp() override {
@@ -26,7 +27,8 @@ protected:
         std::string items;
         for (int i = 1; i <= 2; ++i)
             items += "<sequence-item src=\"" + clip.string() + "\" id=\"s" + std::to_string(i) +
-                     "\"><default-entry id=\"e" + std::to_string(i) + "\"/></sequence-item>";
+                     "\"><default-entry id=\"e" + std::to_string(i) + "\"/>" +
+                     (i == 2 ? "<entry id=\"middle\">2</entry>" : "") + "</sequence-item>";
         WriteText(dir_ / "disc.xml",
                   "<?xml version=\"1.0\"?>\n"
                   "<!DOCTYPE videocd PUBLIC \"-//GNU//DTD VideoCD//EN\" "
@@ -51,6 +53,14 @@ TEST_F(PlainDisc, PreviewsAsAPlainTrackList) {
     const nlohmann::json disc = nlohmann::json::parse(inspect.out);
     EXPECT_TRUE(disc.at("lists").empty());
     EXPECT_EQ(disc.at("tracks").size(), 2u);
+    // Entry points count from the start of the stream, not of the track's
+    // empty margin.
+    ASSERT_EQ(disc.at("entries").size(), 3u) << disc.at("entries");
+    EXPECT_EQ(disc.at("entries")[1].at("track"), 2);
+    EXPECT_NEAR(disc.at("entries")[1].at("seconds").get<double>(), 0, 0.05);
+    EXPECT_EQ(disc.at("entries")[2].at("track"), 2);
+    EXPECT_NEAR(disc.at("entries")[2].at("seconds").get<double>(), 2, 0.5);
+    EXPECT_NEAR(disc.at("tracks")[1].at("seconds").get<double>(), 4, 0.3);
 
     const RunResult run = RunCli({"preview", cue_.string(), "--out", (dir_ / "preview").string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
