@@ -2,7 +2,8 @@
 // remote control through the DevTools protocol (over Chromium's pipe, so no
 // npm packages are needed): it loads without a console error, the number
 // keys, NEXT, PREV and RETURN lead where the disc's lists say, a play list
-// waits and moves on, a menu loops, and the map jumps to a list.
+// waits and moves on, a menu loops, and the map jumps to a list. Then the
+// page of a disc without playback control plays its tracks in order.
 //
 //   node preview_test.mjs VCDALBUM [CHROMIUM]
 //
@@ -40,15 +41,37 @@ function run(args) {
 }
 run(["demo", "--out", path.join(work, "demo"), "-q"]);
 const cue = path.join(work, "demo", "vcdalbum demo.cue");
-const site = path.join(work, "preview");
-run(["preview", cue, "--out", site, "-q"]);
+run(["preview", cue, "--out", path.join(work, "preview"), "-q"]);
+
+// A Video CD without playback control: two tracks, built straight with
+// vcdxbuild from a test clip.
+function tool(program, args) {
+  const r = spawnSync(program, args, { encoding: "utf8" });
+  if (r.status !== 0) {
+    console.error(`${program} failed (${r.status ?? r.error}):\n${r.stderr}`);
+    process.exit(1);
+  }
+}
+const clip = path.join(work, "clip.mpg");
+tool("ffmpeg", ["-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc=size=352x240:rate=30000/1001", "-f", "lavfi",
+                "-i", "sine=frequency=440:sample_rate=44100", "-t", "4", "-target", "ntsc-vcd", clip]);
+const items = [1, 2].map((i) => `<sequence-item src="${clip}" id="s${i}"><default-entry id="e${i}"/></sequence-item>`).join("");
+fs.writeFileSync(path.join(work, "plain.xml"), `<?xml version="1.0"?>
+<!DOCTYPE videocd PUBLIC "-//GNU//DTD VideoCD//EN" "http://www.gnu.org/software/vcdimager/videocd.dtd">
+<videocd xmlns="http://www.gnu.org/software/vcdimager/1.0/" class="vcd" version="2.0"><info><album-id>PLAIN</album-id>
+<volume-count>1</volume-count><volume-number>1</volume-number><restriction>0</restriction></info><pvd><volume-id>PLAIN</volume-id>
+<system-id>CD-RTOS CD-BRIDGE</system-id></pvd><sequence-items>${items}</sequence-items></videocd>
+`);
+const plainCue = path.join(work, "plain.cue");
+tool("vcdxbuild", ["-c", plainCue, "-b", path.join(work, "plain.bin"), path.join(work, "plain.xml")]);
+run(["preview", plainCue, "--out", path.join(work, "plain"), "-q"]);
 
 // ---- a local web server with byte ranges, as media elements ask for them ----
 const types = { ".html": "text/html; charset=utf-8", ".webm": "video/webm", ".json": "application/json" };
 const server = http.createServer((req, res) => {
   const name = decodeURIComponent(new URL(req.url, "http://127.0.0.1").pathname).replace(/^\/+/, "") || "index.html";
-  const file = path.join(site, name);
-  if (!file.startsWith(site + path.sep) || !fs.existsSync(file)) {
+  const file = path.join(work, name);
+  if (!file.startsWith(work + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
     res.writeHead(404).end();
     return;
   }
@@ -66,7 +89,8 @@ const server = http.createServer((req, res) => {
   }
 });
 await new Promise((r) => server.listen(0, "127.0.0.1", r));
-const url = `http://127.0.0.1:${server.address().port}/index.html`;
+const site = `http://127.0.0.1:${server.address().port}`;
+const url = `${site}/preview/index.html`;
 
 // ---- Chromium over its DevTools pipe ------------------------------------------
 const profile = path.join(work, "profile");
@@ -156,9 +180,12 @@ listeners.push((m) => {
 await page("Runtime.enable");
 await page("Log.enable");
 await page("Page.enable");
-const loaded = new Promise((r) => listeners.push((m) => m.sessionId === sessionId && m.method === "Page.loadEventFired" && r()));
-await page("Page.navigate", { url });
-await loaded;
+async function load(address) {
+  const loaded = new Promise((r) => listeners.push((m) => m.sessionId === sessionId && m.method === "Page.loadEventFired" && r()));
+  await page("Page.navigate", { url: address });
+  await loaded;
+}
+await load(url);
 
 async function evaluate(expression) {
   const r = await page("Runtime.evaluate", { expression, returnByValue: true, awaitPromise: true });
@@ -248,6 +275,22 @@ try {
   check(await evaluate(`document.querySelector('#map .box.current').dataset.id`) === "3", "the map marks the current list");
   check(await evaluate(`document.querySelectorAll("#map .box").length`) === 8, "the map has a box per list");
   check(await evaluate(`document.querySelectorAll("#map .edge").length`) >= 8 + 14, "the map draws the links");
+
+  // Without playback control: the tracks in order, the number keys pick one.
+  await load(`${site}/plain/index.html`);
+  const plain = await playing(0, 1, "a disc without playback control starts at track 1");
+  check(plain.kind === "track-list", `the page shows a plain track list (${plain.kind})`);
+  await press("2");
+  await playing(0, 2, 'key "2" on the track list');
+  await press("n");
+  await sleep(200);
+  const last = await where();
+  check(last.track === "2" && /No such track/.test(last.notice), `NEXT after the last track stays (${last.notice})`);
+  await press("p");
+  await playing(0, 1, "PREV on the track list");
+  await seekToEnd();
+  await playing(0, 2, "track 1 runs on into track 2");
+  check(await evaluate(`document.querySelectorAll("#map .box").length`) === 2, "the map shows the two tracks");
 
   check(consoleErrors.length === 0, `no console error${consoleErrors.length ? ": " + consoleErrors.join(" | ") : ""}`);
 } catch (e) {
