@@ -130,7 +130,7 @@
     const { track, at } = itemStart(item);
     say("Playing " + describe(item) + " (" + (state.item + 1) + " of " + list.items.length + ").");
     playTrack(track, advance, at);
-    if (list.playtime > 0 && track) {
+    if (list.playtime > 0 && media.has(track)) {
       const mine = generation;
       timer = setTimeout(() => { if (mine === generation) advance(); }, list.playtime * 1000);
     }
@@ -236,8 +236,8 @@
     }
     const list = lists.get(state.lid);
     if (!list) return;
-    const link = { n: list.next, p: list.prev, r: list["return"] }[name];
-    const label = { n: "NEXT", p: "PREV", r: "RETURN" }[name];
+    const link = { n: list.next, p: list.prev, r: list["return"], d: list["default"] }[name];
+    const label = { n: "NEXT", p: "PREV", r: "RETURN", d: "ENTER (default)" }[name];
     if (!goList(link, label)) flash(label + " is not available here.");
   }
 
@@ -253,6 +253,7 @@
     const k = e.key.toLowerCase();
     if (/^[0-9]$/.test(k)) digit(k);
     else if (k === "n" || k === "p" || k === "r") key(k);
+    else if (k === "enter" && !plain) key("d");
     else return;
     e.preventDefault();
     if (video.paused && state.phase === "playing") start();
@@ -312,6 +313,7 @@
     row("N (next)", linkName(list.next));
     row("P (previous)", linkName(list.prev));
     row("R (return)", linkName(list["return"]));
+    if (list.kind === "selection") row("Enter (default)", linkName(list["default"]));
     setKeys({ n: typeof list.next === "number", p: typeof list.prev === "number", r: typeof list["return"] === "number" });
     highlight(list.lid);
   }
