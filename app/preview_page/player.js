@@ -420,6 +420,14 @@
       const x = a.x + W / 2 + bend * 12, y = a.y;
       d = "M" + (x - 8) + "," + y + " C" + (x - 20) + "," + (y - 26) + " " + (x + 20) + "," + (y - 26) + " " + (x + 8) + "," + y;
       lx = x; ly = y - 22;
+    } else if (a.x === b.x) {
+      // Within a column: an arc beside the boxes, PREV links on the left,
+      // the others on the right.
+      const left = bend < 0, x1 = left ? a.x : a.x + W, x2 = left ? b.x : b.x + W;
+      const y1 = a.y + H / 2 + bend * 3, y2 = b.y + H / 2 - bend * 3;
+      const bulge = (left ? -1 : 1) * (18 + Math.abs(a.y - b.y) * 0.12 + Math.abs(bend) * 5);
+      d = "M" + x1 + "," + y1 + " C" + (x1 + bulge) + "," + y1 + " " + (x2 + bulge) + "," + y2 + " " + x2 + "," + y2;
+      lx = x1 + bulge * 0.8; ly = (y1 + y2) / 2;
     } else {
       const forward = b.x > a.x;
       const x1 = forward ? a.x + W : a.x + W / 2, y1 = forward ? a.y + H / 2 : a.y + H;
