@@ -69,7 +69,7 @@ int Inspect(const std::string& cueFile, bool json) {
         return kExitBadInput;
     }
     if (json) {
-        std::cout << host::DiscJson(disc).dump(2) << '\n';
+        std::cout << host::JsonText(host::DiscJson(disc), 2) << '\n';
         return kExitOk;
     }
     std::cout << "format: " << (disc.format.empty() ? "-" : disc.format) << '\n';

@@ -96,7 +96,7 @@ nlohmann::json TranscodeTracks(const fs::path& cue, const host::DiscInfo& disc, 
 // The page with its style, script and data put in place. The data sit in a
 // script element, so "</" inside any text must not end it early.
 std::string PageHtml(const nlohmann::json& data) {
-    std::string json = data.dump();
+    std::string json = host::JsonText(data);
     for (size_t at = 0; (at = json.find("</", at)) != std::string::npos; at += 3) json.replace(at, 2, "<\\/");
     std::string page(kPreviewPage);
     auto put = [&page](std::string_view marker, std::string_view text) {
@@ -149,7 +149,7 @@ int Preview(const PreviewArgs& args) {
     nlohmann::json data = host::DiscJson(disc);
     data["media"] = TranscodeTracks(cue, disc, out, args.quiet);
     data["image"] = cue.filename().string();
-    WriteFile(out / "disc.json", host::DiscJson(disc).dump(2) + "\n");
+    WriteFile(out / "disc.json", host::JsonText(host::DiscJson(disc), 2) + "\n");
     WriteFile(page, PageHtml(data));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!args.quiet) {

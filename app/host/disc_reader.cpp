@@ -246,6 +246,10 @@ nlohmann::json DiscJson(const DiscInfo& disc) {
             {"lists", lists}};
 }
 
+std::string JsonText(const nlohmann::json& document, int indent) {
+    return document.dump(indent, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 struct TrackReader::Image {
     CdIo_t* cdio = nullptr;
     ~Image() {

@@ -78,6 +78,11 @@ DiscInfo ReadDisc(const std::filesystem::path& cue);
 // `inspect --json` and of the preview's disc.json).
 nlohmann::json DiscJson(const DiscInfo& disc);
 
+// The document as text (`indent` < 0: on one line). Names on a disc made
+// elsewhere may hold bytes that are not UTF-8; they become U+FFFD rather
+// than an error.
+std::string JsonText(const nlohmann::json& document, int indent = -1);
+
 // Reads one track's MPEG program stream, sector by sector, from the image.
 // Each reader opens the image for itself, so readers may work on several
 // threads at once.

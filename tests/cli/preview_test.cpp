@@ -85,6 +85,21 @@ TEST_F(PlainDisc, ACutImageNamesTheUnreadableTrackAndLeavesNoPage) {
     EXPECT_FALSE(fs::exists(out / "track02.webm"));
 }
 
+// Names on a disc come as bytes; JSON must still be written when they are
+// not UTF-8.
+TEST_F(PlainDisc, AnAlbumNameThatIsNotUtf8StillGivesJson) {
+    auto bytes = ReadBytes(dir_ / "plain.bin");
+    const std::string image(bytes.begin(), bytes.end());
+    const size_t at = image.find("PLAIN", image.find("VIDEO_CD"));
+    ASSERT_NE(at, std::string::npos);
+    bytes[at] = 0xE9;  // Latin-1 e-acute
+    std::ofstream(dir_ / "plain.bin", std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    const RunResult run = RunCli({"inspect", "--json", cue_.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(nlohmann::json::parse(run.out).at("album"), "\uFFFDLAIN");
+}
+
 TEST(PreviewInput, AFileThatIsNoVideoCdGivesExitTwoNamingIt) {
     ScratchDir dir("preview_input");
     // A CUE sheet of the right shape over bytes that are no Video CD.
