@@ -6,7 +6,7 @@
 
 #include <vcdalbum/codec.h>
 
-#include "atomic_file.h"
+#include "platform/atomic_file.h"
 #include "command.h"
 #include "ppm.h"
 
@@ -27,7 +27,7 @@ int Encode(const std::string& input, const std::string& output) {
         PrintError(input + ": " + result.message);
         return kExitFailed;
     }
-    if (!WriteFileAtomically(output, jpeg.data(), jpeg.size(), error)) {
+    if (!platform::WriteFileAtomically(output, jpeg.data(), jpeg.size(), &error)) {
         PrintError(error);
         return kExitFailed;
     }

@@ -3,7 +3,7 @@
 #include <iostream>
 #include <memory>
 
-#include "atomic_file.h"
+#include "platform/atomic_file.h"
 #include "command.h"
 #include "drawing_command.h"
 #include "host/menu_page.h"
@@ -42,7 +42,7 @@ int RunGalleryDrawing(const GalleryArgs& args) {
     const std::string html = GalleryHtml(effects);
     const fs::path page = out / "effects.html";
     std::string error;
-    if (!WriteFileAtomically(page.string(), html.data(), html.size(), error))
+    if (!platform::WriteFileAtomically(page.string(), html.data(), html.size(), &error))
         throw InputError(page.string() + ": " + error);
     if (!args.quiet) std::cout << "Gallery: " << page.string() << " (open it in a browser)\n";
     return kExitOk;

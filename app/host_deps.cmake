@@ -14,8 +14,10 @@ set(host_runs ${CMAKE_CURRENT_SOURCE_DIR}/host/disc_build.cpp ${CMAKE_CURRENT_SO
 list(REMOVE_ITEM host_sources ${host_runs})
 target_sources(vcdalbum_cli PRIVATE ${host_runs})
 add_library(vcdalbum_host OBJECT ${host_sources})
-target_include_directories(vcdalbum_host PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
-target_link_libraries(vcdalbum_host PUBLIC nlohmann_json::nlohmann_json PkgConfig::VCDALBUM_HOST_PKGS)
+# The project root gives the header-only pieces shared with the library and
+# the components (disc capacity, atomic file writer).
+target_include_directories(vcdalbum_host PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
+target_link_libraries(vcdalbum_host PUBLIC nlohmann_json::nlohmann_json PkgConfig::VCDALBUM_HOST_PKGS vcdalbum_picture_input)
 target_compile_features(vcdalbum_host PUBLIC cxx_std_20)
 target_link_libraries(vcdalbum_cli PRIVATE vcdalbum_host)
 

@@ -8,7 +8,7 @@
 
 #include <vcdalbum/codec.h>
 
-#include "atomic_file.h"
+#include "platform/atomic_file.h"
 
 namespace vcdalbum::cli {
 namespace {
@@ -106,7 +106,7 @@ bool WritePpm(const std::string& path, const Image& image, std::string& error) {
             *out++ = static_cast<char>(in[3 * x + 0]);
         }
     }
-    return WriteFileAtomically(path, bytes.data(), bytes.size(), error);
+    return platform::WriteFileAtomically(path, bytes.data(), bytes.size(), &error);
 }
 
 }  // namespace vcdalbum::cli

@@ -12,6 +12,7 @@
 #include "platform/stream_encoder.h"
 #include "platform/temp_dir.h"
 #include "vcdalbum/Authoring.h"
+#include "vcdalbum/transitions.h"
 
 namespace vcdalbum::authoring {
 namespace {
@@ -21,7 +22,6 @@ constexpr float kMenuPictureSeconds = 0.5f;
 // their real display time from option5.
 constexpr float kFrameSeconds = 1.0f / 30.0f;
 constexpr unsigned short kMinimumSecondsPerPicture = 3;
-constexpr int kTransitionFrames = 30;
 
 constexpr int32_t kOption1 = 2;
 constexpr int32_t kOption2 = 1;
@@ -97,20 +97,20 @@ int Authoring::AppendAlbum(unsigned short, unsigned short albumNo, unsigned shor
         const unsigned p = transitionPositions[k];
         if (p + 1 >= pictureCount) continue;  // no picture follows
         const bool drawable = pictures[p] != nullptr && pictures[p + 1] != nullptr;
-        for (int i = 0; i < kTransitionFrames; ++i) {
+        for (int i = 0; i < vcdalbum::TransitionFrames; ++i) {
             std::free(frameFiles[i]);
             frameFiles[i] = nullptr;
         }
         bool complete =
             drawable && GetTransitionEffect(pictures[p], pictures[p + 1], transitionEffects[k], frameFiles) == 0;
-        for (int i = 0; i < kTransitionFrames && complete; ++i) {
+        for (int i = 0; i < vcdalbum::TransitionFrames && complete; ++i) {
             std::error_code ec;
             complete = frameFiles[i] != nullptr && std::filesystem::is_regular_file(frameFiles[i], ec);
         }
         // A transition that could not be drawn is left out: the two pictures
         // then follow each other directly, and no missing frame reaches the
         // encoder.
-        if (complete) frames[k].assign(frameFiles, frameFiles + kTransitionFrames);
+        if (complete) frames[k].assign(frameFiles, frameFiles + vcdalbum::TransitionFrames);
         if (callBack != nullptr)
             callBack(static_cast<int>(static_cast<double>(k + 1) / transitionCount * 100.0));
     }

@@ -45,7 +45,7 @@ E_VRX VRX_Burner::init(unsigned char kind, unsigned char* name) {
     if (!Create(vb::CLSID_DriveControl, vb::IID_IDriveControl, s.driveControl)) return VRX_ERR_DRIVE_OBJECT;
     if (!Create(vb::CLSID_DriveChooser, vb::IID_IDriveChooser, s.chooser)) return VRX_ERR_CHOOSER_OBJECT;
 
-    if (kind == vb::kProjectKindVcd20) {
+    if (kind == vcdalbum::contract::kProjectKindVcd20) {
         uint32_t handle = 0;
         // A refused project leaves no handle behind for the destructor to close.
         if (s.project->NewProject(&handle, kind) != com::S_OK) return VRX_ERR_NEW_PROJECT;
@@ -53,21 +53,21 @@ E_VRX VRX_Burner::init(unsigned char kind, unsigned char* name) {
         s.project->SetProjectName(s.projectHandle, name);
     }
 
-    reportInfo.reportKind = 4;
-    reportInfo.reportFlag = 1;
+    reportInfo.reportKind = vcdalbum::contract::kReportKind;
+    reportInfo.reportFlag = vcdalbum::contract::kReportFlag;
     reportInfo.reportText = name;  // the caller's text, kept valid until the last burn
     return VRX_OK;
 }
 
 E_VRX VRX_Burner::setWriteMode(int method, bool methodOption, bool secondOption, int finalMode) {
-    static constexpr uint32_t kMethodBits[] = {2, 1, 4, 8};
+    namespace contract = vcdalbum::contract;
     // A local copy: the record is packed, its fields may sit unaligned.
     uint32_t flags = ioInfo.writeFlags;
-    if (method >= 0 && method <= 3) flags = kMethodBits[method];
-    if (method == 1) flags |= methodOption ? 0x100u : 0x10u;
-    if (!secondOption) flags |= 0x1000u;
-    if (finalMode == 1) flags |= 0x10000u;
-    if (finalMode == 2) flags |= 0x20000u;
+    if (method >= 0 && method <= 3) flags = contract::kWriteMethodFlags[method];
+    if (method == 1) flags |= methodOption ? contract::kWriteFlagMethod1Option : contract::kWriteFlagMethod1NoOption;
+    if (!secondOption) flags |= contract::kWriteFlagNoSecondOption;
+    if (finalMode == 1) flags |= contract::kWriteFlagFinalMode1;
+    if (finalMode == 2) flags |= contract::kWriteFlagFinalMode2;
     ioInfo.writeFlags = flags;
     return VRX_OK;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/com.h"
+#include "platform/component_contract.h"
 #include "vcdalbum/records.h"
 
 namespace vcdalbum::burner {
@@ -26,9 +27,6 @@ struct DriveSelection {
     uint32_t word3;
 };
 static_assert(sizeof(DriveSelection) == 16, "drive selection is four words");
-
-// Project kind that VRX_Burner::init opens: a Video CD 2.0 disc.
-inline constexpr uint8_t kProjectKindVcd20 = 4;
 
 struct IBurnProject : IUnknown {
     virtual HRESULT VCD_STDCALL NewProject(uint32_t* handle, uint8_t kind) = 0;                      // 3

@@ -7,24 +7,12 @@
 using vcdalbum::burner::BurnerSession;
 namespace com = vcdalbum::com;
 namespace vb = vcdalbum::burner;
+namespace contract = vcdalbum::contract;
 
 namespace {
 
 // Word 1 of the chooser's record is the drive the burner works on.
 constexpr int kDriveWord = 1;
-
-// IOInfo values the recorder expects for a Video CD: a track starts after
-// the 150-sector pregap, raw 2352-byte sectors are read and written with
-// subchannel (2448 bytes), in the recorder's format 26.
-constexpr uint16_t kTrackStart = 150;
-constexpr uint16_t kSourceSectorSize = 2352;
-constexpr uint16_t kTargetSectorSize = 2448;
-constexpr uint16_t kFormatCode = 26;
-constexpr uint32_t kWriteFlagBurn = 0x2;
-
-constexpr uint16_t kSourceProject = 7;
-constexpr uint16_t kTargetDrive = 2;
-constexpr uint16_t kTargetObject = 1;
 
 }  // namespace
 
@@ -69,13 +57,13 @@ E_VRX VRX_Burner::burn(int mode, void* ioObject, short speed) {
         case 4:
             if (!s.project) return VRX_FAIL;
             if (s.project->BuildProject(s.projectHandle) != com::S_OK) return VRX_FAIL;
-            ioInfo.sourceKind = kSourceProject;
+            ioInfo.sourceKind = contract::kSourceProject;
             ioInfo.source = s.projectHandle;
             if (mode == 0) {
-                ioInfo.targetKind = kTargetDrive;
+                ioInfo.targetKind = contract::kTargetDrive;
                 ioInfo.target = driveSelection[kDriveWord];
             } else {
-                ioInfo.targetKind = kTargetObject;
+                ioInfo.targetKind = contract::kTargetObject;
                 ioInfo.target = object;
             }
             break;
@@ -84,10 +72,11 @@ E_VRX VRX_Burner::burn(int mode, void* ioObject, short speed) {
         case 3:
         case 5: {
             if (!ioObject) return VRX_FAIL;
-            static constexpr uint16_t kSourceKinds[] = {0, 6, 5, 9, 0, 1};
+            static constexpr uint16_t kSourceKinds[] = {0, contract::kSourceObjectMode1, contract::kSourceObjectMode2,
+                                                        contract::kSourceObjectMode3, 0, contract::kSourceObjectMode5};
             ioInfo.sourceKind = kSourceKinds[mode];
             ioInfo.source = object;
-            ioInfo.targetKind = kTargetDrive;
+            ioInfo.targetKind = contract::kTargetDrive;
             ioInfo.target = driveSelection[kDriveWord];
             break;
         }
@@ -95,12 +84,12 @@ E_VRX VRX_Burner::burn(int mode, void* ioObject, short speed) {
             break;  // source and target as the host set them
     }
 
-    ioInfo.sourceStart = kTrackStart;
-    ioInfo.sourceSectorSize = kSourceSectorSize;
-    ioInfo.targetStart = kTrackStart;
-    ioInfo.targetSectorSize = kTargetSectorSize;
-    ioInfo.formatCode = kFormatCode;
-    ioInfo.writeFlags |= kWriteFlagBurn;
+    ioInfo.sourceStart = contract::kTrackStartSector;
+    ioInfo.sourceSectorSize = contract::kSourceSectorBytes;
+    ioInfo.targetStart = contract::kTrackStartSector;
+    ioInfo.targetSectorSize = contract::kTargetSectorBytes;
+    ioInfo.formatCode = contract::kFormatVcd;
+    ioInfo.writeFlags |= contract::kWriteFlagBurn;
 
     if (!s.recorder || !s.driveControl) return VRX_FAIL;
 
@@ -112,15 +101,15 @@ E_VRX VRX_Burner::burn(int mode, void* ioObject, short speed) {
     else
         ioInfo.speed = static_cast<float>(speed);
 
-    reportInfo.reportKind = 4;
-    reportInfo.reportFlag = 1;
+    reportInfo.reportKind = contract::kReportKind;
+    reportInfo.reportFlag = contract::kReportFlag;
 
     if (s.recorder->SetupRecorder(&ioInfo, &reportInfo) != com::S_OK) {
         char caption[] = "VRX burner init failure";
         DBG_MSG(caption);
         return VRX_ERR_RECORDER_SETUP;
     }
-    s.recorder->StartRecording(1);
+    s.recorder->StartRecording(contract::kRecordingMode);
     s.recorder->EndRecording();
     s.driveControl->UnlockDrive(drive, &error);
     return VRX_OK;

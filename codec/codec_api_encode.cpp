@@ -1,7 +1,7 @@
 // The public encoding calls of the codec API.
 #include <vector>
 
-#include "codec/file_output.h"
+#include "platform/atomic_file.h"
 #include "codec/jpeg_encoder.h"
 #include "vcdalbum/codec.h"
 
@@ -39,7 +39,7 @@ CodecResult EncodeJpegFile(const std::string& path, const Image& image) {
         return result;
     }
     std::string error;
-    if (!codec::WriteFileThroughTemp(path, encoded.data(), encoded.size(), &error)) return {kCodecIoError, error};
+    if (!platform::WriteFileAtomically(path, encoded.data(), encoded.size(), &error)) return {kCodecIoError, error};
     return {};
 }
 

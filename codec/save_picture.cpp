@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "codec/bitmap.h"
-#include "codec/file_output.h"
+#include "platform/atomic_file.h"
 #include "codec/jpeg_encoder.h"
 #include "codec/picture_files.h"
 
@@ -47,7 +47,7 @@ int SaveJpegImage(const char* path, const Image* image) {
     std::vector<uint8_t>& output = SaveOutput();
     output.clear();
     if (const int result = EncodeJpeg(output, BitmapHeaderBuffer(), pixels); result != kEncodeOk) return result;
-    if (!WriteFileThroughTemp(path, output.data(), output.size())) return kSaveCannotWrite;
+    if (!platform::WriteFileAtomically(path, output.data(), output.size())) return kSaveCannotWrite;
     return 0;
 }
 

@@ -5,13 +5,13 @@
 #include <ostream>
 #include <random>
 
+#include <vcdalbum/transitions.h>
+
 #include "host/effects.h"
 #include "host/errors.h"
 
 namespace vcdalbum::host {
 namespace {
-
-int64_t CapacitySectors(int minutes) { return int64_t{minutes} * 60 * kSectorsPerSecond; }
 
 void ChooseTransitions(const Album& album, std::mt19937& rng, AlbumPlan& plan) {
     const size_t gaps = album.pictures.size() - 1;
@@ -46,7 +46,7 @@ std::string AlbumList(const Project& project, const DiscPlan& plan, size_t from)
 
 double AlbumSeconds(size_t pictures, int secondsPerPicture, size_t transitions) {
     const double seconds = static_cast<double>(pictures) * secondsPerPicture +
-                           static_cast<double>(transitions * kFramesPerTransition) / 30.0;
+                           static_cast<double>(transitions * TransitionFrames) / 30.0;
     return std::max(seconds, kMinStreamSeconds);
 }
 
@@ -58,7 +58,7 @@ DiscPlan PlanDisc(const Project& project, uint32_t seed, int discMinutes) {
     DiscPlan plan;
     plan.seed = seed;
     plan.discMinutes = discMinutes;
-    plan.capacitySectors = CapacitySectors(discMinutes);
+    plan.capacitySectors = burner::DiscSectors(discMinutes);
 
     // Random transitions are drawn album by album in the project file's
     // order, so regrouping menus does not change them.
@@ -70,15 +70,15 @@ DiscPlan PlanDisc(const Project& project, uint32_t seed, int discMinutes) {
         a.album = static_cast<int>(i);
         ChooseTransitions(album, rng, a);
         a.seconds = AlbumSeconds(album.pictures.size(), album.secondsPerPicture, a.positions.size());
-        a.sectors = StreamSectors(a.seconds) + kTrackOverheadSectors;
+        a.sectors = burner::TrackSectors(StreamSectors(a.seconds));
     }
 
     const double menuSeconds = std::max(kMenuPageSeconds, kMinStreamSeconds);
-    plan.usedSectors = kDiscOverheadSectors + StreamSectors(kMinStreamSeconds) + kTrackOverheadSectors;
+    plan.usedSectors = kDiscOverheadSectors + burner::TrackSectors(StreamSectors(kMinStreamSeconds));
     for (const auto& group : project.menus) {
         MenuPlan menu;
         menu.seconds = menuSeconds;
-        menu.sectors = StreamSectors(menuSeconds) + kTrackOverheadSectors;
+        menu.sectors = burner::TrackSectors(StreamSectors(menuSeconds));
         plan.usedSectors += menu.sectors;
         for (int a : group) {
             menu.albums.push_back(static_cast<int>(plan.albums.size()));

@@ -8,18 +8,19 @@
 #include <string>
 #include <vector>
 
+#include "burner/disc_capacity.h"
 #include "host/project.h"
 
 namespace vcdalbum::host {
 
-inline constexpr int kSectorsPerSecond = 75;     // 174,300 bytes/s in sectors of 2,324 bytes
-inline constexpr int kMaxSequenceItems = 98;     // tracks 2 to 99
+using burner::kMaxSequenceItems;
+using burner::kSectorsPerSecond;
+using burner::kTrackOverheadSectors;
+
 inline constexpr double kMinStreamSeconds = 3.2; // the encoder holds the last picture this long at least
 inline constexpr double kMenuPageSeconds = 0.5;
-inline constexpr int kFramesPerTransition = 30;
-// Around every track: 2 s pregap and the front and rear margins the image
-// builder adds; plus the disc's own data track and lead-in of tables.
-inline constexpr int64_t kTrackOverheadSectors = 150 + 150 + 150;
+// The disc's own data track and lead-in of tables, with a reserve: the plan
+// is made before any stream exists, so it errs on the full side.
 inline constexpr int64_t kDiscOverheadSectors = 1200;
 // Pack headers, padding and the end code beyond the pure rate.
 inline constexpr int64_t kStreamOverheadSectors = 30;

@@ -5,6 +5,7 @@
 
 #include <vcdalbum/Authoring.h>
 #include <vcdalbum/codec.h>
+#include <vcdalbum/transitions.h>
 
 #include "host/demo_content.h"
 #include "host/effects.h"
@@ -12,8 +13,6 @@
 
 namespace vcdalbum::host {
 namespace fs = std::filesystem;
-
-constexpr int kFrames = 30;
 
 std::string Base64(const std::vector<uint8_t>& bytes) {
     static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -46,8 +45,8 @@ std::vector<EffectFrames> RenderAllEffects(const fs::path& work, Progress& progr
     std::vector<EffectFrames> out;
     const size_t stride = ImageStride(kGalleryWidth);
     for (int effect = 0; effect < kEffectCount; ++effect) {
-        OwnedImage sprite = OwnedImage::Black(kGalleryWidth, kGalleryHeight * kFrames);
-        for (int frame = 1; frame <= kFrames; ++frame) {
+        OwnedImage sprite = OwnedImage::Black(kGalleryWidth, kGalleryHeight * TransitionFrames);
+        for (int frame = 1; frame <= TransitionFrames; ++frame) {
             std::string path = (work / (std::to_string(effect) + "-" + std::to_string(frame) + ".jpg")).string();
             renderer.DoTransitionEffect(&first, &second, path.data(), static_cast<unsigned short>(effect), frame);
             Image decoded{};
@@ -93,12 +92,12 @@ h1 { font-weight: normal; }
 .play { width: )"
          << w << "px; height: " << h << R"(px; float: left; margin-right: 10px;
         animation: frames 1.6s steps()"
-         << kFrames << R"() infinite; }
+         << TransitionFrames << R"() infinite; }
 @keyframes frames { from { background-position: 0 0; } to { background-position: 0 -)"
-         << h * kFrames << R"(px; } }
+         << h * TransitionFrames << R"(px; } }
 .strip { display: grid; grid-template-columns: repeat(3, )"
          << w / 3 << "px); gap: 3px; }\n.strip div { width: " << w / 3 << "px; height: " << h / 3
-         << "px; background-size: " << w / 3 << "px " << h * kFrames / 3 << R"(px; }
+         << "px; background-size: " << w / 3 << "px " << h * TransitionFrames / 3 << R"(px; }
 .strip span { font-size: 9px; color: #aaa; }
 .effect:after { content: ""; display: block; clear: both; }
 </style>

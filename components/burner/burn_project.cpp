@@ -17,9 +17,9 @@ public:
     HRESULT VCD_STDCALL NewProject(uint32_t* handle, uint8_t kind) override {
         if (!handle) return com::E_POINTER;
         *handle = 0;
-        if (kind != burner::kProjectKindVcd20) {
+        if (kind != contract::kProjectKindVcd20) {
             Complain("project kind " + std::to_string(kind) + " is not supported; kind " +
-                     std::to_string(burner::kProjectKindVcd20) + " is a Video CD 2.0 disc");
+                     std::to_string(contract::kProjectKindVcd20) + " is a Video CD 2.0 disc");
             return QEL_E_PROJECT_KIND;
         }
         *handle = ProjectStore::Instance().Open(kind);

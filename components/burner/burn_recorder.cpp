@@ -13,10 +13,9 @@
 namespace vcdalbum::qelburner {
 namespace {
 
-// IOInfo kinds this recorder understands.
-constexpr uint16_t kSourceProject = 7;  // source = project handle
-constexpr uint16_t kTargetFolder = 1;   // target = pointer to a folder name for the image files
-constexpr uint16_t kTargetDrive = 2;    // target = drive number
+using contract::kSourceProject;
+using contract::kTargetDrive;
+using contract::kTargetObject;
 
 class BurnRecorder final : public ComObject<burner::IBurnRecorder> {
 public:
@@ -44,7 +43,7 @@ public:
             }
             drive_ = drive;
             folder_.clear();
-        } else if (info.targetKind == kTargetFolder) {
+        } else if (info.targetKind == kTargetObject) {  // the folder for the image files
             const char* folder = reinterpret_cast<const char*>(info.target);
             if (!folder || !*folder) {
                 Complain("no folder given for the image files");

@@ -12,18 +12,7 @@
 namespace vcdalbum::qelburner {
 namespace {
 
-// vcdxbuild's layout: a 150-sector gap before every track, and the front and
-// rear margins it is told to keep around each stream.
-constexpr uint64_t kTrackGap = 150;
-constexpr uint64_t kTrackMargin = 150;
-// ISO 9660 and Video CD control files of the first track, with room to spare.
-constexpr uint64_t kFirstTrackBase = 300;
-constexpr uint64_t kLeadInGap = 150;
-// vcdxbuild closes the image with one more gap after the last track.
-constexpr uint64_t kTrailingGap = 150;
-// Every segment item starts a new block of 150 sectors.
-constexpr uint64_t kSegmentBlock = 150;
-constexpr uint64_t kFileSectorBytes = 2048;
+using burner::kFileSectorBytes;
 
 // Folder names the Video CD itself uses at the top of the disc.
 const std::set<std::string> kReservedFolders = {"VCD", "MPEGAV", "SEGMENT", "EXT", "CDI", "CDDA", "SVCD", "MPEG2"};
@@ -227,7 +216,8 @@ std::string DiscFileName(const std::string& name) {
 }
 
 uint64_t EstimateDiscSectors(const Project& project) {
-    uint64_t sectors = kLeadInGap + kFirstTrackBase + kTrailingGap;
+    constexpr uint64_t kSegmentBlock = burner::kSegmentBlockSectors;
+    uint64_t sectors = burner::kLeadInGapSectors + burner::kFirstTrackBaseSectors + burner::kTrailingGapSectors;
     for (const SegmentItem& segment : project.segments) {
         const uint64_t used = (FileSize(segment.file) + kTrackSectorBytes - 1) / kTrackSectorBytes;
         sectors += std::max<uint64_t>(1, (used + kSegmentBlock - 1) / kSegmentBlock) * kSegmentBlock;
@@ -235,19 +225,20 @@ uint64_t EstimateDiscSectors(const Project& project) {
     for (const ExtraFile& file : project.files)
         sectors += 1 + (FileSize(file.source) + kFileSectorBytes - 1) / kFileSectorBytes;
     sectors += project.directories.size();
-    for (const SequenceItem& item : project.sequences) sectors += kTrackGap + 2 * kTrackMargin + item.sectors;
+    for (const SequenceItem& item : project.sequences)
+        sectors += static_cast<uint64_t>(burner::TrackSectors(static_cast<int64_t>(item.sectors)));
     return sectors;
 }
 
 std::optional<std::string> CheckProject(const Project& project) {
-    if (project.kind != burner::kProjectKindVcd20)
+    if (project.kind != contract::kProjectKindVcd20)
         return "project " + Quoted(project.name) + " is of kind " + std::to_string(project.kind) +
                ", not a Video CD 2.0 project";
     if (project.sequences.empty())
         return "project " + Quoted(project.name) + " has no sequence item; a Video CD needs at least one track";
-    if (project.sequences.size() > kMaxSequenceItems)
+    if (project.sequences.size() > static_cast<size_t>(burner::kMaxSequenceItems))
         return "project " + Quoted(project.name) + " has " + std::to_string(project.sequences.size()) +
-               " sequence items; a Video CD holds at most " + std::to_string(kMaxSequenceItems);
+               " sequence items; a Video CD holds at most " + std::to_string(burner::kMaxSequenceItems);
 
     for (const SequenceItem& item : project.sequences) {
         // The file may have changed or gone since it was added.
@@ -271,7 +262,8 @@ std::optional<std::string> CheckProject(const Project& project) {
 
     const uint64_t sectors = EstimateDiscSectors(project);
     if (sectors > kDiscSectors) {
-        const uint64_t seconds = (sectors + 74) / 75;
+        constexpr uint64_t kPerSecond = burner::kSectorsPerSecond;
+        const uint64_t seconds = (sectors + kPerSecond - 1) / kPerSecond;
         std::ostringstream text;
         text << "project " << Quoted(project.name) << " needs " << seconds / 60 << ":" << (seconds % 60 < 10 ? "0" : "")
              << seconds % 60 << " minutes of disc time; an 80-minute disc is too small";

@@ -7,13 +7,14 @@
 #include <optional>
 #include <string>
 
+#include "burner/disc_capacity.h"
 #include "project.h"
 
 namespace vcdalbum::qelburner {
 
-inline constexpr size_t kMaxSequenceItems = 98;   // tracks 2..99
-inline constexpr size_t kMaxSelections = 99;      // per selection list, with the base number
-inline constexpr uint64_t kDiscSectors = 80 * 60 * 75;  // an 80-minute CD-R
+inline constexpr size_t kMaxSelections = 99;  // per selection list, with the base number
+// The largest disc a project may fill: an 80-minute CD-R.
+inline constexpr uint64_t kDiscSectors = static_cast<uint64_t>(burner::kLargestDiscSectors);
 
 // Sectors the project will take on the disc, margins and gaps included.
 // An upper estimate: vcdxbuild's own layout stays below it.

@@ -146,7 +146,7 @@ void ImageRecorderDiscInfo(_QelDiscInfo& info) {
     info.status = QEL_STATUS_COMPLETE;
     info.sessions = 1;
     // The image starts after the 2-second gap before the first track.
-    const uint64_t used = std::min<uint64_t>(binSize / kRawSectorBytes + 150, kDiscSectors);
+    const uint64_t used = std::min<uint64_t>(binSize / kRawSectorBytes + burner::kLeadInGapSectors, kDiscSectors);
     info.usedSectors = static_cast<uint32_t>(used);
     info.freeSectors = 0;  // a finished disc takes nothing more
     std::ifstream in(loaded.cue);

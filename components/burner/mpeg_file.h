@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <string>
 
+#include "burner/disc_capacity.h"
+
 namespace vcdalbum::qelburner {
 
-// One Mode 2 Form 2 sector's payload, the unit of a Video CD track.
-inline constexpr uint64_t kTrackSectorBytes = 2324;
-// A raw CD sector as a CDXA file holds it.
-inline constexpr uint64_t kRawSectorBytes = 2352;
+using burner::kRawSectorBytes;
+using burner::kTrackSectorBytes;
 
 struct StreamProbe {
     bool ok = false;

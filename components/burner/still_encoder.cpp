@@ -3,9 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
-#include <libswscale/swscale.h>
 }
 
 #include <unistd.h>
@@ -17,6 +15,8 @@ extern "C" {
 #include <memory>
 #include <vector>
 
+#include "picture_input.h"
+
 namespace vcdalbum::qelburner {
 namespace {
 
@@ -26,26 +26,11 @@ constexpr int kHeight = 240;
 constexpr int kVbvBits = 327680;
 constexpr int kMaxPictureBytes = kVbvBits / 8 - 1024;
 
-struct FormatInput {
-    AVFormatContext* p = nullptr;
-    ~FormatInput() { avformat_close_input(&p); }
-};
-struct CodecContext {
-    AVCodecContext* p = nullptr;
-    ~CodecContext() { avcodec_free_context(&p); }
-};
-struct Frame {
-    AVFrame* p = av_frame_alloc();
-    ~Frame() { av_frame_free(&p); }
-};
-struct Packet {
-    AVPacket* p = av_packet_alloc();
-    ~Packet() { av_packet_free(&p); }
-};
-struct Scaler {
-    SwsContext* p = nullptr;
-    ~Scaler() { sws_freeContext(p); }
-};
+namespace input = picture_input;
+using input::CodecContextPtr;
+using input::FramePtr;
+using input::PacketPtr;
+
 struct FormatOutput {
     AVFormatContext* p = nullptr;
     ~FormatOutput() {
@@ -54,59 +39,33 @@ struct FormatOutput {
     }
 };
 
-std::string AvError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
-bool DecodePicture(const std::string& picture, Frame& frame, std::string& error) {
-    FormatInput input;
-    int rc = avformat_open_input(&input.p, picture.c_str(), nullptr, nullptr);
-    if (rc < 0) {
-        error = "cannot be opened: " + AvError(rc);
-        return false;
+// The decoded picture turned upright when its EXIF orientation says so, in
+// RGB; the picture itself when it is upright already.
+FramePtr Upright(FramePtr decoded, std::string& error) {
+    const int orientation = input::Orientation(*decoded);
+    if (orientation == 1) return decoded;
+    FramePtr rgb = input::ConvertFrame(*decoded, AV_PIX_FMT_RGB24, true, decoded->width, decoded->height);
+    const bool swap = input::SwapsSides(orientation);
+    FramePtr upright = rgb ? input::AllocFrame(AV_PIX_FMT_RGB24, swap ? rgb->height : rgb->width,
+                                               swap ? rgb->width : rgb->height)
+                           : nullptr;
+    if (!upright) {
+        error = "cannot be turned upright";
+        return nullptr;
     }
-    avformat_find_stream_info(input.p, nullptr);
-    const int index = av_find_best_stream(input.p, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (index < 0) {
-        error = "holds no picture";
-        return false;
-    }
-    const AVCodecParameters* parameters = input.p->streams[index]->codecpar;
-    const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
-    CodecContext decoder;
-    decoder.p = avcodec_alloc_context3(codec);
-    if (!codec || !decoder.p || avcodec_parameters_to_context(decoder.p, parameters) < 0 ||
-        avcodec_open2(decoder.p, codec, nullptr) < 0) {
-        error = "is in a format that cannot be decoded";
-        return false;
-    }
-    Packet packet;
-    while (av_read_frame(input.p, packet.p) >= 0) {
-        const bool ours = packet.p->stream_index == index;
-        if (ours) avcodec_send_packet(decoder.p, packet.p);
-        av_packet_unref(packet.p);
-        if (ours && avcodec_receive_frame(decoder.p, frame.p) == 0) return true;
-    }
-    avcodec_send_packet(decoder.p, nullptr);
-    if (avcodec_receive_frame(decoder.p, frame.p) == 0) return true;
-    error = "cannot be decoded";
-    return false;
-}
-
-bool FullRange(const AVFrame* frame) {
-    const auto format = static_cast<AVPixelFormat>(frame->format);
-    return frame->color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
-           format == AV_PIX_FMT_YUVJ444P || format == AV_PIX_FMT_YUVJ440P;
+    input::Orient(rgb->data[0], static_cast<size_t>(rgb->linesize[0]), rgb->width, rgb->height, orientation,
+                  upright->data[0], static_cast<size_t>(upright->linesize[0]));
+    upright->sample_aspect_ratio =
+        swap ? AVRational{decoded->sample_aspect_ratio.den, decoded->sample_aspect_ratio.num} : decoded->sample_aspect_ratio;
+    return upright;
 }
 
 // The picture fitted into a black 352x240 frame. Display aspect 4:3 over
 // 352x240 pixels makes the pixels 10:11 wide.
-bool FitIntoFrame(const AVFrame* source, Frame& out, std::string& error) {
-    double aspect = static_cast<double>(source->width) / source->height;
-    if (source->sample_aspect_ratio.num > 0 && source->sample_aspect_ratio.den > 0)
-        aspect *= av_q2d(source->sample_aspect_ratio);
+FramePtr FitIntoFrame(const AVFrame& source, std::string& error) {
+    double aspect = static_cast<double>(source.width) / source.height;
+    if (source.sample_aspect_ratio.num > 0 && source.sample_aspect_ratio.den > 0)
+        aspect *= av_q2d(source.sample_aspect_ratio);
     const double frameAspect = 4.0 / 3.0;
     int width = kWidth, height = kHeight;
     if (aspect > frameAspect)
@@ -114,56 +73,43 @@ bool FitIntoFrame(const AVFrame* source, Frame& out, std::string& error) {
     else
         width = std::max(2, static_cast<int>(kWidth * aspect / frameAspect + 0.5) & ~1);
 
-    out.p->format = AV_PIX_FMT_YUV420P;
-    out.p->width = kWidth;
-    out.p->height = kHeight;
-    if (av_frame_get_buffer(out.p, 0) < 0) {
+    FramePtr out = input::AllocFrame(AV_PIX_FMT_YUV420P, kWidth, kHeight);
+    if (!out) {
         error = "out of memory";
-        return false;
+        return nullptr;
     }
-    for (int y = 0; y < kHeight; ++y) std::memset(out.p->data[0] + y * out.p->linesize[0], 16, kWidth);
+    for (int y = 0; y < kHeight; ++y) std::memset(out->data[0] + y * out->linesize[0], 16, kWidth);
     for (int plane = 1; plane < 3; ++plane)
-        for (int y = 0; y < kHeight / 2; ++y) std::memset(out.p->data[plane] + y * out.p->linesize[plane], 128, kWidth / 2);
+        for (int y = 0; y < kHeight / 2; ++y) std::memset(out->data[plane] + y * out->linesize[plane], 128, kWidth / 2);
 
-    // The JPEG variants of the YUV formats only say "full range", which the
-    // colour-space details below say too.
-    AVPixelFormat format = static_cast<AVPixelFormat>(source->format);
-    switch (format) {
-        case AV_PIX_FMT_YUVJ420P: format = AV_PIX_FMT_YUV420P; break;
-        case AV_PIX_FMT_YUVJ422P: format = AV_PIX_FMT_YUV422P; break;
-        case AV_PIX_FMT_YUVJ444P: format = AV_PIX_FMT_YUV444P; break;
-        case AV_PIX_FMT_YUVJ440P: format = AV_PIX_FMT_YUV440P; break;
-        default: break;
-    }
-    Scaler scaler;
-    scaler.p = sws_getContext(source->width, source->height, format, width, height,
-                              AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    if (!scaler.p) {
-        error = "has a pixel format that cannot be converted";
-        return false;
-    }
     // A JPEG uses the full 0..255 range, a Video CD the TV range 16..235.
-    const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
-    sws_setColorspaceDetails(scaler.p, coefficients, FullRange(source) ? 1 : 0, coefficients, 0, 0, 1 << 16, 1 << 16);
     const int left = (kWidth - width) / 2 & ~1, top = (kHeight - height) / 2 & ~1;
-    uint8_t* planes[4] = {out.p->data[0] + top * out.p->linesize[0] + left,
-                          out.p->data[1] + top / 2 * out.p->linesize[1] + left / 2,
-                          out.p->data[2] + top / 2 * out.p->linesize[2] + left / 2, nullptr};
-    sws_scale(scaler.p, source->data, source->linesize, 0, source->height, planes, out.p->linesize);
-    return true;
+    uint8_t* planes[4] = {out->data[0] + top * out->linesize[0] + left,
+                          out->data[1] + top / 2 * out->linesize[1] + left / 2,
+                          out->data[2] + top / 2 * out->linesize[2] + left / 2, nullptr};
+    if (!input::Convert(source.data, source.linesize, static_cast<AVPixelFormat>(source.format),
+                        input::IsFullRange(source), source.width, source.height, planes, out->linesize,
+                        AV_PIX_FMT_YUV420P, false, width, height, SWS_BICUBIC)) {
+        error = "has a pixel format that cannot be converted";
+        return nullptr;
+    }
+    return out;
 }
 
 // Encodes the frame as one intra picture, coarser until it fits the buffer.
-bool EncodeIntra(Frame& frame, CodecContext& encoder, std::vector<uint8_t>& picture, std::string& error) {
+bool EncodeIntra(AVFrame& frame, CodecContextPtr& encoder, std::vector<uint8_t>& picture, std::string& error) {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);
     if (!codec) {
         error = "the MPEG-1 encoder is missing from FFmpeg";
         return false;
     }
     for (int quantiser = 2; quantiser <= 31; quantiser += 2) {
-        avcodec_free_context(&encoder.p);
-        encoder.p = avcodec_alloc_context3(codec);
-        AVCodecContext* c = encoder.p;
+        encoder.reset(avcodec_alloc_context3(codec));
+        AVCodecContext* c = encoder.get();
+        if (!c) {
+            error = "out of memory";
+            return false;
+        }
         c->width = kWidth;
         c->height = kHeight;
         c->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -181,18 +127,18 @@ bool EncodeIntra(Frame& frame, CodecContext& encoder, std::vector<uint8_t>& pict
             error = "the MPEG-1 encoder cannot be opened";
             return false;
         }
-        frame.p->pts = 0;
-        frame.p->quality = c->global_quality;
-        frame.p->pict_type = AV_PICTURE_TYPE_I;
-        Packet packet;
+        frame.pts = 0;
+        frame.quality = c->global_quality;
+        frame.pict_type = AV_PICTURE_TYPE_I;
+        PacketPtr packet(av_packet_alloc());
         picture.clear();
-        if (avcodec_send_frame(c, frame.p) < 0 || avcodec_send_frame(c, nullptr) < 0) {
+        if (!packet || avcodec_send_frame(c, &frame) < 0 || avcodec_send_frame(c, nullptr) < 0) {
             error = "cannot be encoded";
             return false;
         }
-        while (avcodec_receive_packet(c, packet.p) == 0) {
-            picture.insert(picture.end(), packet.p->data, packet.p->data + packet.p->size);
-            av_packet_unref(packet.p);
+        while (avcodec_receive_packet(c, packet.get()) == 0) {
+            picture.insert(picture.end(), packet->data, packet->data + packet->size);
+            av_packet_unref(packet.get());
         }
         if (!picture.empty() && static_cast<int>(picture.size()) <= kMaxPictureBytes) return true;
     }
@@ -200,7 +146,7 @@ bool EncodeIntra(Frame& frame, CodecContext& encoder, std::vector<uint8_t>& pict
     return false;
 }
 
-bool WriteStream(const CodecContext& encoder, const std::vector<uint8_t>& picture, const std::string& path,
+bool WriteStream(const AVCodecContext& encoder, const std::vector<uint8_t>& picture, const std::string& path,
                  std::string& error) {
     FormatOutput output;
     if (avformat_alloc_output_context2(&output.p, nullptr, "vcd", path.c_str()) < 0) {
@@ -208,15 +154,15 @@ bool WriteStream(const CodecContext& encoder, const std::vector<uint8_t>& pictur
         return false;
     }
     AVStream* stream = avformat_new_stream(output.p, nullptr);
-    if (!stream || avcodec_parameters_from_context(stream->codecpar, encoder.p) < 0) {
+    if (!stream || avcodec_parameters_from_context(stream->codecpar, &encoder) < 0) {
         error = "cannot set up the stream";
         return false;
     }
-    stream->time_base = encoder.p->time_base;
+    stream->time_base = encoder.time_base;
     // The muxer reads the buffer size from side data the encoder keeps to
     // itself; without it the stream would claim a far too large buffer.
-    for (int i = 0; i < encoder.p->nb_coded_side_data; ++i) {
-        const AVPacketSideData& side = encoder.p->coded_side_data[i];
+    for (int i = 0; i < encoder.nb_coded_side_data; ++i) {
+        const AVPacketSideData& side = encoder.coded_side_data[i];
         if (uint8_t* copy = av_stream_new_side_data(stream, side.type, side.size)) std::memcpy(copy, side.data, side.size);
     }
     av_opt_set_int(output.p->priv_data, "muxrate", 1411200, 0);
@@ -227,24 +173,24 @@ bool WriteStream(const CodecContext& encoder, const std::vector<uint8_t>& pictur
     if (rc >= 0) rc = avformat_write_header(output.p, &options);
     av_dict_free(&options);
     if (rc < 0) {
-        error = "cannot be written: " + AvError(rc);
+        error = "cannot be written: " + input::AvErrorText(rc);
         return false;
     }
-    Packet packet;
-    if (av_new_packet(packet.p, static_cast<int>(picture.size())) < 0) {
+    PacketPtr packet(av_packet_alloc());
+    if (!packet || av_new_packet(packet.get(), static_cast<int>(picture.size())) < 0) {
         error = "out of memory";
         return false;
     }
-    std::memcpy(packet.p->data, picture.data(), picture.size());
-    packet.p->pts = packet.p->dts = 0;
-    packet.p->duration = 1;
-    packet.p->flags |= AV_PKT_FLAG_KEY;
-    packet.p->stream_index = stream->index;
-    av_packet_rescale_ts(packet.p, encoder.p->time_base, stream->time_base);
-    rc = av_interleaved_write_frame(output.p, packet.p);
+    std::memcpy(packet->data, picture.data(), picture.size());
+    packet->pts = packet->dts = 0;
+    packet->duration = 1;
+    packet->flags |= AV_PKT_FLAG_KEY;
+    packet->stream_index = stream->index;
+    av_packet_rescale_ts(packet.get(), encoder.time_base, stream->time_base);
+    rc = av_interleaved_write_frame(output.p, packet.get());
     if (rc >= 0) rc = av_write_trailer(output.p);
     if (rc < 0) {
-        error = "cannot be written: " + AvError(rc);
+        error = "cannot be written: " + input::AvErrorText(rc);
         return false;
     }
     avio_closep(&output.p->pb);
@@ -254,19 +200,22 @@ bool WriteStream(const CodecContext& encoder, const std::vector<uint8_t>& pictur
 }  // namespace
 
 bool EncodeStill(const std::string& picture, const std::string& mpegFile, std::string& error) {
-    Frame decoded, fitted;
-    CodecContext encoder;
-    std::vector<uint8_t> intra;
-    if (!DecodePicture(picture, decoded, error)) {
-        error = "picture '" + picture + "' " + error;
+    input::Problem problem;
+    FramePtr decoded = input::DecodeFirstPicture(picture, problem);
+    if (!decoded) {
+        error = "picture '" + picture + "': " + problem.text;
         return false;
     }
-    if (!FitIntoFrame(decoded.p, fitted, error) || !EncodeIntra(fitted, encoder, intra, error)) {
+    CodecContextPtr encoder;
+    std::vector<uint8_t> intra;
+    FramePtr upright = Upright(std::move(decoded), error);
+    FramePtr fitted = upright ? FitIntoFrame(*upright, error) : nullptr;
+    if (!fitted || !EncodeIntra(*fitted, encoder, intra, error)) {
         error = "picture '" + picture + "' " + error;
         return false;
     }
     const std::string temporary = mpegFile + ".part-" + std::to_string(getpid());
-    if (!WriteStream(encoder, intra, temporary, error)) {
+    if (!WriteStream(*encoder, intra, temporary, error)) {
         std::remove(temporary.c_str());
         error = "'" + mpegFile + "' " + error;
         return false;

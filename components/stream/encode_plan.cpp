@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/component_contract.h"
+
 namespace vrxstream {
 namespace {
 
-constexpr int kTransitionFrames = 30;
 constexpr double kMenuDefaultSeconds = 0.5;
 
 std::vector<std::string> ReadNames(char** names, int32_t count) {
@@ -24,12 +25,12 @@ std::vector<bool> FindTransitionRuns(const std::vector<std::string>& names) {
         std::string dir;
         long long serial = 0;
         int k = 0;
-        if (!ParseTransitionFrameName(names[i], dir, serial, k) || k != 1 || i + kTransitionFrames > names.size()) {
+        if (!ParseTransitionFrameName(names[i], dir, serial, k) || k != 1 || i + vcdalbum::TransitionFrames > names.size()) {
             ++i;
             continue;
         }
         bool complete = true;
-        for (int f = 2; f <= kTransitionFrames && complete; ++f) {
+        for (int f = 2; f <= vcdalbum::TransitionFrames && complete; ++f) {
             std::string d;
             long long s = 0;
             int kk = 0;
@@ -39,8 +40,8 @@ std::vector<bool> FindTransitionRuns(const std::vector<std::string>& names) {
             ++i;
             continue;
         }
-        for (int f = 0; f < kTransitionFrames; ++f) inRun[i + f] = true;
-        i += kTransitionFrames;
+        for (int f = 0; f < vcdalbum::TransitionFrames; ++f) inRun[i + f] = true;
+        i += vcdalbum::TransitionFrames;
     }
     return inRun;
 }
@@ -48,24 +49,10 @@ std::vector<bool> FindTransitionRuns(const std::vector<std::string>& names) {
 }  // namespace
 
 bool ParseTransitionFrameName(const std::string& path, std::string& dir, long long& serial, int& k) {
-    size_t slash = path.find_last_of("/\\");
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t slash = path.find_last_of("/\\");
     dir = slash == std::string::npos ? std::string() : path.substr(0, slash);
-    const std::string ext = ".jpg";
-    if (base.size() <= ext.size() || base.compare(base.size() - ext.size(), ext.size(), ext) != 0) return false;
-    base.resize(base.size() - ext.size());
-    size_t dash = base.find('-');
-    if (dash == 0 || dash == std::string::npos || dash + 1 == base.size()) return false;
-    auto allDigits = [](const std::string& s) {
-        for (char c : s)
-            if (c < '0' || c > '9') return false;
-        return s.size() <= 9 && !(s.size() > 1 && s[0] == '0');
-    };
-    std::string left = base.substr(0, dash), right = base.substr(dash + 1);
-    if (!allDigits(left) || !allDigits(right)) return false;
-    serial = std::stoll(left);
-    k = std::stoi(right);
-    return k >= 1 && k <= kTransitionFrames;
+    const std::string_view base = slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+    return vcdalbum::contract::ParseTransitionFrameFileName(base, serial, k);
 }
 
 EncodePlan MakePlan(const StreamInfo& info) {

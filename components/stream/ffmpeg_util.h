@@ -1,59 +1,30 @@
-// Small RAII holders and helpers for FFmpeg's C objects.
+// FFmpeg's C objects as the encoder holds them: the shared picture-input
+// holders, plus the resampler's.
 #pragma once
 
 #include <memory>
 #include <string>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/error.h>
-#include <libavutil/frame.h>
 #include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
+
+#include "ffmpeg_handles.h"
+#include "picture_input.h"
 
 namespace vrxstream {
 
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct CodecContextDeleter {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct InputDeleter {
-    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-};
-struct SwsDeleter {
-    void operator()(SwsContext* s) const { sws_freeContext(s); }
-};
+using vcdalbum::picture_input::AvErrorText;
+using vcdalbum::picture_input::CodecContextPtr;
+using vcdalbum::picture_input::FileUrl;
+using vcdalbum::picture_input::FramePtr;
+using vcdalbum::picture_input::InputPtr;
+using vcdalbum::picture_input::PacketPtr;
+using vcdalbum::picture_input::SwsPtr;
+
 struct SwrDeleter {
     void operator()(SwrContext* s) const { swr_free(&s); }
 };
-
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
-using InputPtr = std::unique_ptr<AVFormatContext, InputDeleter>;
-using SwsPtr = std::unique_ptr<SwsContext, SwsDeleter>;
 using SwrPtr = std::unique_ptr<SwrContext, SwrDeleter>;
-
-inline std::string AvErrorText(int err) {
-    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(err, buf, sizeof buf);
-    return buf;
-}
-
-// A local path as FFmpeg's file URL, so that a name such as "a:b.jpg" is
-// never taken for a protocol.
-inline std::string FileUrl(const std::string& path) { return "file:" + path; }
-
-// Opens `path` and the decoder of its best stream of `type`. Returns an
-// empty string on success, else the reason.
-std::string OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, CodecContextPtr& decoder,
-                        int& streamIndex);
 
 }  // namespace vrxstream

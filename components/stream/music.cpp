@@ -31,7 +31,7 @@ bool Music::OpenNext() {
         size_t i = next_;
         next_ = (next_ + 1) % files_.size();
         if (unreadable_[i]) continue;
-        std::string error = OpenDecoder(files_[i], AVMEDIA_TYPE_AUDIO, input_, decoder_, stream_);
+        std::string error = vcdalbum::picture_input::OpenDecoder(files_[i], AVMEDIA_TYPE_AUDIO, input_, decoder_, stream_).text;
         if (error.empty()) {
             AVChannelLayout stereo;
             av_channel_layout_default(&stereo, 2);

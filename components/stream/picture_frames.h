@@ -19,7 +19,4 @@ FramePtr MakeBlackFrame();
 // on the frame's 10:11 pixels. Returns null and sets `error` on failure.
 FramePtr LoadPictureFrame(const std::string& path, std::string& error);
 
-// EXIF orientation (1..8) of a decoded picture, 1 when it has none.
-int FrameOrientation(const AVFrame& frame);
-
 }  // namespace vrxstream

@@ -49,6 +49,37 @@ TEST(PictureEncoder, JpegBecomesASegmentStillOnTheDisc) {
     project->CloseProject(handle);
 }
 
+// A camera's sideways photo stands upright on the disc: a wide picture marked
+// "turn 90 degrees clockwise" (EXIF orientation 6) becomes a tall one, with
+// black bands left and right instead of above and below.
+TEST(PictureEncoder, StillIsTurnedUprightByExifOrientation) {
+    if (!HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is missing";
+    ScratchDir dir;
+    ASSERT_EQ(RunShell("ffmpeg -nostdin -v error -f lavfi -i testsrc=s=640x240 -frames:v 1 '" +
+                       (dir / "wide.jpg").string() + "' 2>&1")
+                  .exitCode,
+              0);
+    const std::string tiff("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0", 26);
+    const std::string exif = std::string("\xFF\xE1\0", 3) + static_cast<char>(tiff.size() + 8) + std::string("Exif\0\0", 6) + tiff;
+    std::string jpeg = ReadFile(dir / "wide.jpg");
+    jpeg.insert(2, exif);
+    WriteFile(dir / "sideways.jpg", jpeg);
+
+    auto encoder = Create<burner::IPictureEncoder>(burner::CLSID_PictureEncoder, burner::IID_IPictureEncoder);
+    int32_t nRet = -1;
+    ASSERT_EQ(encoder->ConvertPicture(0, (dir / "sideways.jpg").c_str(), (dir / "still.mpg").c_str(), &nRet), com::S_OK);
+    // The luma plane of a w x h corner of the still.
+    auto lumaOf = [&](int w, int h) {
+        return RunShell("ffmpeg -nostdin -v error -i '" + (dir / "still.mpg").string() + "' -frames:v 1 -vf crop=" +
+                        std::to_string(w) + ":" + std::to_string(h) + ":0:0 -pix_fmt yuv420p -f rawvideo - | od -An -tu1 -v -N" +
+                        std::to_string(w * h))
+            .output;
+    };
+    const std::string left = lumaOf(8, 240), top = lumaOf(352, 8);
+    EXPECT_EQ(left.find_first_not_of(" 16\n"), std::string::npos) << "left band not black";
+    EXPECT_NE(top.find_first_not_of(" 16\n"), std::string::npos) << "the picture does not reach the top";
+}
+
 TEST(PictureEncoder, UnreadablePictureWritesNothing) {
     ScratchDir dir;
     WriteFile(dir / "bad.jpg", "no picture here");

@@ -14,7 +14,7 @@ protected:
         ASSERT_TRUE(MakeStream(*stream_ / "clip.mpg", "blue", 1));
     }
     static void TearDownTestSuite() { delete stream_; }
-    void SetUp() override { ASSERT_EQ(project_->NewProject(&handle_, burner::kProjectKindVcd20), com::S_OK); }
+    void SetUp() override { ASSERT_EQ(project_->NewProject(&handle_, contract::kProjectKindVcd20), com::S_OK); }
     void TearDown() override { project_->CloseProject(handle_); }
 
     static fs::path Clip() { return *stream_ / "clip.mpg"; }

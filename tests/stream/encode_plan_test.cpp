@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "encode_plan.h"
+#include "platform/component_contract.h"
 
 namespace {
 
@@ -71,6 +72,16 @@ TEST(EncodePlan, OnlyCompleteRunsInOneDirectoryAreTransitions) {
     EXPECT_EQ(k, 30);
     for (const char* name : {"/t/1-31.jpg", "/t/1-0.jpg", "/t/x-1.jpg", "/t/1-1.png", "/t/-1.jpg", "/t/1-01.jpg"})
         EXPECT_FALSE(vrxstream::ParseTransitionFrameName(name, dir, serial, k)) << name;
+
+    // Every name the library gives a frame file is read back as that frame.
+    for (long long made : {0LL, 7LL, 999999999LL})
+        for (int frame = 1; frame <= vcdalbum::TransitionFrames; ++frame) {
+            const std::string name = "/tmp/" + vcdalbum::contract::TransitionFrameFileName(made, frame);
+            ASSERT_TRUE(vrxstream::ParseTransitionFrameName(name, dir, serial, k)) << name;
+            EXPECT_EQ(dir, "/tmp");
+            EXPECT_EQ(serial, made);
+            EXPECT_EQ(k, frame);
+        }
 }
 
 TEST(EncodePlan, MenuUsesPictureTimesAndTransitionNamesMeanNothing) {

@@ -1,4 +1,4 @@
-#include "codec/file_output.h"
+#include "platform/atomic_file.h"
 
 #include <atomic>
 #include <cerrno>
@@ -15,9 +15,9 @@
 #define VCDALBUM_GETPID getpid
 #endif
 
-namespace vcdalbum::codec {
+namespace vcdalbum::platform {
 
-bool WriteFileThroughTemp(const std::string& path, const void* data, size_t size, std::string* error) {
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size, std::string* error) {
     static std::atomic<unsigned> counter{0};
     // Beside the target, so that the rename stays on one file system.
     const std::string temp = path + ".part-" + std::to_string(static_cast<long>(VCDALBUM_GETPID())) + "-" +
@@ -45,4 +45,4 @@ bool WriteFileThroughTemp(const std::string& path, const void* data, size_t size
     return true;
 }
 
-}  // namespace vcdalbum::codec
+}  // namespace vcdalbum::platform
