@@ -26,11 +26,11 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "atomic_file.h"
 #include "command.h"
 #include "host/disc_reader.h"
 #include "host/errors.h"
 #include "host/transcode.h"
+#include "platform/atomic_file.h"
 
 extern char** environ;
 
@@ -112,7 +112,7 @@ std::string PageHtml(const nlohmann::json& data) {
 
 void WriteFile(const fs::path& file, const std::string& text) {
     std::string error;
-    if (!WriteFileAtomically(file.string(), text.data(), text.size(), error)) throw host::RunError(error);
+    if (!platform::WriteFileAtomically(file.string(), text.data(), text.size(), &error)) throw host::RunError(error);
 }
 
 void OpenInBrowser(const fs::path& page) {

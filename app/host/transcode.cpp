@@ -14,6 +14,7 @@ extern "C" {
 #include <exception>
 #include <memory>
 
+#include "ffmpeg_handles.h"
 #include "host/errors.h"
 
 namespace vcdalbum::host {
@@ -44,15 +45,13 @@ AVRational DisplayShape(AVRational sar, int width, int height) {
     return sar;
 }
 
-std::string AvError(int rc) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(rc, text, sizeof text);
-    return text;
-}
+using picture_input::AvErrorText;
+using picture_input::FramePtr;
+using picture_input::PacketPtr;
+using CodecPtr = picture_input::CodecContextPtr;
+using InputPtr = picture_input::InputPtr;
 
-struct FormatInputDeleter {
-    void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-};
+// What the shared holders leave out: the writing side and audio.
 struct FormatOutputDeleter {
     void operator()(AVFormatContext* f) const {
         if (f->pb) avio_closep(&f->pb);
@@ -65,24 +64,12 @@ struct IoDeleter {
         avio_context_free(&io);
     }
 };
-struct CodecDeleter {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
 struct SwrDeleter {
     void operator()(SwrContext* s) const { swr_free(&s); }
 };
 struct FifoDeleter {
     void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
 };
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecDeleter>;
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 
 FramePtr NewFrame() {
     FramePtr f(av_frame_alloc());
@@ -147,7 +134,7 @@ public:
 
 private:
     void Check(int rc, const std::string& what) const {
-        if (rc < 0) throw RunError(name_ + ": " + what + ": " + AvError(rc));
+        if (rc < 0) throw RunError(name_ + ": " + what + ": " + AvErrorText(rc));
     }
     void RethrowReadError() {
         if (reader_.error) std::rethrow_exception(reader_.error);
@@ -168,11 +155,11 @@ private:
         fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
         int rc = avformat_open_input(&fmt, nullptr, av_find_input_format("mpeg"), nullptr);
         RethrowReadError();
-        if (rc < 0) throw InputError(name_ + " is not an MPEG program stream: " + AvError(rc));
+        if (rc < 0) throw InputError(name_ + " is not an MPEG program stream: " + AvErrorText(rc));
         input_.reset(fmt);
         rc = avformat_find_stream_info(fmt, nullptr);
         RethrowReadError();
-        if (rc < 0) throw InputError(name_ + ": its streams cannot be read: " + AvError(rc));
+        if (rc < 0) throw InputError(name_ + ": its streams cannot be read: " + AvErrorText(rc));
         videoIn_ = av_find_best_stream(fmt, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
         if (videoIn_ < 0) throw InputError(name_ + " holds no MPEG video");
         audioIn_ = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, videoIn_, nullptr, 0);
@@ -397,7 +384,7 @@ private:
     Reader reader_;
     // Declared before the input, which uses it, so that it is freed after.
     std::unique_ptr<AVIOContext, IoDeleter> io_;
-    std::unique_ptr<AVFormatContext, FormatInputDeleter> input_;
+    InputPtr input_;
     std::unique_ptr<AVFormatContext, FormatOutputDeleter> output_;
     int videoIn_ = -1, audioIn_ = -1;
     CodecPtr videoDec_, audioDec_, videoEnc_, audioEnc_;
