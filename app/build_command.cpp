@@ -29,7 +29,8 @@ int RunBuildDrawing(const BuildArgs& args) {
     if (!args.quiet) {
         if (args.options.drive == 0)
             std::cout << "Disc image: " << result.cue.string() << " (with " << result.bin.filename().string()
-                      << ")\n";
+                      << ")\n"
+                      << "Try its menus in a web browser: vcdalbum preview \"" << result.cue.string() << "\" --open\n";
         else
             std::cout << "Disc written in drive " << args.options.drive << "\n";
         if (!result.work.empty()) std::cout << "Work folder kept: " << result.work.string() << "\n";

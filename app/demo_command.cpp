@@ -44,6 +44,7 @@ int RunDemoDrawing(const DemoArgs& args) {
               << "           " << result.bin.string() << "\n"
               << "  project: " << project.file.string() << " (its pictures and music are beside it)\n\n"
               << "Play it:   vlc \"" << result.cue.string() << "\"   (menus answer the number keys)\n"
+              << "Try its menus in a web browser: vcdalbum preview \"" << result.cue.string() << "\" --open\n"
               << "Burn it:   cdrdao write --device /dev/sr0 --eject \"" << result.cue.string() << "\"\n"
               << "       or: vcdalbum build \"" << project.file.string() << "\" --drive 1\n";
     return kExitOk;

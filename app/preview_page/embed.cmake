@@ -1,0 +1,15 @@
+# Writes the preview page's three parts into one C++ include file, as raw
+# string literals. Run by the build: cmake -DDIR=<this folder> -DOUT=<file> -P embed.cmake
+set(delim "vcdalbum_page")
+set(text "// Generated from app/preview_page by embed.cmake: edit those files instead.\n")
+foreach(pair "kPreviewPage;index.html" "kPreviewStyle;style.css" "kPreviewScript;player.js")
+  list(GET pair 0 name)
+  list(GET pair 1 file)
+  file(READ "${DIR}/${file}" content)
+  string(FIND "${content}" ")${delim}\"" clash)
+  if(NOT clash EQUAL -1)
+    message(FATAL_ERROR "${file} contains the literal's closing delimiter")
+  endif()
+  string(APPEND text "inline constexpr std::string_view ${name} = R\"${delim}(${content})${delim}\";\n")
+endforeach()
+file(WRITE "${OUT}" "${text}")
