@@ -302,7 +302,7 @@ TEST_F(EncodingTest, PathsAreKeptWhenTheEncoderFailsAndHaveNoLengthLimit) {
 
 // "<dir>/<serial>-<k>.jpg" as "frame k", and the serial.
 std::string WithoutSerial(const std::string& name, int* serial = nullptr) {
-    const size_t slash = name.find_last_of('/'), dash = name.rfind('-');
+    const size_t slash = name.find_last_of("/\\"), dash = name.rfind('-');
     if (dash == std::string::npos || dash < slash || name.find("missing") != std::string::npos ||
         name.compare(slash + 1, 1, "p") == 0)
         return name;
