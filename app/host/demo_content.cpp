@@ -134,7 +134,7 @@ void DrawPicture(cairo_t* cr, const DemoAlbum& album, int index, int count, std:
 
 OwnedImage ToImage(cairo_surface_t* surface) {
     const int w = cairo_image_surface_get_width(surface), h = cairo_image_surface_get_height(surface);
-    OwnedImage image = OwnedImage::Black(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
+    OwnedImage image = BlackPicture(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
     const unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
     for (int y = 0; y < h; ++y) {

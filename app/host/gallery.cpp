@@ -45,7 +45,7 @@ std::vector<EffectFrames> RenderAllEffects(const fs::path& work, Progress& progr
     std::vector<EffectFrames> out;
     const size_t stride = ImageStride(kGalleryWidth);
     for (int effect = 0; effect < kEffectCount; ++effect) {
-        OwnedImage sprite = OwnedImage::Black(kGalleryWidth, kGalleryHeight * TransitionFrames);
+        OwnedImage sprite = BlackPicture(kGalleryWidth, kGalleryHeight * TransitionFrames);
         for (int frame = 1; frame <= TransitionFrames; ++frame) {
             std::string path = (work / (std::to_string(effect) + "-" + std::to_string(frame) + ".jpg")).string();
             renderer.DoTransitionEffect(&first, &second, path.data(), static_cast<unsigned short>(effect), frame);

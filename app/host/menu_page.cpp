@@ -210,7 +210,7 @@ OwnedImage DrawMenuPage(const MenuPage& page) {
     }
 
     cairo_surface_flush(surface.get());
-    OwnedImage out = OwnedImage::Black(kFrameWidth, kFrameHeight);
+    OwnedImage out = BlackPicture(kFrameWidth, kFrameHeight);
     const unsigned char* data = cairo_image_surface_get_data(surface.get());
     const int stride = cairo_image_surface_get_stride(surface.get());
     for (uint32_t y = 0; y < kFrameHeight; ++y) {

@@ -16,20 +16,9 @@
 namespace vcdalbum::host {
 namespace fs = std::filesystem;
 
-OwnedImage& OwnedImage::operator=(OwnedImage&& other) noexcept {
-    if (this != &other) {
-        ReleaseImage(image_);
-        image_ = other.image_;
-        other.image_.data = nullptr;
-    }
-    return *this;
-}
-
-OwnedImage::~OwnedImage() { ReleaseImage(image_); }
-
-OwnedImage OwnedImage::Black(uint32_t width, uint32_t height) {
-    OwnedImage out;
-    if (!AllocateImage(out.image_, width, height))
+OwnedImage BlackPicture(uint32_t width, uint32_t height) {
+    OwnedImage out = OwnedImage::Black(width, height);
+    if (!out)
         throw RunError("out of memory for a " + std::to_string(width) + "x" + std::to_string(height) + " picture");
     return out;
 }
@@ -86,7 +75,7 @@ OwnedImage ReadPicture(const fs::path& file, bool forFrame) {
         throw InputError(name + ": " + problem.text);
     }
     const int w = frame->width, h = frame->height;
-    OwnedImage bgr = OwnedImage::Black(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
+    OwnedImage bgr = BlackPicture(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
     uint8_t* dst[4] = {bgr.get().data, nullptr, nullptr, nullptr};
     const int dstStride[4] = {static_cast<int>(ImageStride(bgr.width())), 0, 0, 0};
     if (!input::Convert(frame->data, frame->linesize, static_cast<AVPixelFormat>(frame->format),
@@ -96,7 +85,7 @@ OwnedImage ReadPicture(const fs::path& file, bool forFrame) {
     const int orientation = input::Orientation(*frame);
     if (orientation == 1) return bgr;
     const bool swap = input::SwapsSides(orientation);
-    OwnedImage upright = OwnedImage::Black(swap ? bgr.height() : bgr.width(), swap ? bgr.width() : bgr.height());
+    OwnedImage upright = BlackPicture(swap ? bgr.height() : bgr.width(), swap ? bgr.width() : bgr.height());
     input::Orient(bgr.row(0), ImageStride(bgr.width()), w, h, orientation, upright.row(0), ImageStride(upright.width()));
     return upright;
 }
@@ -111,7 +100,7 @@ FitSize FitIntoFrame(uint32_t width, uint32_t height) {
 }
 
 OwnedImage FitToFrame(const Image& picture) {
-    OwnedImage frame = OwnedImage::Black(kFrameWidth, kFrameHeight);
+    OwnedImage frame = BlackPicture(kFrameWidth, kFrameHeight);
     const FitSize fit = FitIntoFrame(picture.width, picture.height);
 
     // The library's bicubic scaler samples without a low-pass filter, so a
@@ -120,7 +109,7 @@ OwnedImage FitToFrame(const Image& picture) {
     const Image* source = &picture;
     OwnedImage reduced;
     if (picture.width > 2 * fit.width || picture.height > 2 * fit.height) {
-        reduced = OwnedImage::Black(std::min(picture.width, 2 * fit.width), std::min(picture.height, 2 * fit.height));
+        reduced = BlackPicture(std::min(picture.width, 2 * fit.width), std::min(picture.height, 2 * fit.height));
         Scale(picture, reduced);
         source = &reduced.get();
     }

@@ -6,36 +6,15 @@
 
 #include <vcdalbum/Image.h>
 
+#include "codec/owned_image.h"
+
 namespace vcdalbum::host {
 
 inline constexpr uint32_t kFrameWidth = 352;
 inline constexpr uint32_t kFrameHeight = 240;
 
-// An Image record that frees its pixels when it goes.
-class OwnedImage {
-public:
-    OwnedImage() = default;
-    OwnedImage(const OwnedImage&) = delete;
-    OwnedImage& operator=(const OwnedImage&) = delete;
-    OwnedImage(OwnedImage&& other) noexcept : image_(other.image_) { other.image_.data = nullptr; }
-    OwnedImage& operator=(OwnedImage&& other) noexcept;
-    ~OwnedImage();
-
-    // A black width x height picture; throws RunError when memory is short.
-    static OwnedImage Black(uint32_t width, uint32_t height);
-
-    Image& get() { return image_; }
-    const Image& get() const { return image_; }
-    uint32_t width() const { return image_.width; }
-    uint32_t height() const { return image_.height; }
-    unsigned char* row(uint32_t y) { return image_.data + static_cast<size_t>(y) * ImageStride(image_.width); }
-    const unsigned char* row(uint32_t y) const {
-        return image_.data + static_cast<size_t>(y) * ImageStride(image_.width);
-    }
-
-private:
-    Image image_{};
-};
+// A black width x height picture; throws RunError when memory is short.
+OwnedImage BlackPicture(uint32_t width, uint32_t height);
 
 // Reads the first picture of `file` upright, in square pixels. Throws
 // InputError naming the file when it is missing, is no picture, or is damaged.
