@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "authoring/authoring_test_access.h"
+#include "doubles/scoped_env.h"
+#include "doubles/scratch_dir.h"
 #include "platform/stream_encoder.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/codec.h"
@@ -20,6 +20,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using vcdalbum::testing::ReadFile;
+using vcdalbum::testing::ScopedEnv;
+using vcdalbum::testing::ScratchDir;
 
 // A 16x16 picture of one grey: the pictures of an album differ, so that
 // each effect draws its own frames between them.
@@ -29,11 +32,6 @@ void WritePicture(const fs::path& file, int grey) {
     std::memset(image.data, grey, ImageStride(16) * 16);
     EXPECT_TRUE(vcdalbum::EncodeJpegFile(file.string(), image).ok());
     vcdalbum::ReleaseImage(image);
-}
-
-std::string Bytes(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 struct Recorded {
@@ -85,11 +83,6 @@ uint32_t Bits(float f) {
 class EncodingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* old = std::getenv("TEMP");
-        if (old != nullptr) oldTemp_ = old, hadTemp_ = true;
-        dir_ = fs::temp_directory_path() / ("vcdalbum-encoding-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        ::setenv("TEMP", dir_.c_str(), 1);
         for (int i = 0; i < 4; ++i) {
             paths_.push_back((dir_ / ("p" + std::to_string(i) + ".jpg")).string());
             WritePicture(paths_.back(), 30 + 60 * i);
@@ -100,12 +93,7 @@ protected:
         g_result = 0;
         previous_ = vcdalbum::platform::SetStreamEncoder(&RecordingEncoder);
     }
-    void TearDown() override {
-        vcdalbum::platform::SetStreamEncoder(previous_);
-        if (hadTemp_) ::setenv("TEMP", oldTemp_.c_str(), 1); else ::unsetenv("TEMP");
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    void TearDown() override { vcdalbum::platform::SetStreamEncoder(previous_); }
 
     // Appends an album of the first `count` pictures with the given transitions.
     void Album(Authoring& a, unsigned short count, std::vector<unsigned short> positions, unsigned short option5 = 5,
@@ -128,12 +116,12 @@ protected:
 
     std::string Temp(const std::string& name) const { return (dir_ / name).string(); }
 
-    fs::path dir_;
+    ScratchDir scratch_;
+    const fs::path dir_ = scratch_.path();
+    ScopedEnv temp_{"TEMP", dir_.string()};
     std::vector<std::string> paths_;
     std::vector<char*> pictures_;
     vcdalbum::platform::StreamEncodeFn previous_ = nullptr;
-    std::string oldTemp_;
-    bool hadTemp_ = false;
 };
 
 TEST_F(EncodingTest, MenuPageRecordAndPath) {
@@ -231,12 +219,12 @@ TEST_F(EncodingTest, EachTransitionKeepsItsEffectAndPositionsAreTakenInTheirOrde
         Authoring other;
         char* names[30] = {};
         EXPECT_EQ(other.GetTransitionEffect(pictures_[from], pictures_[from + 1], effect, names), 0);
-        const std::string bytes = Bytes(names[14]);
+        const std::string bytes = ReadFile(names[14]);
         for (char* name : names) std::free(name);
         return bytes;
     };
-    EXPECT_EQ(Bytes(r.pictures[16]), alone(1, 0));
-    EXPECT_EQ(Bytes(second + "-15.jpg"), alone(0, 14));
+    EXPECT_EQ(ReadFile(r.pictures[16]), alone(1, 0));
+    EXPECT_EQ(ReadFile(second + "-15.jpg"), alone(0, 14));
     EXPECT_NE(alone(0, 14), alone(0, 0));
 }
 
