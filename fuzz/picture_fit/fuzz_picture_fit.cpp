@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (uint32_t y = 0; y < height; ++y) std::memset(odd.row(y), data[(y + 4) % size], 3 * size_t{width});
     const OwnedImage oddFrame = FitToFrame(odd.get());
 
-    static const vcdalbum::testing::ScratchDir dir;  // removed when the process ends
+    const vcdalbum::testing::ScratchDir dir;  // per input: libFuzzer ends without running destructors
     const auto file = dir / "picture";
     vcdalbum::testing::WriteFile(file, std::string(reinterpret_cast<const char*>(data) + 4, size - 4));
     MenuPage page;

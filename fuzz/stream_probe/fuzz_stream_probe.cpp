@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vcdalbum::qelburner;
     namespace testing = vcdalbum::testing;
-    static const testing::ScratchDir dir;  // removed when the process ends
+    const testing::ScratchDir dir;  // per input: libFuzzer ends without running destructors
     const auto in = dir / "track.dat";
     testing::WriteFile(in, std::string(reinterpret_cast<const char*>(data), size));
     const StreamProbe probe = ProbeStream(in);
