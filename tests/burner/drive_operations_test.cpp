@@ -78,6 +78,8 @@ TEST(BurnerWriteMode, FlagsOfMethodOptionsAndFinalMode) {
     // An unknown method keeps the old bits; a bit already set is not added twice.
     burner.setWriteMode(5, false, false, 0);
     EXPECT_EQ(flags(), 0x11011u);
+    burner.setWriteMode(4, false, false, 0);
+    EXPECT_EQ(flags(), 0x11011u);
     burner.setWriteMode(-1, false, false, 7);
     EXPECT_EQ(flags(), 0x11011u);
     burner.setWriteMode(2, false, true, 3);

@@ -14,6 +14,10 @@ TEST(PictureScaler, SameSizeCopiesExactlyEvenWithPaddedRows) {
     MakeCoded(source, 350, 239, kFirst);  // rows of 1,052 bytes, two of them padding
     ASSERT_TRUE(ScaleImage(source.image, 350, 239, copy.image));
     EXPECT_TRUE(SamePixels(copy.image, source.image));
+    OwnedImage into;  // the same into a picture the caller allocated
+    ASSERT_TRUE(vcdalbum::AllocateImage(into.image, 350, 239));
+    ASSERT_TRUE(ScalePicture(&source.image, &into.image));
+    EXPECT_TRUE(SamePixels(into.image, source.image));
 }
 
 TEST(PictureScaler, HalvingSamplesEverySecondColumn) {
