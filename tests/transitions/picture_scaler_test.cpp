@@ -18,6 +18,9 @@ TEST(PictureScaler, SameSizeCopiesExactlyEvenWithPaddedRows) {
     ASSERT_TRUE(vcdalbum::AllocateImage(into.image, 350, 239));
     ASSERT_TRUE(ScalePicture(&source.image, &into.image));
     EXPECT_TRUE(SamePixels(into.image, source.image));
+    OwnedImage widest;  // the largest side taken
+    ASSERT_TRUE(vcdalbum::AllocateImage(widest.image, 30000, 1));
+    EXPECT_TRUE(ScalePicture(&source.image, &widest.image));
 }
 
 TEST(PictureScaler, HalvingSamplesEverySecondColumn) {
