@@ -132,7 +132,7 @@ Project ParseProject(const std::string& text, const fs::path& file) {
     json root;
     try {
         root = json::parse(text);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {
         ctx.Fail(std::string("not valid JSON: ") + e.what());
     }
     if (!root.is_object()) ctx.Fail("the project must be a JSON object");

@@ -12,39 +12,29 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "authoring/authoring_test_access.h"
 #include "doubles/scoped_env.h"
+#include "doubles/scratch_dir.h"
 #include "platform/stream_encoder.h"
 #include "vcdalbum/Authoring.h"
+#include "vcdalbum/codec.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using vcdalbum::testing::ReadFile;
+using vcdalbum::testing::ScopedEnv;
+using vcdalbum::testing::ScratchDir;
 
-// A 16x16 baseline JPEG, so that the transitions have something to draw.
-const unsigned char kTinyJpeg[] = {
-  0xff, 0xd8, 0xff, 0xe0, 0x00, 0x10, 0x4a, 0x46, 0x49, 0x46, 0x00, 0x01,
-  0x02, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0xff, 0xfe, 0x00, 0x10,
-  0x4c, 0x61, 0x76, 0x63, 0x35, 0x39, 0x2e, 0x33, 0x37, 0x2e, 0x31, 0x30,
-  0x30, 0x00, 0xff, 0xdb, 0x00, 0x43, 0x00, 0x08, 0x0a, 0x0a, 0x0b, 0x0a,
-  0x0b, 0x0d, 0x0d, 0x0d, 0x0d, 0x0d, 0x0d, 0x10, 0x0f, 0x10, 0x10, 0x10,
-  0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x12, 0x12, 0x12, 0x15,
-  0x15, 0x15, 0x12, 0x12, 0x12, 0x10, 0x10, 0x12, 0x12, 0x14, 0x14, 0x15,
-  0x15, 0x17, 0x17, 0x17, 0x15, 0x15, 0x15, 0x15, 0x17, 0x17, 0x19, 0x19,
-  0x19, 0x1e, 0x1e, 0x1c, 0x1c, 0x23, 0x23, 0x24, 0x2b, 0x2b, 0x33, 0xff,
-  0xc4, 0x00, 0x4c, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-  0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x01, 0x01,
-  0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-  0x00, 0x00, 0x00, 0x03, 0x06, 0x10, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
-  0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x11,
-  0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-  0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0xc0, 0x00, 0x11, 0x08, 0x00, 0x10,
-  0x00, 0x10, 0x03, 0x01, 0x22, 0x00, 0x02, 0x11, 0x00, 0x03, 0x11, 0x00,
-  0xff, 0xda, 0x00, 0x0c, 0x03, 0x01, 0x00, 0x02, 0x11, 0x03, 0x11, 0x00,
-  0x3f, 0x00, 0x80, 0x09, 0xf3, 0x3f, 0xff, 0xd9
-};
+// A 16x16 picture of one grey: the pictures of an album differ, so that
+// each effect draws its own frames between them.
+void WritePicture(const fs::path& file, int grey) {
+    Image image{};
+    ASSERT_TRUE(vcdalbum::AllocateImage(image, 16, 16));
+    std::memset(image.data, grey, ImageStride(16) * 16);
+    EXPECT_TRUE(vcdalbum::EncodeJpegFile(file.string(), image).ok());
+    vcdalbum::ReleaseImage(image);
+}
 
 struct Recorded {
     std::vector<std::string> pictures;  // up to the null entry
@@ -99,15 +89,9 @@ uint32_t Bits(float f) {
 class EncodingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* old = std::getenv("TEMP");
-        if (old != nullptr) oldTemp_ = old, hadTemp_ = true;
-        // A space in it, and on Windows a drive letter and backslashes.
-        dir_ = fs::temp_directory_path() / ("vcdalbum encoding-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        vcdalbum::testing::SetEnv("TEMP", dir_.string().c_str());
-        for (const char* name : {"p0.jpg", "p1.jpg", "p2.jpg", "p3.jpg"}) {
-            std::ofstream(dir_ / name, std::ios::binary).write(reinterpret_cast<const char*>(kTinyJpeg), sizeof kTinyJpeg);
-            paths_.push_back((dir_ / name).string());
+        for (int i = 0; i < 4; ++i) {
+            paths_.push_back((dir_ / ("p" + std::to_string(i) + ".jpg")).string());
+            WritePicture(paths_.back(), 30 + 60 * i);
         }
         for (std::string& p : paths_) pictures_.push_back(p.data());
         g_records.clear();
@@ -116,19 +100,15 @@ protected:
         g_encoderReports = false;
         previous_ = vcdalbum::platform::SetStreamEncoder(&RecordingEncoder);
     }
-    void TearDown() override {
-        vcdalbum::platform::SetStreamEncoder(previous_);
-        vcdalbum::testing::SetEnv("TEMP", hadTemp_ ? oldTemp_.c_str() : nullptr);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    void TearDown() override { vcdalbum::platform::SetStreamEncoder(previous_); }
 
     // Appends an album of the first `count` pictures with the given transitions.
-    void Album(Authoring& a, unsigned short count, std::vector<unsigned short> positions, unsigned short option5 = 5) {
-        std::vector<unsigned short> effects(positions.size(), 14);
-        char music[] = "song.mp3";
-        char* extras[] = {music};
-        a.AppendAlbum(0, 4, count, pictures_.data(), 1, extras, 7, option5, 9,
+    void Album(Authoring& a, unsigned short count, std::vector<unsigned short> positions, unsigned short option5 = 5,
+               std::vector<unsigned short> effects = {}) {
+        effects.resize(positions.size(), 14);
+        char music[] = "song.mp3", more[] = "more.ogg";
+        char* extras[] = {music, more};
+        a.AppendAlbum(0, 4, count, pictures_.data(), 2, extras, 7, option5, 9,
                       static_cast<unsigned short>(positions.size()), positions.data(), effects.data());
     }
 
@@ -143,12 +123,12 @@ protected:
 
     std::string Temp(const std::string& name) const { return (dir_ / name).string(); }
 
-    fs::path dir_;
+    ScratchDir scratch_{"vcdalbum encoding-"};  // a space, and on Windows a drive letter and backslashes
+    const fs::path dir_ = scratch_.path();
+    ScopedEnv temp_{"TEMP", dir_.string()};
     std::vector<std::string> paths_;
     std::vector<char*> pictures_;
     vcdalbum::platform::StreamEncodeFn previous_ = nullptr;
-    std::string oldTemp_;
-    bool hadTemp_ = false;
 };
 
 TEST_F(EncodingTest, MenuPageRecordAndPath) {
@@ -225,6 +205,36 @@ TEST_F(EncodingTest, TransitionsAtNeighbouringPositionsKeepPictureOrder) {
     EXPECT_EQ(g_progress, (std::vector<int>{50, 100}));
 }
 
+// Positions out of order go in from the last transition to the first, each
+// right after the entry its position names in the list at that moment: the
+// second transition's frames after picture 0, then the first transition's
+// after the second's first frame.
+TEST_F(EncodingTest, EachTransitionKeepsItsEffectAndPositionsAreTakenInTheirOrder) {
+    Authoring a;
+    Album(a, 3, {1, 0}, 5, {0, 14});
+    const Recorded& r = g_records.at(0);
+    ASSERT_EQ(r.pictures.size(), 63u);
+    EXPECT_EQ(r.pictures[0], paths_[0]);
+    ExpectTransitionRun(r.pictures, 2);
+    const std::string second = r.pictures[1].substr(0, r.pictures[1].size() - 6);
+    EXPECT_EQ(r.pictures[1], second + "-1.jpg");
+    EXPECT_EQ(r.pictures[32], second + "-2.jpg");
+    EXPECT_EQ(r.pictures[60], second + "-30.jpg");
+    EXPECT_EQ(r.pictures[61], paths_[1]);
+    // Frame 15 of each, against the same transition drawn alone.
+    auto alone = [&](int from, unsigned short effect) {
+        Authoring other;
+        char* names[30] = {};
+        EXPECT_EQ(other.GetTransitionEffect(pictures_[from], pictures_[from + 1], effect, names), 0);
+        const std::string bytes = ReadFile(names[14]);
+        for (char* name : names) std::free(name);
+        return bytes;
+    };
+    EXPECT_EQ(ReadFile(r.pictures[16]), alone(1, 0));
+    EXPECT_EQ(ReadFile(second + "-15.jpg"), alone(0, 14));
+    EXPECT_NE(alone(0, 14), alone(0, 0));
+}
+
 TEST_F(EncodingTest, TransitionWithoutFollowingPictureIsSkipped) {
     Authoring a;
     a.SetProgressCallBack(reinterpret_cast<void*>(&OnProgress));
@@ -255,8 +265,8 @@ TEST_F(EncodingTest, SecondsPerPictureAreAtLeastThree) {
     const Recorded& r = g_records[0];
     EXPECT_EQ(r.options[3], 7);
     EXPECT_EQ(r.option6, 9);
-    EXPECT_EQ(r.extras, std::vector<std::string>{"song.mp3"});
-    EXPECT_EQ(r.extraCount, 1);
+    EXPECT_EQ(r.extras, (std::vector<std::string>{"song.mp3", "more.ogg"}));
+    EXPECT_EQ(r.extraCount, 2);
 }
 
 TEST_F(EncodingTest, AlbumWithoutTransitionsPassesPicturesUnchanged) {

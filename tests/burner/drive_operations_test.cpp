@@ -78,6 +78,8 @@ TEST(BurnerWriteMode, FlagsOfMethodOptionsAndFinalMode) {
     // An unknown method keeps the old bits; a bit already set is not added twice.
     burner.setWriteMode(5, false, false, 0);
     EXPECT_EQ(flags(), 0x11011u);
+    burner.setWriteMode(4, false, false, 0);
+    EXPECT_EQ(flags(), 0x11011u);
     burner.setWriteMode(-1, false, false, 7);
     EXPECT_EQ(flags(), 0x11011u);
     burner.setWriteMode(2, false, true, 3);
@@ -98,6 +100,12 @@ TEST_F(DriveTest, ChooserFillsTheSelectionOrTheNumberIsSetAndOpened) {
     ASSERT_EQ(rec->calls.size(), 2u);
     EXPECT_EQ(rec->calls[0].method, "ChooseDrive");
     EXPECT_EQ(rec->calls[1].Text(), "OpenDrive(1)");
+    // A drive picked through the chooser is the one that is burned to.
+    rec->chosenDrive.driveNumber = 5;
+    EXPECT_EQ(burner.selectDrive(true, 2), VRX_OK);
+    EXPECT_EQ(burner.burn(0, nullptr, 8), VRX_OK);
+    EXPECT_EQ(Value(rec->recorderIO.at(0).target), 5u);
+    EXPECT_EQ(rec->CallsOf("UnlockDrive"), std::vector<std::string>{"UnlockDrive(5)"});
 }
 
 TEST_F(DriveTest, InfoQueriesUseTheirOwnDriveAndReportFailure) {

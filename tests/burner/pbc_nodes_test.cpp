@@ -104,16 +104,31 @@ TEST(PbcNodes, WrongKindGivesItsCodeAndChangesNothing) {
     album->type = PBC_PLAY_LIST;
 }
 
-TEST(PbcNodes, ReplacedTextsAreFreedAndTheLastWins) {
+TEST(PbcNodes, ValuesAndAreaLinksAreStoredAndReplacedTextsFreed) {
     VRX_Burner burner;
     _pbc_t* menu = burner.getSelectionListNode(Text("Menu0"));
+    _pbc_t* album = burner.getPlayListNode(Text("Album0"));
+    _pbc_area_t next{1, 1, 2, 2}, prev{3, 3, 4, 4}, ret{5, 5, 6, 6};
+    EXPECT_EQ(burner.setNextSelectionArea(menu, &next), VRX_OK);
+    EXPECT_EQ(burner.setPrevSelectionArea(menu, &prev), VRX_OK);
+    EXPECT_EQ(burner.setLoopCount(menu, 3), VRX_OK);
+    EXPECT_EQ(burner.setTimeoutTime(menu, 7), VRX_OK);
+    EXPECT_EQ(burner.setWaitTime(album, 4), VRX_OK);
     // LeakSanitizer reports the replaced copies if they are kept.
     EXPECT_EQ(burner.setTimeoutID(menu, Text("Album0")), VRX_OK);
     EXPECT_EQ(burner.setTimeoutID(menu, Text("Album1")), VRX_OK);
     EXPECT_EQ(burner.setSelectionItemID(menu, Text("MenuItem0")), VRX_OK);
     EXPECT_EQ(burner.setSelectionItemID(menu, Text("MenuItem9")), VRX_OK);
+    EXPECT_EQ(burner.setRetnSelectionArea(menu, &ret), VRX_OK);
+    EXPECT_EQ(Snapshot(menu).returnArea, &ret);
     EXPECT_EQ(burner.setRetnSelectionArea(menu, nullptr), VRX_OK);  // a null area is allowed
     auto m = Snapshot(menu);
+    EXPECT_EQ(m.returnArea, nullptr);
+    EXPECT_EQ(m.nextArea, &next);
+    EXPECT_EQ(m.prevArea, &prev);
+    EXPECT_EQ(m.loopCount, 3);
+    EXPECT_EQ(m.timeoutTime, 7);
+    EXPECT_EQ(Snapshot(album).waitTime, 4);
     EXPECT_EQ(m.timeoutId, "Album1");
     EXPECT_EQ(m.itemId, "MenuItem9");
     EXPECT_TRUE(m.reservedWordsZero);

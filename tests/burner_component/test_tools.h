@@ -1,5 +1,5 @@
-// General helpers of the component's tests: scratch folders, environment,
-// shell commands, and short Video CD streams made by the ffmpeg tool.
+// General helpers of the component's tests: scratch folders, shell
+// commands, and short Video CD streams made by the ffmpeg tool.
 #pragma once
 
 #include <sys/wait.h>
@@ -17,49 +17,17 @@
 #include <string>
 #include <vector>
 
+#include "doubles/scoped_env.h"
+#include "doubles/scratch_dir.h"
+
 namespace vcdalbum::qelburner::testing {
 
 namespace fs = std::filesystem;
 
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string pattern = (fs::temp_directory_path() / "qelburner-test-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (had_)
-            setenv(name_, old_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
+using ::vcdalbum::testing::ReadFile;
+using ::vcdalbum::testing::ScopedEnv;
+using ::vcdalbum::testing::ScratchDir;
+using ::vcdalbum::testing::WriteFile;
 
 struct CommandResult {
     int exitCode = -1;
@@ -88,16 +56,6 @@ inline bool MakeStream(const fs::path& file, const std::string& colour, double s
                                 ":s=352x240:r=30000/1001 -f lavfi -i anullsrc=r=44100:cl=stereo -target ntsc-vcd -t " +
                                 std::to_string(seconds) + " '" + file.string() + "' 2>&1";
     return RunShell(command).exitCode == 0 && fs::exists(file);
-}
-
-inline std::string ReadFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void WriteFile(const fs::path& file, const std::string& text) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << text;
 }
 
 // Files in a folder, hidden ones included.

@@ -128,6 +128,7 @@ TEST_F(FrameSequences, UnreadablePictureWritesNothingAndReturnsNoNames) {
     Authoring authoring;
     EXPECT_NE(authoring.GetTransitionEffect(first_.data(), missing.data(), 14, names), 0);
     for (char* name : names) EXPECT_EQ(name, nullptr);
+    EXPECT_NE(authoring.GetTransitionEffect(nullptr, second_.data(), 14, names), 0);
     EXPECT_EQ(authoring::transitionSerial, serial);
     EXPECT_FALSE(fs::exists(FramePath(serial, 1)));
 }

@@ -14,6 +14,13 @@ TEST(PictureScaler, SameSizeCopiesExactlyEvenWithPaddedRows) {
     MakeCoded(source, 350, 239, kFirst);  // rows of 1,052 bytes, two of them padding
     ASSERT_TRUE(ScaleImage(source.get(), 350, 239, copy.get()));
     EXPECT_TRUE(SamePixels(copy.get(), source.get()));
+    OwnedImage into;  // the same into a picture the caller allocated
+    ASSERT_TRUE(vcdalbum::AllocateImage(into.get(), 350, 239));
+    ASSERT_TRUE(ScalePicture(&source.get(), &into.get()));
+    EXPECT_TRUE(SamePixels(into.get(), source.get()));
+    OwnedImage widest;  // the largest side taken
+    ASSERT_TRUE(vcdalbum::AllocateImage(widest.get(), 30000, 1));
+    EXPECT_TRUE(ScalePicture(&source.get(), &widest.get()));
 }
 
 TEST(PictureScaler, HalvingSamplesEverySecondColumn) {
