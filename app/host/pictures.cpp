@@ -25,7 +25,7 @@ OwnedImage BlackPicture(uint32_t width, uint32_t height) {
 
 namespace {
 
-namespace input = picture_input;
+namespace input = components::picture_input;
 
 // Pictures larger than this many pixels are refused before decoding;
 // 100 megapixels is beyond any camera a photo disc is made from.

@@ -45,11 +45,11 @@ AVRational DisplayShape(AVRational sar, int width, int height) {
     return sar;
 }
 
-using picture_input::AvErrorText;
-using picture_input::FramePtr;
-using picture_input::PacketPtr;
-using CodecPtr = picture_input::CodecContextPtr;
-using InputPtr = picture_input::InputPtr;
+using components::picture_input::AvErrorText;
+using components::picture_input::FramePtr;
+using components::picture_input::PacketPtr;
+using CodecPtr = components::picture_input::CodecContextPtr;
+using InputPtr = components::picture_input::InputPtr;
 
 // What the shared holders leave out: the writing side and audio.
 struct FormatOutputDeleter {

@@ -1,16 +1,16 @@
 // IAuxObject: held by the wrapper for the life of a burner, never called.
 #include "com_object.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
-class AuxObject final : public ComObject<burner::IAuxObject> {
+class AuxObject final : public ComObject<vcdalbum::burner::IAuxObject> {
 public:
-    AuxObject() : ComObject(burner::IID_IAuxObject) {}
+    AuxObject() : ComObject(vcdalbum::burner::IID_IAuxObject) {}
 };
 
 }  // namespace
 
 com::IUnknown* NewAuxObject() { return new AuxObject; }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -5,14 +5,14 @@
 #include "project.h"
 #include "results.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
 std::string Text(const char* text) { return text ? text : ""; }
 
-class BurnProject final : public ComObject<burner::IBurnProject> {
+class BurnProject final : public ComObject<vcdalbum::burner::IBurnProject> {
 public:
-    BurnProject() : ComObject(burner::IID_IBurnProject) {}
+    BurnProject() : ComObject(vcdalbum::burner::IID_IBurnProject) {}
 
     HRESULT VCD_STDCALL NewProject(uint32_t* handle, uint8_t kind) override {
         if (!handle) return com::E_POINTER;
@@ -135,4 +135,4 @@ private:
 
 com::IUnknown* NewBurnProject() { return new BurnProject; }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -10,16 +10,16 @@
 #include "project.h"
 #include "results.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
 using contract::kSourceProject;
 using contract::kTargetDrive;
 using contract::kTargetObject;
 
-class BurnRecorder final : public ComObject<burner::IBurnRecorder> {
+class BurnRecorder final : public ComObject<vcdalbum::burner::IBurnRecorder> {
 public:
-    BurnRecorder() : ComObject(burner::IID_IBurnRecorder) {}
+    BurnRecorder() : ComObject(vcdalbum::burner::IID_IBurnRecorder) {}
 
     HRESULT VCD_STDCALL SetupRecorder(IOInfo* io, ReportInfo*) override {
         setUp_ = false;
@@ -114,4 +114,4 @@ private:
 
 com::IUnknown* NewBurnRecorder() { return new BurnRecorder; }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -12,7 +12,7 @@
 #include "disc_layout.h"
 #include "drives.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 void DriveInfoFromCdio(const char* vendor, const char* model, const char* revision, uint32_t readCaps,
                        uint32_t writeCaps, uint32_t miscCaps, int16_t maxWriteSpeed, _QelDriveInfo& info) {
@@ -200,4 +200,4 @@ public:
 
 std::unique_ptr<OpticalDrives> MakeCdioDrives() { return std::make_unique<CdioDrives>(); }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

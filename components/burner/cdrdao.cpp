@@ -4,7 +4,7 @@
 #include "project.h"
 #include "results.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 std::vector<std::string> CdrdaoWriteCommand(const std::string& device, int speed, const std::string& cueFile) {
     std::vector<std::string> command = {"cdrdao", "write", "--device", device};
@@ -35,4 +35,4 @@ com::HRESULT RunCdrdao(const std::vector<std::string>& command) {
     return com::S_OK;
 }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -6,7 +6,7 @@
 
 #include "platform/com.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 // cdrdao write --device DEV [--speed S] --eject -n CUE. Speed 0 or less
 // leaves the choice to the drive.
@@ -20,4 +20,4 @@ std::vector<std::string> CdrdaoBlankCommand(const std::string& device, int erase
 // gives) is QEL_E_RECORDER_TOOL.
 com::HRESULT RunCdrdao(const std::vector<std::string>& command);
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

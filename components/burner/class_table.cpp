@@ -1,6 +1,6 @@
 #include "com_object.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 HRESULT CreateComponentObject(const com::GUID& clsid, const IID& iid, void** object) {
     if (!object) return com::E_POINTER;
@@ -10,10 +10,10 @@ HRESULT CreateComponentObject(const com::GUID& clsid, const IID& iid, void** obj
         com::IUnknown* (*make)();
     };
     static const Entry table[] = {
-        {burner::CLSID_BurnProject, NewBurnProject},   {burner::CLSID_BurnRecorder, NewBurnRecorder},
-        {burner::CLSID_PictureEncoder, NewPictureEncoder}, {burner::CLSID_DriveChooser, NewDriveChooser},
-        {burner::CLSID_DiscEraser, NewDiscEraser},     {burner::CLSID_AuxObject, NewAuxObject},
-        {burner::CLSID_DriveControl, NewDriveControl},
+        {vcdalbum::burner::CLSID_BurnProject, NewBurnProject},   {vcdalbum::burner::CLSID_BurnRecorder, NewBurnRecorder},
+        {vcdalbum::burner::CLSID_PictureEncoder, NewPictureEncoder}, {vcdalbum::burner::CLSID_DriveChooser, NewDriveChooser},
+        {vcdalbum::burner::CLSID_DiscEraser, NewDiscEraser},     {vcdalbum::burner::CLSID_AuxObject, NewAuxObject},
+        {vcdalbum::burner::CLSID_DriveControl, NewDriveControl},
     };
     for (const Entry& entry : table) {
         if (!(entry.clsid == clsid)) continue;
@@ -26,4 +26,4 @@ HRESULT CreateComponentObject(const com::GUID& clsid, const IID& iid, void** obj
     return com::REGDB_E_CLASSNOTREG;
 }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

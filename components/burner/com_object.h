@@ -6,7 +6,7 @@
 
 #include "burner/component_interfaces.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 using com::HRESULT;
 using com::IID;
@@ -56,4 +56,4 @@ com::IUnknown* NewDiscEraser();
 com::IUnknown* NewAuxObject();
 com::IUnknown* NewDriveControl();
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -6,12 +6,12 @@
 #include "project.h"
 #include "results.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
-class DiscEraser final : public ComObject<burner::IDiscEraser> {
+class DiscEraser final : public ComObject<vcdalbum::burner::IDiscEraser> {
 public:
-    DiscEraser() : ComObject(burner::IID_IDiscEraser) {}
+    DiscEraser() : ComObject(vcdalbum::burner::IID_IDiscEraser) {}
 
     HRESULT VCD_STDCALL SetEraseDrive(int32_t drive) override {
         if (!DriveExists(drive)) {
@@ -53,4 +53,4 @@ private:
 
 com::IUnknown* NewDiscEraser() { return new DiscEraser; }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

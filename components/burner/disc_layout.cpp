@@ -9,10 +9,10 @@
 #include "burner/component_interfaces.h"
 #include "mpeg_file.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
-using burner::kFileSectorBytes;
+using vcdalbum::burner::kFileSectorBytes;
 
 // Folder names the Video CD itself uses at the top of the disc.
 const std::set<std::string> kReservedFolders = {"VCD", "MPEGAV", "SEGMENT", "EXT", "CDI", "CDDA", "SVCD", "MPEG2"};
@@ -216,8 +216,8 @@ std::string DiscFileName(const std::string& name) {
 }
 
 uint64_t EstimateDiscSectors(const Project& project) {
-    constexpr uint64_t kSegmentBlock = burner::kSegmentBlockSectors;
-    uint64_t sectors = burner::kLeadInGapSectors + burner::kFirstTrackBaseSectors + burner::kTrailingGapSectors;
+    constexpr uint64_t kSegmentBlock = vcdalbum::burner::kSegmentBlockSectors;
+    uint64_t sectors = vcdalbum::burner::kLeadInGapSectors + vcdalbum::burner::kFirstTrackBaseSectors + vcdalbum::burner::kTrailingGapSectors;
     for (const SegmentItem& segment : project.segments) {
         const uint64_t used = (FileSize(segment.file) + kTrackSectorBytes - 1) / kTrackSectorBytes;
         sectors += std::max<uint64_t>(1, (used + kSegmentBlock - 1) / kSegmentBlock) * kSegmentBlock;
@@ -226,7 +226,7 @@ uint64_t EstimateDiscSectors(const Project& project) {
         sectors += 1 + (FileSize(file.source) + kFileSectorBytes - 1) / kFileSectorBytes;
     sectors += project.directories.size();
     for (const SequenceItem& item : project.sequences)
-        sectors += static_cast<uint64_t>(burner::TrackSectors(static_cast<int64_t>(item.sectors)));
+        sectors += static_cast<uint64_t>(vcdalbum::burner::TrackSectors(static_cast<int64_t>(item.sectors)));
     return sectors;
 }
 
@@ -236,9 +236,9 @@ std::optional<std::string> CheckProject(const Project& project) {
                ", not a Video CD 2.0 project";
     if (project.sequences.empty())
         return "project " + Quoted(project.name) + " has no sequence item; a Video CD needs at least one track";
-    if (project.sequences.size() > static_cast<size_t>(burner::kMaxSequenceItems))
+    if (project.sequences.size() > static_cast<size_t>(vcdalbum::burner::kMaxSequenceItems))
         return "project " + Quoted(project.name) + " has " + std::to_string(project.sequences.size()) +
-               " sequence items; a Video CD holds at most " + std::to_string(burner::kMaxSequenceItems);
+               " sequence items; a Video CD holds at most " + std::to_string(vcdalbum::burner::kMaxSequenceItems);
 
     for (const SequenceItem& item : project.sequences) {
         // The file may have changed or gone since it was added.
@@ -262,7 +262,7 @@ std::optional<std::string> CheckProject(const Project& project) {
 
     const uint64_t sectors = EstimateDiscSectors(project);
     if (sectors > kDiscSectors) {
-        constexpr uint64_t kPerSecond = burner::kSectorsPerSecond;
+        constexpr uint64_t kPerSecond = vcdalbum::burner::kSectorsPerSecond;
         const uint64_t seconds = (sectors + kPerSecond - 1) / kPerSecond;
         std::ostringstream text;
         text << "project " << Quoted(project.name) << " needs " << seconds / 60 << ":" << (seconds % 60 < 10 ? "0" : "")
@@ -374,4 +374,4 @@ std::string DescribeDisc(const Project& project, const std::map<size_t, std::fil
     return xml.str();
 }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

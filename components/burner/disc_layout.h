@@ -10,11 +10,11 @@
 #include "burner/disc_capacity.h"
 #include "project.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 inline constexpr size_t kMaxSelections = 99;  // per selection list, with the base number
 // The largest disc a project may fill: an 80-minute CD-R.
-inline constexpr uint64_t kDiscSectors = static_cast<uint64_t>(burner::kLargestDiscSectors);
+inline constexpr uint64_t kDiscSectors = static_cast<uint64_t>(vcdalbum::burner::kLargestDiscSectors);
 
 // Sectors the project will take on the disc, margins and gaps included.
 // An upper estimate: vcdxbuild's own layout stays below it.
@@ -37,4 +37,4 @@ std::string DiscFileName(const std::string& name);
 // every path is made absolute.
 std::string DescribeDisc(const Project& project, const std::map<size_t, std::filesystem::path>& streamFiles);
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -4,18 +4,18 @@
 #include "com_object.h"
 #include "drives.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
-class DriveChooser final : public ComObject<burner::IDriveChooser> {
+class DriveChooser final : public ComObject<vcdalbum::burner::IDriveChooser> {
 public:
-    DriveChooser() : ComObject(burner::IID_IDriveChooser) {}
+    DriveChooser() : ComObject(vcdalbum::burner::IID_IDriveChooser) {}
 
     // Fills the selection: word 0 the number of drives (the image recorder
     // included), word 1 the chosen drive, word 2 its QEL_DRIVE_* capabilities,
     // word 3 its maximum write speed. The first optical drive that writes
     // CD-R wins; with none, the image recorder.
-    HRESULT VCD_STDCALL ChooseDrive(burner::DriveSelection* selection) override {
+    HRESULT VCD_STDCALL ChooseDrive(vcdalbum::burner::DriveSelection* selection) override {
         if (!selection) return com::E_POINTER;
         const size_t optical = Optical().Devices().size();
         _QelDriveInfo chosen{};
@@ -45,4 +45,4 @@ public:
 
 com::IUnknown* NewDriveChooser() { return new DriveChooser; }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -5,12 +5,12 @@
 #include "project.h"
 #include "results.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
-class DriveControl final : public ComObject<burner::IDriveControl> {
+class DriveControl final : public ComObject<vcdalbum::burner::IDriveControl> {
 public:
-    DriveControl() : ComObject(burner::IID_IDriveControl) {}
+    DriveControl() : ComObject(vcdalbum::burner::IID_IDriveControl) {}
 
     // A number past the last drive fails quietly: asking drive after drive
     // until one fails is how a host counts them.
@@ -93,4 +93,4 @@ private:
 
 com::IUnknown* NewDriveControl() { return new DriveControl; }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -6,7 +6,7 @@
 
 #include "image_recorder.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
 std::mutex& DrivesMutex() {
@@ -63,4 +63,4 @@ bool QueryDrive(int32_t drive, _QelDriveInfo& info, std::string& error) {
     return true;
 }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

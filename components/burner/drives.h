@@ -11,7 +11,7 @@
 
 #include "vcdalbum/records.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 // The machine's optical drives, by device path. Behind an interface so that
 // tests can stand in for drives this machine does not have.
@@ -51,4 +51,4 @@ void CopyFixedText(char* out, size_t size, const char* text);
 void DriveInfoFromCdio(const char* vendor, const char* model, const char* revision, uint32_t readCaps,
                        uint32_t writeCaps, uint32_t miscCaps, int16_t maxWriteSpeed, _QelDriveInfo& info);
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

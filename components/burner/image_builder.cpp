@@ -9,7 +9,7 @@
 #include "process.h"
 #include "results.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
 void EmptyDirectory(const std::filesystem::path& dir) {
@@ -95,4 +95,4 @@ com::HRESULT BuildImage(Project& project) {
     return com::S_OK;
 }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

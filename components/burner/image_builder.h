@@ -5,10 +5,10 @@
 #include "platform/com.h"
 #include "project.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 // On failure one message is on standard error and the work directory holds
 // no image (nor anything else a later build could pick up).
 com::HRESULT BuildImage(Project& project);
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

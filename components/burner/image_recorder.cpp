@@ -14,7 +14,7 @@
 #include "mpeg_file.h"
 #include "results.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
 struct LoadedImage {
@@ -146,7 +146,7 @@ void ImageRecorderDiscInfo(_QelDiscInfo& info) {
     info.status = QEL_STATUS_COMPLETE;
     info.sessions = 1;
     // The image starts after the 2-second gap before the first track.
-    const uint64_t used = std::min<uint64_t>(binSize / kRawSectorBytes + burner::kLeadInGapSectors, kDiscSectors);
+    const uint64_t used = std::min<uint64_t>(binSize / kRawSectorBytes + vcdalbum::burner::kLeadInGapSectors, kDiscSectors);
     info.usedSectors = static_cast<uint32_t>(used);
     info.freeSectors = 0;  // a finished disc takes nothing more
     std::ifstream in(loaded.cue);
@@ -172,4 +172,4 @@ bool EraseImageDisc() {
     return gone;
 }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -10,7 +10,7 @@
 #include "project.h"
 #include "vcdalbum/records.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 inline constexpr int16_t kImageRecorderMaxSpeed = 52;
 
@@ -31,4 +31,4 @@ void ImageRecorderDiscInfo(_QelDiscInfo& info);
 // Removes the image that is "in the drive"; true when nothing is left.
 bool EraseImageDisc();
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

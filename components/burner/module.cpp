@@ -5,7 +5,7 @@
 extern "C" __attribute__((visibility("default"))) vcdalbum::com::HRESULT QelCreateObject(
     const vcdalbum::com::GUID* clsid, const vcdalbum::com::GUID* iid, void** object) {
     if (!clsid || !iid) return vcdalbum::com::E_POINTER;
-    return vcdalbum::qelburner::CreateComponentObject(*clsid, *iid, object);
+    return vcdalbum::components::burner::CreateComponentObject(*clsid, *iid, object);
 }
 
 // Checked at compile time against the type the COM layer loads.

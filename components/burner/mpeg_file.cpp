@@ -6,7 +6,7 @@
 #include <fstream>
 #include <vector>
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
 // Offset of the 2324 payload bytes inside a raw Mode 2 Form 2 sector:
@@ -123,4 +123,4 @@ bool UnwrapDat(const std::filesystem::path& datFile, const std::filesystem::path
     return true;
 }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -8,10 +8,10 @@
 
 #include "burner/disc_capacity.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
-using burner::kRawSectorBytes;
-using burner::kTrackSectorBytes;
+using vcdalbum::burner::kRawSectorBytes;
+using vcdalbum::burner::kTrackSectorBytes;
 
 struct StreamProbe {
     bool ok = false;
@@ -28,4 +28,4 @@ StreamProbe ProbeStream(const std::filesystem::path& file);
 // empty sectors. False and a reason on failure.
 bool UnwrapDat(const std::filesystem::path& datFile, const std::filesystem::path& mpegOut, std::string& error);
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -4,12 +4,12 @@
 #include "results.h"
 #include "still_encoder.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
-class PictureEncoder final : public ComObject<burner::IPictureEncoder> {
+class PictureEncoder final : public ComObject<vcdalbum::burner::IPictureEncoder> {
 public:
-    PictureEncoder() : ComObject(burner::IID_IPictureEncoder) {}
+    PictureEncoder() : ComObject(vcdalbum::burner::IID_IPictureEncoder) {}
 
     // The picture's format is recognised from its content, so `format` only
     // travels along. nRet is 0 when the still was written, else 1.
@@ -30,4 +30,4 @@ public:
 
 com::IUnknown* NewPictureEncoder() { return new PictureEncoder; }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

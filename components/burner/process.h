@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 struct ProgramResult {
     bool started = false;  // false when the program could not be run at all
@@ -25,4 +25,4 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, ProgramOutput out
 // The command line as a person would type it, for messages.
 std::string CommandLineText(const std::vector<std::string>& argv);
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

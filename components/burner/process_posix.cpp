@@ -11,7 +11,7 @@
 
 extern char** environ;
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
 class FileActions {
@@ -101,4 +101,4 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, ProgramOutput out
     return result;
 }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

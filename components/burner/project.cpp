@@ -4,7 +4,7 @@
 #include <iostream>
 #include <system_error>
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
 // Longest list the component will walk; a count beyond it means a damaged
@@ -143,4 +143,4 @@ std::filesystem::path TemporaryDirectory() {
 
 void Complain(const std::string& message) { std::cerr << "qelburner: " << message << std::endl; }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

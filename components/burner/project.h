@@ -13,7 +13,7 @@
 
 #include "vcdalbum/records.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 // An MPEG track of the disc, played through its item ID.
 struct SequenceItem {
@@ -115,4 +115,4 @@ std::filesystem::path TemporaryDirectory();
 // Writes "qelburner: <message>" on standard error.
 void Complain(const std::string& message);
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

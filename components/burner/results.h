@@ -4,7 +4,7 @@
 
 #include "platform/com.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 constexpr com::HRESULT ComponentError(uint32_t code) { return static_cast<com::HRESULT>(0x80040200u | code); }
 
@@ -22,4 +22,4 @@ inline constexpr com::HRESULT QEL_E_RECORDER_TOOL = ComponentError(0x0B);     //
 inline constexpr com::HRESULT QEL_E_DRIVE = ComponentError(0x0C);             // the drive refused a command
 inline constexpr com::HRESULT QEL_E_PICTURE = ComponentError(0x0D);           // picture not converted
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -17,7 +17,7 @@ extern "C" {
 
 #include "picture_input.h"
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 namespace {
 
 constexpr int kWidth = 352;
@@ -230,4 +230,4 @@ bool EncodeStill(const std::string& picture, const std::string& mpegFile, std::s
     return true;
 }
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace vcdalbum::qelburner {
+namespace vcdalbum::components::burner {
 
 // Reads any picture FFmpeg can read (JPEG above all), fits it into the frame
 // with its aspect ratio kept for 10:11 pixels and black borders, and writes
@@ -12,4 +12,4 @@ namespace vcdalbum::qelburner {
 // on failure; then nothing is left at `mpegFile`.
 bool EncodeStill(const std::string& picture, const std::string& mpegFile, std::string& error);
 
-}  // namespace vcdalbum::qelburner
+}  // namespace vcdalbum::components::burner

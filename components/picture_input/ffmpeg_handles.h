@@ -13,7 +13,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-namespace vcdalbum::picture_input {
+namespace vcdalbum::components::picture_input {
 
 struct FrameDeleter {
     void operator()(AVFrame* f) const { av_frame_free(&f); }
@@ -47,4 +47,4 @@ inline std::string AvErrorText(int err) {
 // never taken for a protocol.
 inline std::string FileUrl(const std::string& path) { return "file:" + path; }
 
-}  // namespace vcdalbum::picture_input
+}  // namespace vcdalbum::components::picture_input

@@ -10,7 +10,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-namespace vcdalbum::picture_input {
+namespace vcdalbum::components::picture_input {
 namespace {
 
 using Kind = Problem::Kind;
@@ -197,4 +197,4 @@ FramePtr ConvertFrame(const AVFrame& src, AVPixelFormat dstFormat, bool dstFullR
     return dst;
 }
 
-}  // namespace vcdalbum::picture_input
+}  // namespace vcdalbum::components::picture_input

@@ -8,7 +8,7 @@
 
 #include "ffmpeg_handles.h"
 
-namespace vcdalbum::picture_input {
+namespace vcdalbum::components::picture_input {
 
 // Why a file gave no picture (or no sound). `text` is one phrase without the
 // file's name, for the caller to put after it.
@@ -77,4 +77,4 @@ FramePtr ConvertFrame(const AVFrame& src, AVPixelFormat dstFormat, bool dstFullR
 // memory is short.
 FramePtr AllocFrame(AVPixelFormat format, int width, int height);
 
-}  // namespace vcdalbum::picture_input
+}  // namespace vcdalbum::components::picture_input

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 namespace {
 
 constexpr int kMaxPasses = 16;
@@ -61,4 +61,4 @@ int LimitDetail(AVFrame& frame, double maxActivity) {
     return passes;
 }
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

@@ -8,7 +8,7 @@
 
 #include "ffmpeg_util.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 
 // Mean absolute difference between neighbouring samples, over the luma plane
 // and both chroma planes of a YUV 4:2:0 frame.
@@ -18,4 +18,4 @@ double FrameActivity(const AVFrame& frame);
 // is at most `maxActivity`. Returns the number of passes made.
 int LimitDetail(AVFrame& frame, double maxActivity);
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

@@ -5,7 +5,7 @@
 
 #include "platform/component_contract.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 namespace {
 
 constexpr double kMenuDefaultSeconds = 0.5;
@@ -95,4 +95,4 @@ EncodePlan MakePlan(const StreamInfo& info) {
     return plan;
 }
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

@@ -8,7 +8,7 @@
 
 #include "vcdalbum/StreamInfo.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 
 inline constexpr int kFrameRateNum = 30000;
 inline constexpr int kFrameRateDen = 1001;
@@ -36,4 +36,4 @@ bool ParseTransitionFrameName(const std::string& path, std::string& dir, long lo
 // shorter than kMinimumFrames.
 EncodePlan MakePlan(const StreamInfo& info);
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

@@ -4,5 +4,5 @@
 #include "stream_encode.h"
 
 extern "C" __attribute__((visibility("default"))) int StreamEncode(StreamInfo* info) {
-    return vrxstream::Encode(info);
+    return vcdalbum::components::stream::Encode(info);
 }

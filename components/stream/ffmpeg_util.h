@@ -12,19 +12,19 @@ extern "C" {
 #include "ffmpeg_handles.h"
 #include "picture_input.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 
-using vcdalbum::picture_input::AvErrorText;
-using vcdalbum::picture_input::CodecContextPtr;
-using vcdalbum::picture_input::FileUrl;
-using vcdalbum::picture_input::FramePtr;
-using vcdalbum::picture_input::InputPtr;
-using vcdalbum::picture_input::PacketPtr;
-using vcdalbum::picture_input::SwsPtr;
+using vcdalbum::components::picture_input::AvErrorText;
+using vcdalbum::components::picture_input::CodecContextPtr;
+using vcdalbum::components::picture_input::FileUrl;
+using vcdalbum::components::picture_input::FramePtr;
+using vcdalbum::components::picture_input::InputPtr;
+using vcdalbum::components::picture_input::PacketPtr;
+using vcdalbum::components::picture_input::SwsPtr;
 
 struct SwrDeleter {
     void operator()(SwrContext* s) const { swr_free(&s); }
 };
 using SwrPtr = std::unique_ptr<SwrContext, SwrDeleter>;
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

@@ -2,7 +2,7 @@
 
 #include "vcd_writer.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 namespace {
 
 constexpr int kCoarsestQuantiser = 31;
@@ -59,4 +59,4 @@ int64_t FrameCostProbe::CoarsestIntraBits(const AVFrame& frame) {
     return bits;
 }
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

@@ -12,7 +12,7 @@
 
 #include "ffmpeg_util.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 
 class FrameCostProbe {
 public:
@@ -29,4 +29,4 @@ private:
     bool failed_ = false;
 };
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

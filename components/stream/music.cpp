@@ -8,7 +8,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 
 Music::Music(std::vector<std::string> files, int64_t totalSamples)
     : files_(std::move(files)), unreadable_(files_.size(), false), total_(totalSamples) {
@@ -31,7 +31,7 @@ bool Music::OpenNext() {
         size_t i = next_;
         next_ = (next_ + 1) % files_.size();
         if (unreadable_[i]) continue;
-        std::string error = vcdalbum::picture_input::OpenDecoder(files_[i], AVMEDIA_TYPE_AUDIO, input_, decoder_, stream_).text;
+        std::string error = vcdalbum::components::picture_input::OpenDecoder(files_[i], AVMEDIA_TYPE_AUDIO, input_, decoder_, stream_).text;
         if (error.empty()) {
             AVChannelLayout stereo;
             av_channel_layout_default(&stereo, 2);
@@ -138,4 +138,4 @@ void Music::Read(int16_t* out, int count) {
     }
 }
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

@@ -9,7 +9,7 @@
 
 #include "ffmpeg_util.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 
 inline constexpr int kAudioRate = 44100;
 
@@ -49,4 +49,4 @@ private:
     bool flushed_ = false;
 };
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

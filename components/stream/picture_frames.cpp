@@ -7,10 +7,10 @@
 
 #include "picture_input.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 namespace {
 
-namespace input = vcdalbum::picture_input;
+namespace input = vcdalbum::components::picture_input;
 
 // Display width of the frame in square units: 352 pixels of 10:11.
 constexpr double kDisplayWidth = kFrameWidth * 10.0 / 11.0;
@@ -75,4 +75,4 @@ FramePtr LoadPictureFrame(const std::string& path, std::string& error) {
     return Convert(*canvas, AV_PIX_FMT_YUV420P, kFrameWidth, kFrameHeight, error);
 }
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

@@ -5,7 +5,7 @@
 
 #include "ffmpeg_util.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 
 inline constexpr int kFrameWidth = 352;
 inline constexpr int kFrameHeight = 240;
@@ -19,4 +19,4 @@ FramePtr MakeBlackFrame();
 // on the frame's 10:11 pixels. Returns null and sets `error` on failure.
 FramePtr LoadPictureFrame(const std::string& path, std::string& error);
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

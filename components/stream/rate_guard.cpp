@@ -6,7 +6,7 @@
 #include "detail_limiter.h"
 #include "vcd_writer.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 namespace {
 
 // A P-frame may cost a little more than the I-frame of the same picture,
@@ -109,4 +109,4 @@ bool RaiseSafetyLevels(const EncodePlan& plan, const VbvReport& report, std::vec
     return changed;
 }
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

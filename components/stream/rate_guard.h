@@ -22,7 +22,7 @@
 #include "vbv_model.h"
 #include "vcd_writer.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 
 inline constexpr int kMaxSafetyLevel = 6;
 
@@ -87,4 +87,4 @@ private:
 // the report shows a fault that a larger margin cannot mend.
 bool RaiseSafetyLevels(const EncodePlan& plan, const VbvReport& report, std::vector<int>& levels);
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

@@ -18,7 +18,7 @@
 #include "vcd_writer.h"
 #include "vrxstream.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 namespace {
 
 int Fail(const std::string& output, const std::string& tmp, int code, const std::string& reason) {
@@ -169,4 +169,4 @@ int Encode(StreamInfo* info) {
     return kVrxStreamOk;
 }
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

@@ -3,7 +3,7 @@
 
 #include "vcdalbum/StreamInfo.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 
 // See vrxstream.h for the meaning of the record's fields and the results.
 int Encode(StreamInfo* info);
@@ -12,4 +12,4 @@ int Encode(StreamInfo* info);
 // the decoder's rate buffer is (0..1). Lower when the buffer runs low.
 double ActivityLimit(double vbvFullness);
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

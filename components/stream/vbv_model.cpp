@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 namespace {
 
 constexpr uint8_t kPictureStart = 0x00;
@@ -246,4 +246,4 @@ VbvReport CheckVbvFile(const std::string& path) {
     return report;
 }
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

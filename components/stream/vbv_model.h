@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 
 struct VbvParams {
     double bitRate = 0;     // bits per second
@@ -98,4 +98,4 @@ std::vector<uint8_t> ExtractVideoElementaryStream(std::span<const uint8_t> bytes
 VbvReport CheckVbv(std::span<const uint8_t> bytes);
 VbvReport CheckVbvFile(const std::string& path);
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

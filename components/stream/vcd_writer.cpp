@@ -8,7 +8,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 namespace {
 
 constexpr AVRational kVideoTimeBase{1001, 30000};
@@ -174,4 +174,4 @@ std::string VcdWriter::Finish() {
     return std::string();
 }
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

@@ -9,7 +9,7 @@
 #include "ffmpeg_util.h"
 #include "vbv_model.h"
 
-namespace vrxstream {
+namespace vcdalbum::components::stream {
 
 inline constexpr int64_t kVideoBitRate = 1150000;
 inline constexpr int kVbvBufferBits = 327680;
@@ -71,4 +71,4 @@ private:
     bool headerWritten_ = false;
 };
 
-}  // namespace vrxstream
+}  // namespace vcdalbum::components::stream

@@ -9,7 +9,7 @@
 #include "doubles/scratch_dir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace vcdalbum::qelburner;
+    using namespace vcdalbum::components::burner;
     namespace testing = vcdalbum::testing;
     const testing::ScratchDir dir;  // per input: libFuzzer ends without running destructors
     const auto in = dir / "track.dat";

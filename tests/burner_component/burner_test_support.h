@@ -24,7 +24,7 @@
 #include "project.h"
 #include "results.h"
 
-namespace vcdalbum::qelburner::testing {
+namespace vcdalbum::components::burner::testing {
 
 using com::ComPtr;
 using com::HRESULT;
@@ -99,14 +99,14 @@ ComPtr<T> Create(const com::GUID& clsid, const com::GUID& iid) {
     return object;
 }
 
-inline ComPtr<burner::IBurnProject> NewProjectObject() {
-    return Create<burner::IBurnProject>(burner::CLSID_BurnProject, burner::IID_IBurnProject);
+inline ComPtr<vcdalbum::burner::IBurnProject> NewProjectObject() {
+    return Create<vcdalbum::burner::IBurnProject>(vcdalbum::burner::CLSID_BurnProject, vcdalbum::burner::IID_IBurnProject);
 }
-inline ComPtr<burner::IBurnRecorder> NewRecorderObject() {
-    return Create<burner::IBurnRecorder>(burner::CLSID_BurnRecorder, burner::IID_IBurnRecorder);
+inline ComPtr<vcdalbum::burner::IBurnRecorder> NewRecorderObject() {
+    return Create<vcdalbum::burner::IBurnRecorder>(vcdalbum::burner::CLSID_BurnRecorder, vcdalbum::burner::IID_IBurnRecorder);
 }
-inline ComPtr<burner::IDriveControl> NewDriveControlObject() {
-    return Create<burner::IDriveControl>(burner::CLSID_DriveControl, burner::IID_IDriveControl);
+inline ComPtr<vcdalbum::burner::IDriveControl> NewDriveControlObject() {
+    return Create<vcdalbum::burner::IDriveControl>(vcdalbum::burner::CLSID_DriveControl, vcdalbum::burner::IID_IDriveControl);
 }
 
 inline fs::path WorkDirOf(uint32_t handle) {
@@ -200,4 +200,4 @@ private:
     ScopedEnv path_;
 };
 
-}  // namespace vcdalbum::qelburner::testing
+}  // namespace vcdalbum::components::burner::testing

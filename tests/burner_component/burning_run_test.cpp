@@ -9,7 +9,7 @@
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/VRX_Burner.h"
 
-namespace vcdalbum::qelburner::testing {
+namespace vcdalbum::components::burner::testing {
 namespace {
 
 class BurningRun : public ::testing::Test {
@@ -142,4 +142,4 @@ TEST_F(BurningRun, InspectRefusesWhatIsNotADisc) {
 }
 
 }  // namespace
-}  // namespace vcdalbum::qelburner::testing
+}  // namespace vcdalbum::components::burner::testing

@@ -4,7 +4,7 @@
 #include "burner_test_support.h"
 #include "disc_layout.h"
 
-namespace vcdalbum::qelburner::testing {
+namespace vcdalbum::components::burner::testing {
 namespace {
 
 class DiscLayout : public ::testing::Test {
@@ -200,4 +200,4 @@ TEST_F(DiscLayout, NamesWithXmlCharactersAreEscaped) {
 }
 
 }  // namespace
-}  // namespace vcdalbum::qelburner::testing
+}  // namespace vcdalbum::components::burner::testing

@@ -6,7 +6,7 @@
 #include "cdrdao.h"
 #include "image_recorder.h"
 
-namespace vcdalbum::qelburner::testing {
+namespace vcdalbum::components::burner::testing {
 namespace {
 
 FakeDrives::Drive Reader(const std::string& device) {
@@ -65,7 +65,7 @@ TEST(DriveRecords, CdioCapabilitiesMapToDriveInfo) {
 
 TEST(ImageRecorderDrive, ReportsAWritableRecorderWithABlankRewritableDisc) {
     ScopedDrives none(std::make_unique<FakeDrives>(std::vector<FakeDrives::Drive>{}, nullptr));
-    ComPtr<burner::IDriveControl> drives = NewDriveControlObject();
+    ComPtr<vcdalbum::burner::IDriveControl> drives = NewDriveControlObject();
     _QelDriveInfo info;
     uint32_t error = 5;
     ASSERT_EQ(drives->QueryDriveInfo(0, &info, &error), com::S_OK);
@@ -88,9 +88,9 @@ TEST(ImageRecorderDrive, ReportsAWritableRecorderWithABlankRewritableDisc) {
     EXPECT_EQ(disc.usedSectors, 0u);
     EXPECT_EQ(disc.freeSectors, 360000u);
 
-    for (auto call : {&burner::IDriveControl::OpenDrive, &burner::IDriveControl::StopDrive,
-                      &burner::IDriveControl::UnlockDrive, &burner::IDriveControl::EjectMedia,
-                      &burner::IDriveControl::LoadMedia})
+    for (auto call : {&vcdalbum::burner::IDriveControl::OpenDrive, &vcdalbum::burner::IDriveControl::StopDrive,
+                      &vcdalbum::burner::IDriveControl::UnlockDrive, &vcdalbum::burner::IDriveControl::EjectMedia,
+                      &vcdalbum::burner::IDriveControl::LoadMedia})
         EXPECT_EQ((drives.get()->*call)(0, &error), com::S_OK);
 
     // Counting drives by asking until one fails is quiet; other commands to
@@ -109,7 +109,7 @@ TEST(OpticalDrive, InfoTrayAndSpeedComeFromTheDrive) {
     std::vector<std::string> log;
     ScopedDrives fake(std::make_unique<FakeDrives>(
         std::vector<FakeDrives::Drive>{Reader("/dev/sr0"), Writer("/dev/sr1", 24)}, &log));
-    ComPtr<burner::IDriveControl> drives = NewDriveControlObject();
+    ComPtr<vcdalbum::burner::IDriveControl> drives = NewDriveControlObject();
     _QelDriveInfo info;
     uint32_t error = 0;
     ASSERT_EQ(drives->QueryDriveInfo(2, &info, &error), com::S_OK);
@@ -131,22 +131,22 @@ TEST(OpticalDrive, InfoTrayAndSpeedComeFromTheDrive) {
 
 TEST(DriveChooser, PicksTheFirstCdRWriterElseTheImageRecorder) {
     auto choose = [] {
-        auto chooser = Create<burner::IDriveChooser>(burner::CLSID_DriveChooser, burner::IID_IDriveChooser);
-        burner::DriveSelection selection{9, 9, 9, 9};
+        auto chooser = Create<vcdalbum::burner::IDriveChooser>(vcdalbum::burner::CLSID_DriveChooser, vcdalbum::burner::IID_IDriveChooser);
+        vcdalbum::burner::DriveSelection selection{9, 9, 9, 9};
         EXPECT_EQ(chooser->ChooseDrive(&selection), com::S_OK);
         return selection;
     };
     {
         ScopedDrives fake(std::make_unique<FakeDrives>(
             std::vector<FakeDrives::Drive>{Reader("/dev/sr0"), Writer("/dev/sr1", 16), Writer("/dev/sr2", 48)}, nullptr));
-        const burner::DriveSelection selection = choose();
+        const vcdalbum::burner::DriveSelection selection = choose();
         EXPECT_EQ(selection.driveNumber, 2);
         EXPECT_EQ(selection.word0, 4u);  // three drives and the image recorder
         EXPECT_EQ(selection.word3, 16u);
     }
     {
         ScopedDrives fake(std::make_unique<FakeDrives>(std::vector<FakeDrives::Drive>{Reader("/dev/sr0")}, nullptr));
-        const burner::DriveSelection selection = choose();
+        const vcdalbum::burner::DriveSelection selection = choose();
         EXPECT_EQ(selection.driveNumber, 0);
         EXPECT_TRUE(selection.word2 & QEL_DRIVE_IS_IMAGE_RECORDER);
     }
@@ -167,7 +167,7 @@ TEST(CdrdaoCommands, WriteAndBlankCommandLines) {
 TEST(CdrdaoCommands, EraseRunsCdrdaoAndReportsItsExitCode) {
     RecordingCdrdao cdrdao;
     ScopedDrives fake(std::make_unique<FakeDrives>(std::vector<FakeDrives::Drive>{Writer("/dev/sr1", 24)}, nullptr));
-    auto eraser = Create<burner::IDiscEraser>(burner::CLSID_DiscEraser, burner::IID_IDiscEraser);
+    auto eraser = Create<vcdalbum::burner::IDiscEraser>(vcdalbum::burner::CLSID_DiscEraser, vcdalbum::burner::IID_IDiscEraser);
     ASSERT_EQ(eraser->SetEraseDrive(1), com::S_OK);
     ASSERT_EQ(eraser->SetEraseMode(0), com::S_OK);
     ::testing::internal::CaptureStderr();
@@ -195,4 +195,4 @@ TEST(CdrdaoCommands, MissingCdrdaoIsReported) {
 }
 
 }  // namespace
-}  // namespace vcdalbum::qelburner::testing
+}  // namespace vcdalbum::components::burner::testing

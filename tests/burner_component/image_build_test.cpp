@@ -7,7 +7,7 @@
 #include "disc_layout.h"
 #include "image_recorder.h"
 
-namespace vcdalbum::qelburner::testing {
+namespace vcdalbum::components::burner::testing {
 namespace {
 
 class Streams {
@@ -79,7 +79,7 @@ protected:
 
     // Writes the built project to drive 0 the way VRX_Burner::burn does.
     HRESULT Record(int32_t drive = 0, float speed = 8) {
-        ComPtr<burner::IBurnRecorder> recorder = NewRecorderObject();
+        ComPtr<vcdalbum::burner::IBurnRecorder> recorder = NewRecorderObject();
         IOInfo io{};
         io.sourceKind = 7;
         io.source = handle_;
@@ -112,7 +112,7 @@ protected:
         }
     }
 
-    ComPtr<burner::IBurnProject> project_ = NewProjectObject();
+    ComPtr<vcdalbum::burner::IBurnProject> project_ = NewProjectObject();
     uint32_t handle_ = 0;
     ScratchDir images_;
 };
@@ -168,7 +168,7 @@ TEST_F(ImageBuild, TwoMenuExampleIsNavigableAsLaidOut) {
     EXPECT_LE(planned, disc.usedSectors + 300);
 
     // Erasing drive 0 takes the image away again.
-    auto eraser = Create<burner::IDiscEraser>(burner::CLSID_DiscEraser, burner::IID_IDiscEraser);
+    auto eraser = Create<vcdalbum::burner::IDiscEraser>(vcdalbum::burner::CLSID_DiscEraser, vcdalbum::burner::IID_IDiscEraser);
     eraser->SetEraseDrive(0);
     EXPECT_EQ(eraser->EraseDisc(), com::S_OK);
     EXPECT_EQ(FilesIn(images_.path()), std::vector<std::string>{});
@@ -200,7 +200,7 @@ TEST_F(ImageBuild, OpticalDriveGetsTheImageThroughCdrdaoWrite) {
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(Record(2), QEL_E_NO_DRIVE);
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("there is no drive 2"), std::string::npos);
-    ComPtr<burner::IBurnRecorder> recorder = NewRecorderObject();
+    ComPtr<vcdalbum::burner::IBurnRecorder> recorder = NewRecorderObject();
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(recorder->StartRecording(1), QEL_E_NOT_SET_UP);
     IOInfo io{};
@@ -298,4 +298,4 @@ TEST_F(ImageBuild, ClosingRemovesTheWorkDirectory) {
 }
 
 }  // namespace
-}  // namespace vcdalbum::qelburner::testing
+}  // namespace vcdalbum::components::burner::testing

@@ -1,7 +1,7 @@
 // Pictures as segment stills, built into a disc.
 #include "burner_test_support.h"
 
-namespace vcdalbum::qelburner::testing {
+namespace vcdalbum::components::burner::testing {
 namespace {
 
 TEST(PictureEncoder, JpegBecomesASegmentStillOnTheDisc) {
@@ -12,7 +12,7 @@ TEST(PictureEncoder, JpegBecomesASegmentStillOnTheDisc) {
                        (dir / "wide.jpg").string() + "' 2>&1")
                   .exitCode,
               0);
-    auto encoder = Create<burner::IPictureEncoder>(burner::CLSID_PictureEncoder, burner::IID_IPictureEncoder);
+    auto encoder = Create<vcdalbum::burner::IPictureEncoder>(vcdalbum::burner::CLSID_PictureEncoder, vcdalbum::burner::IID_IPictureEncoder);
     int32_t nRet = -1;
     ASSERT_EQ(encoder->ConvertPicture(0, (dir / "wide.jpg").c_str(), (dir / "still.mpg").c_str(), &nRet), com::S_OK);
     EXPECT_EQ(nRet, 0);
@@ -65,7 +65,7 @@ TEST(PictureEncoder, StillIsTurnedUprightByExifOrientation) {
     jpeg.insert(2, exif);
     WriteFile(dir / "sideways.jpg", jpeg);
 
-    auto encoder = Create<burner::IPictureEncoder>(burner::CLSID_PictureEncoder, burner::IID_IPictureEncoder);
+    auto encoder = Create<vcdalbum::burner::IPictureEncoder>(vcdalbum::burner::CLSID_PictureEncoder, vcdalbum::burner::IID_IPictureEncoder);
     int32_t nRet = -1;
     ASSERT_EQ(encoder->ConvertPicture(0, (dir / "sideways.jpg").c_str(), (dir / "still.mpg").c_str(), &nRet), com::S_OK);
     // The luma plane of a w x h corner of the still.
@@ -83,7 +83,7 @@ TEST(PictureEncoder, StillIsTurnedUprightByExifOrientation) {
 TEST(PictureEncoder, UnreadablePictureWritesNothing) {
     ScratchDir dir;
     WriteFile(dir / "bad.jpg", "no picture here");
-    auto encoder = Create<burner::IPictureEncoder>(burner::CLSID_PictureEncoder, burner::IID_IPictureEncoder);
+    auto encoder = Create<vcdalbum::burner::IPictureEncoder>(vcdalbum::burner::CLSID_PictureEncoder, vcdalbum::burner::IID_IPictureEncoder);
     int32_t nRet = 0;
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(encoder->ConvertPicture(0, (dir / "bad.jpg").c_str(), (dir / "still.mpg").c_str(), &nRet), QEL_E_PICTURE);
@@ -94,4 +94,4 @@ TEST(PictureEncoder, UnreadablePictureWritesNothing) {
 }
 
 }  // namespace
-}  // namespace vcdalbum::qelburner::testing
+}  // namespace vcdalbum::components::burner::testing

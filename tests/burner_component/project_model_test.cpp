@@ -4,7 +4,7 @@
 #include "burner_test_support.h"
 #include "mpeg_file.h"
 
-namespace vcdalbum::qelburner::testing {
+namespace vcdalbum::components::burner::testing {
 namespace {
 
 class ProjectModel : public ::testing::Test {
@@ -25,16 +25,16 @@ protected:
     }
 
     static inline ScratchDir* stream_ = nullptr;
-    ComPtr<burner::IBurnProject> project_ = NewProjectObject();
+    ComPtr<vcdalbum::burner::IBurnProject> project_ = NewProjectObject();
     uint32_t handle_ = 0;
 };
 
 TEST(ComponentObjects, EveryClassAnswersItsInterfaceAndIUnknown) {
     const std::pair<com::GUID, com::GUID> classes[] = {
-        {burner::CLSID_BurnProject, burner::IID_IBurnProject},   {burner::CLSID_BurnRecorder, burner::IID_IBurnRecorder},
-        {burner::CLSID_PictureEncoder, burner::IID_IPictureEncoder}, {burner::CLSID_DriveChooser, burner::IID_IDriveChooser},
-        {burner::CLSID_DiscEraser, burner::IID_IDiscEraser},     {burner::CLSID_AuxObject, burner::IID_IAuxObject},
-        {burner::CLSID_DriveControl, burner::IID_IDriveControl},
+        {vcdalbum::burner::CLSID_BurnProject, vcdalbum::burner::IID_IBurnProject},   {vcdalbum::burner::CLSID_BurnRecorder, vcdalbum::burner::IID_IBurnRecorder},
+        {vcdalbum::burner::CLSID_PictureEncoder, vcdalbum::burner::IID_IPictureEncoder}, {vcdalbum::burner::CLSID_DriveChooser, vcdalbum::burner::IID_IDriveChooser},
+        {vcdalbum::burner::CLSID_DiscEraser, vcdalbum::burner::IID_IDiscEraser},     {vcdalbum::burner::CLSID_AuxObject, vcdalbum::burner::IID_IAuxObject},
+        {vcdalbum::burner::CLSID_DriveControl, vcdalbum::burner::IID_IDriveControl},
     };
     for (const auto& [clsid, iid] : classes) {
         ComPtr<com::IUnknown> object;
@@ -42,8 +42,8 @@ TEST(ComponentObjects, EveryClassAnswersItsInterfaceAndIUnknown) {
         ComPtr<com::IUnknown> unknown;
         EXPECT_EQ(object->QueryInterface(com::IID_IUnknown, unknown.put_void()), com::S_OK);
         ComPtr<com::IUnknown> other;
-        EXPECT_EQ(object->QueryInterface(burner::IID_IDriveChooser == iid ? burner::IID_IBurnProject
-                                                                          : burner::IID_IDriveChooser,
+        EXPECT_EQ(object->QueryInterface(vcdalbum::burner::IID_IDriveChooser == iid ? vcdalbum::burner::IID_IBurnProject
+                                                                          : vcdalbum::burner::IID_IDriveChooser,
                                          other.put_void()),
                   com::E_NOINTERFACE);
         EXPECT_FALSE(other);
@@ -58,8 +58,8 @@ TEST(ComponentObjects, ModuleExportsTheCreateFunction) {
     ASSERT_NE(module, nullptr) << dlerror();
     auto create = reinterpret_cast<com::ComponentCreateFn>(dlsym(module, "QelCreateObject"));
     ASSERT_NE(create, nullptr);
-    ComPtr<burner::IDriveControl> drives;
-    ASSERT_EQ(create(&burner::CLSID_DriveControl, &burner::IID_IDriveControl, drives.put_void()), com::S_OK);
+    ComPtr<vcdalbum::burner::IDriveControl> drives;
+    ASSERT_EQ(create(&vcdalbum::burner::CLSID_DriveControl, &vcdalbum::burner::IID_IDriveControl, drives.put_void()), com::S_OK);
     int16_t speed = 0;
     uint32_t error = 7;
     EXPECT_EQ(drives->GetMaxWriteSpeed(0, &speed, &error), com::S_OK);
@@ -70,16 +70,16 @@ TEST(ComponentObjects, ModuleExportsTheCreateFunction) {
 }
 
 TEST(ComponentObjects, UnnamedSlotsAreNotImplemented) {
-    ComPtr<burner::IBurnProject> project = NewProjectObject();
+    ComPtr<vcdalbum::burner::IBurnProject> project = NewProjectObject();
     EXPECT_EQ(project->Reserved7(), com::E_NOTIMPL);
     EXPECT_EQ(project->Reserved23(), com::E_NOTIMPL);
-    ComPtr<burner::IDriveControl> drives = NewDriveControlObject();
+    ComPtr<vcdalbum::burner::IDriveControl> drives = NewDriveControlObject();
     EXPECT_EQ(drives->Reserved5(), com::E_NOTIMPL);
     EXPECT_EQ(drives->Reserved32(), com::E_NOTIMPL);
 }
 
 TEST(ProjectHandles, OnlyVideoCdProjectsOpenAndEachHasItsOwnHandle) {
-    ComPtr<burner::IBurnProject> project = NewProjectObject();
+    ComPtr<vcdalbum::burner::IBurnProject> project = NewProjectObject();
     uint32_t handle = 99;
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(project->NewProject(&handle, 3), QEL_E_PROJECT_KIND);
@@ -236,4 +236,4 @@ TEST_F(ProjectModel, ExtraFilesGoWhereTheirLocationSays) {
 }
 
 }  // namespace
-}  // namespace vcdalbum::qelburner::testing
+}  // namespace vcdalbum::components::burner::testing

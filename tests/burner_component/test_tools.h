@@ -20,7 +20,7 @@
 #include "doubles/scoped_env.h"
 #include "doubles/scratch_dir.h"
 
-namespace vcdalbum::qelburner::testing {
+namespace vcdalbum::components::burner::testing {
 
 namespace fs = std::filesystem;
 
@@ -126,4 +126,4 @@ inline std::map<int, PsdList> ReadPsd(const std::string& output) {
     return lists;
 }
 
-}  // namespace vcdalbum::qelburner::testing
+}  // namespace vcdalbum::components::burner::testing

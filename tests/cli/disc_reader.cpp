@@ -85,7 +85,7 @@ Disc RipDisc(const fs::path& cue, const fs::path& folder) {
     }
     // Every track the encoder wrote keeps the player's rate buffer.
     for (const fs::path& track : disc.tracks) {
-        const vrxstream::VbvReport report = vrxstream::CheckVbvFile(track.string());
+        const vcdalbum::components::stream::VbvReport report = vcdalbum::components::stream::CheckVbvFile(track.string());
         EXPECT_TRUE(report.ok()) << track << ": " << report.Describe();
     }
     return disc;

@@ -11,7 +11,7 @@
 
 namespace {
 
-using vrxstream::MakePlan;
+using vcdalbum::components::stream::MakePlan;
 
 struct Record {
     std::vector<std::string> names;
@@ -36,7 +36,7 @@ std::vector<std::string> FrameRun(const std::string& dir, int serial, int from =
     return out;
 }
 
-std::vector<int64_t> Frames(const vrxstream::EncodePlan& plan) {
+std::vector<int64_t> Frames(const vcdalbum::components::stream::EncodePlan& plan) {
     std::vector<int64_t> out;
     for (const auto& p : plan.pictures) out.push_back(p.frames);
     return out;
@@ -67,17 +67,17 @@ TEST(EncodePlan, OnlyCompleteRunsInOneDirectoryAreTransitions) {
     std::string dir, bad;
     long long serial = 0;
     int k = 0;
-    EXPECT_TRUE(vrxstream::ParseTransitionFrameName("C:\\T\\12-30.jpg", dir, serial, k));
+    EXPECT_TRUE(vcdalbum::components::stream::ParseTransitionFrameName("C:\\T\\12-30.jpg", dir, serial, k));
     EXPECT_EQ(serial, 12);
     EXPECT_EQ(k, 30);
     for (const char* name : {"/t/1-31.jpg", "/t/1-0.jpg", "/t/x-1.jpg", "/t/1-1.png", "/t/-1.jpg", "/t/1-01.jpg"})
-        EXPECT_FALSE(vrxstream::ParseTransitionFrameName(name, dir, serial, k)) << name;
+        EXPECT_FALSE(vcdalbum::components::stream::ParseTransitionFrameName(name, dir, serial, k)) << name;
 
     // Every name the library gives a frame file is read back as that frame.
     for (long long made : {0LL, 7LL, 999999999LL})
         for (int frame = 1; frame <= vcdalbum::TransitionFrames; ++frame) {
             const std::string name = "/tmp/" + vcdalbum::contract::TransitionFrameFileName(made, frame);
-            ASSERT_TRUE(vrxstream::ParseTransitionFrameName(name, dir, serial, k)) << name;
+            ASSERT_TRUE(vcdalbum::components::stream::ParseTransitionFrameName(name, dir, serial, k)) << name;
             EXPECT_EQ(dir, "/tmp");
             EXPECT_EQ(serial, made);
             EXPECT_EQ(k, frame);
@@ -96,15 +96,15 @@ TEST(EncodePlan, MenuUsesPictureTimesAndTransitionNamesMeanNothing) {
 TEST(EncodePlan, ShortStreamsAreHeldToTheMinimumAndEmptyOnesAreBlack) {
     Record one({"/a.jpg"}, 0.5f, 0);
     auto plan = MakePlan(one.info);
-    EXPECT_EQ(plan.totalFrames, vrxstream::kMinimumFrames);
-    EXPECT_EQ(plan.pictures.back().frames, vrxstream::kMinimumFrames);
+    EXPECT_EQ(plan.totalFrames, vcdalbum::components::stream::kMinimumFrames);
+    EXPECT_EQ(plan.pictures.back().frames, vcdalbum::components::stream::kMinimumFrames);
     EXPECT_GE(plan.totalFrames * 1001.0 / 30000, 3.2);
 
     StreamInfo empty{};
     plan = MakePlan(empty);
     ASSERT_EQ(plan.pictures.size(), 1u);
     EXPECT_TRUE(plan.pictures[0].path.empty());
-    EXPECT_EQ(plan.totalFrames, vrxstream::kMinimumFrames);
+    EXPECT_EQ(plan.totalFrames, vcdalbum::components::stream::kMinimumFrames);
 
     // A count larger than the list stops at the null entry; music likewise.
     Record r({"/a.jpg", "/b.jpg"}, 1.0f, 0);

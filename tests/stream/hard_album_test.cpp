@@ -34,7 +34,7 @@ TEST_F(HardAlbum, EveryEffectBetweenTheTwoMostDetailedPicturesWithAHeldPictureAf
     const std::string out = EncodeAlbum(4, pictures, effects, 1);
     ExpectRateBufferKept(out);
     EXPECT_EQ(g_underflowMessages, 0);
-    EXPECT_GE(vrxstream::CheckVbvFile(out).pictures, 39 * 30 + 38 * 30);
+    EXPECT_GE(vcdalbum::components::stream::CheckVbvFile(out).pictures, 39 * 30 + 38 * 30);
 }
 
 TEST_F(HardAlbum, CameraSizedGrainyPhotosAfterFfmpegTransitions) {

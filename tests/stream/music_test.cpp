@@ -35,7 +35,7 @@ protected:
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
-    std::vector<int16_t> ReadAll(vrxstream::Music& music, int64_t samples) {
+    std::vector<int16_t> ReadAll(vcdalbum::components::stream::Music& music, int64_t samples) {
         std::vector<int16_t> out(static_cast<size_t>(samples) * 2);
         for (int64_t at = 0; at < samples; at += 1152) {
             int n = static_cast<int>(std::min<int64_t>(1152, samples - at));
@@ -48,8 +48,8 @@ protected:
 };
 
 TEST_F(MusicTest, ShortMusicLoopsAndFadesOutOverTheLastSecond) {
-    const int64_t total = 3 * vrxstream::kAudioRate;
-    vrxstream::Music music({tone_}, total);
+    const int64_t total = 3 * vcdalbum::components::stream::kAudioRate;
+    vcdalbum::components::stream::Music music({tone_}, total);
     ASSERT_FALSE(music.silent());
     std::vector<int16_t> s = ReadAll(music, total + 2000);  // past the end: silence
     const double full = Rms(s, 1000, 20000);
@@ -59,7 +59,7 @@ TEST_F(MusicTest, ShortMusicLoopsAndFadesOutOverTheLastSecond) {
     EXPECT_GT(Rms(s, 75000, 85000), full * 0.8);
     EXPECT_EQ(s[2 * 50000], s[2 * 50000 + 1]);
     // Fading: half way through the last second about half as loud, silent at the end.
-    const int64_t fade = total - vrxstream::kAudioRate;
+    const int64_t fade = total - vcdalbum::components::stream::kAudioRate;
     EXPECT_NEAR(Rms(s, fade + 20000, fade + 24100) / full, 0.5, 0.1);
     EXPECT_LT(Rms(s, total - 400, total), full * 0.02);
     EXPECT_EQ(Rms(s, total, total + 2000), 0.0);
@@ -69,19 +69,19 @@ TEST_F(MusicTest, UnreadableFilesAreSkippedAndNoneReadableMeansSilence) {
     const std::string junk = (dir_ / "junk.mp3").string();
     std::ofstream(junk) << "no sound here";
     testing::internal::CaptureStderr();
-    vrxstream::Music skipping({junk, tone_}, vrxstream::kAudioRate * 2);
+    vcdalbum::components::stream::Music skipping({junk, tone_}, vcdalbum::components::stream::kAudioRate * 2);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("junk.mp3"), std::string::npos);
     EXPECT_FALSE(skipping.silent());
     EXPECT_GT(Rms(ReadAll(skipping, 20000), 1000, 20000), 1000.0);
 
     testing::internal::CaptureStderr();
-    vrxstream::Music none({junk, (dir_ / "missing.ogg").string()}, 50000);
+    vcdalbum::components::stream::Music none({junk, (dir_ / "missing.ogg").string()}, 50000);
     std::string message = testing::internal::GetCapturedStderr();
     EXPECT_NE(message.find("missing.ogg"), std::string::npos);
     EXPECT_TRUE(none.silent());
     EXPECT_EQ(Rms(ReadAll(none, 50000), 0, 50000), 0.0);
 
-    vrxstream::Music empty({}, 50000);
+    vcdalbum::components::stream::Music empty({}, 50000);
     EXPECT_TRUE(empty.silent());
 }
 

@@ -26,7 +26,7 @@ TEST_F(SlowAlbum, FortyHardPicturesWithRandomTransitionsKeepTheRateBuffer) {
         if (i > 0) effects.push_back(static_cast<unsigned short>(random() % vcdalbum::TransitionEffectCount));
     }
     const std::string out = EncodeAlbum(2, pictures, effects, 5);
-    const vrxstream::VbvReport report = vrxstream::CheckVbvFile(out);
+    const vcdalbum::components::stream::VbvReport report = vcdalbum::components::stream::CheckVbvFile(out);
     EXPECT_TRUE(report.ok()) << report.Describe();
     EXPECT_GE(report.pictures, 40 * 149 + 39 * 30);
     EXPECT_EQ(vcdalbum::testing::g_underflowMessages, 0);

@@ -171,7 +171,7 @@ TEST_F(StreamEncodeTest, AlbumWithTwoTransitionsAndMusicIsAVcdStream) {
 TEST_F(StreamEncodeTest, MenuPageThroughAuthoringIsAVcdStreamOfItsPictureTimes) {
     MakeAlbumInputs();
     vcdalbum::testing::ScopedEnv temp("TEMP", dir_.c_str());
-    auto previous = vcdalbum::platform::SetStreamEncoder(&vrxstream::Encode);
+    auto previous = vcdalbum::platform::SetStreamEncoder(&vcdalbum::components::stream::Encode);
     std::string a = Path("a.jpg"), b = Path("b.jpg"), music = Path("music.mp3");
     char* page[] = {a.data(), b.data(), a.data(), b.data(), a.data(), b.data(), a.data(), b.data(), nullptr};
     char* extras[] = {music.data(), nullptr};
@@ -208,7 +208,7 @@ TEST_F(StreamEncodeTest, AlbumOfRandomPixelTransitionsKeepsTheRateBuffer) {
     unsigned short effects[] = {15, 34, 35, 36, 37};
 
     vcdalbum::testing::ScopedEnv temp("TEMP", dir_.c_str());
-    auto previous = vcdalbum::platform::SetStreamEncoder(&vrxstream::Encode);
+    auto previous = vcdalbum::platform::SetStreamEncoder(&vcdalbum::components::stream::Encode);
     {
         Authoring authoring;
         authoring.AppendAlbum(0, 9, 6, pictures.data(), 1, extras, 0, 3, 0, 5, positions, effects);

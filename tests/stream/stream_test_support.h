@@ -57,7 +57,7 @@ inline std::vector<uint8_t> ReadFile(const std::string& path) {
 
 // The player's rate buffer never runs dry and never overflows.
 inline void ExpectRateBufferKept(const std::string& file) {
-    const vrxstream::VbvReport report = vrxstream::CheckVbvFile(file);
+    const vcdalbum::components::stream::VbvReport report = vcdalbum::components::stream::CheckVbvFile(file);
     EXPECT_TRUE(report.ok()) << file << ": " << report.Describe();
 }
 
@@ -94,7 +94,7 @@ protected:
         info.pictureCount = static_cast<int32_t>(names.size());
         info.outputFile = out.data();
         info.option5 = seconds;
-        return vrxstream::Encode(&info);
+        return vcdalbum::components::stream::Encode(&info);
     }
 
     // Encodes album `albumNo` through Authoring with the real stream
@@ -107,7 +107,7 @@ protected:
         std::vector<unsigned short> positions;
         for (size_t i = 0; i < effects.size(); ++i) positions.push_back(static_cast<unsigned short>(i));
         ScopedEnv temp("TEMP", dir_.c_str());
-        auto previous = vcdalbum::platform::SetStreamEncoder(&vrxstream::Encode);
+        auto previous = vcdalbum::platform::SetStreamEncoder(&vcdalbum::components::stream::Encode);
         {
             Authoring authoring;
             authoring.AppendAlbum(0, albumNo, static_cast<unsigned short>(names.size()), names.data(), 0, nullptr, 0,

@@ -11,7 +11,7 @@
 
 namespace {
 
-using vrxstream::VbvViolation;
+using vcdalbum::components::stream::VbvViolation;
 using Kind = VbvViolation::Kind;
 
 constexpr double kRate = 1150000, kPeriod = 1001.0 / 30000, kPerFrame = kRate * kPeriod;
@@ -44,7 +44,7 @@ TEST(VbvModel, FindsEachUnderflowAndOverflowWithItsPictureAndTime) {
     std::vector<size_t> sizes = {20000, 14000, 4000};
     for (int i = 0; i < 9; ++i) sizes.push_back(100);
     sizes.push_back(50000);
-    const vrxstream::VbvReport r = vrxstream::CheckVbv(ElementaryStream(sizes, 18000));
+    const vcdalbum::components::stream::VbvReport r = vcdalbum::components::stream::CheckVbv(ElementaryStream(sizes, 18000));
     ASSERT_TRUE(r.error.empty()) << r.error;
     EXPECT_EQ(r.params.bufferBits, 327680);
     EXPECT_EQ(r.params.bitRate, kRate);
@@ -76,7 +76,7 @@ TEST(VbvModel, FindsEachUnderflowAndOverflowWithItsPictureAndTime) {
 TEST(VbvModel, StuffingKeepsTheBufferWithinItsSize) {
     // At the start the buffer holds 3/4 of its size; pictures of 10,000 bits
     // would fill it past its size without stuffing.
-    vrxstream::VbvModel model({kRate, 327680, 30000.0 / 1001}, 327680 * 0.75);
+    vcdalbum::components::stream::VbvModel model({kRate, 327680, 30000.0 / 1001}, 327680 * 0.75);
     for (int i = 0; i < 40; ++i) {
         const int64_t stuffing = model.StuffingBytes(10000);
         EXPECT_TRUE(model.TakePicture(10000 + 8 * stuffing));
@@ -87,13 +87,13 @@ TEST(VbvModel, StuffingKeepsTheBufferWithinItsSize) {
 }
 
 TEST(VbvModel, UnreadableInputIsAnErrorNamingIt) {
-    EXPECT_FALSE(vrxstream::CheckVbvFile("/no/such/stream.mpg").error.empty());
-    EXPECT_NE(vrxstream::CheckVbvFile("/no/such/stream.mpg").Describe().find("stream.mpg"), std::string::npos);
+    EXPECT_FALSE(vcdalbum::components::stream::CheckVbvFile("/no/such/stream.mpg").error.empty());
+    EXPECT_NE(vcdalbum::components::stream::CheckVbvFile("/no/such/stream.mpg").Describe().find("stream.mpg"), std::string::npos);
     const std::vector<uint8_t> text = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'm', 'p', 'e', 'g'};
-    EXPECT_FALSE(vrxstream::CheckVbv(text).error.empty());
+    EXPECT_FALSE(vcdalbum::components::stream::CheckVbv(text).error.empty());
     // A pack whose video packet claims more bytes than there are.
     const std::vector<uint8_t> cut = {0, 0, 1, 0xBA, 0x21, 0, 1, 0, 1, 0x80, 0x1B, 0x91, 0, 0, 1, 0xE0, 0x08, 0x00, 0x0F};
-    EXPECT_FALSE(vrxstream::CheckVbv(cut).error.empty());
+    EXPECT_FALSE(vcdalbum::components::stream::CheckVbv(cut).error.empty());
 }
 
 class VbvCheckerOnFfmpegStreams : public vcdalbum::testing::StreamTest {};
@@ -108,7 +108,7 @@ TEST_F(VbvCheckerOnFfmpegStreams, FindsThePlantedUnderflowAndNothingInACleanStre
            Path("dissolve.mpg") + "'");
     Ffmpeg("-f lavfi -i testsrc2=s=352x240:d=2 -target ntsc-vcd '" + Path("clean.mpg") + "'");
 
-    const vrxstream::VbvReport bad = vrxstream::CheckVbvFile(Path("dissolve.mpg"));
+    const vcdalbum::components::stream::VbvReport bad = vcdalbum::components::stream::CheckVbvFile(Path("dissolve.mpg"));
     ASSERT_TRUE(bad.error.empty()) << bad.error;
     EXPECT_GT(bad.Count(Kind::Underflow), 0);
     ASSERT_FALSE(bad.violations.empty());
@@ -116,14 +116,14 @@ TEST_F(VbvCheckerOnFfmpegStreams, FindsThePlantedUnderflowAndNothingInACleanStre
     EXPECT_GE(bad.violations.front().seconds, 0.5);
     EXPECT_GE(bad.violations.front().picture, 14);
 
-    const vrxstream::VbvReport clean = vrxstream::CheckVbvFile(Path("clean.mpg"));
+    const vcdalbum::components::stream::VbvReport clean = vcdalbum::components::stream::CheckVbvFile(Path("clean.mpg"));
     EXPECT_TRUE(clean.ok()) << clean.Describe();
     EXPECT_EQ(clean.pictures, 60);
     EXPECT_GT(clean.lowestBits, 0);
 
     // The same video taken out of the program stream gives the same account.
     Ffmpeg("-i '" + Path("dissolve.mpg") + "' -c:v copy -an -f mpeg1video '" + Path("dissolve.m1v") + "'");
-    const vrxstream::VbvReport es = vrxstream::CheckVbvFile(Path("dissolve.m1v"));
+    const vcdalbum::components::stream::VbvReport es = vcdalbum::components::stream::CheckVbvFile(Path("dissolve.m1v"));
     EXPECT_EQ(es.pictures, bad.pictures);
     EXPECT_EQ(es.violations.size(), bad.violations.size());
     EXPECT_NEAR(es.lowestBits, bad.lowestBits, 1);

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     }
     int result = 0;
     for (int i = 1; i < argc; ++i) {
-        const vrxstream::VbvReport report = vrxstream::CheckVbvFile(argv[i]);
+        const vcdalbum::components::stream::VbvReport report = vcdalbum::components::stream::CheckVbvFile(argv[i]);
         std::printf("%s: %s", argv[i], report.Describe().c_str());
         if (!report.error.empty()) result = 2;
         else if (!report.ok() && result == 0) result = 1;
