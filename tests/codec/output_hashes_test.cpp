@@ -1,8 +1,8 @@
 // The codec's exact output, pinned: decoded pixels and encoded bytes of a
 // fixed set of pictures hash to values recorded from the codec once its
 // results had been checked against libjpeg-turbo. Work on the codec's speed
-// must leave every one of them alone, at every instruction-set level (CTest runs this suite again with
-// VCDALBUM_SIMD capped).
+// must leave every one of them alone, at every instruction-set level (CTest
+// runs this suite again with VCDALBUM_SIMD capped).
 #include <gtest/gtest.h>
 
 #include <cstdio>
