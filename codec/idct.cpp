@@ -127,14 +127,15 @@ void Transform2DSse2(const int32_t* __restrict block, uint8_t* __restrict out, s
 #if VCDALBUM_HAVE_AVX2
 // Eight rows or columns at once, one per 32-bit lane of a 256-bit register.
 // Every function here is compiled for AVX2, so vectors pass between them in
-// one convention even when nothing is inlined.
+// one convention; the helpers are inlined so that the eight-vector arrays
+// stay in registers instead of going through memory at every call.
 using V = __m256i;
 
 VCDALBUM_TARGET_AVX2 inline V MulLanes(V a, u32 c) {
     return _mm256_mullo_epi32(a, _mm256_set1_epi32(static_cast<int32_t>(c)));
 }
 
-VCDALBUM_TARGET_AVX2 void TransformAvx2(const V d[8], V o[8]) {
+VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void TransformAvx2(const V d[8], V o[8]) {
     V z1 = MulLanes(_mm256_add_epi32(d[2], d[6]), C0541);
     const V t2 = _mm256_sub_epi32(z1, MulLanes(d[6], C1847));
     const V t3 = _mm256_add_epi32(z1, MulLanes(d[2], C0765));
@@ -163,7 +164,7 @@ VCDALBUM_TARGET_AVX2 void TransformAvx2(const V d[8], V o[8]) {
 }
 
 // out[j] lane i = in[i] lane j.
-VCDALBUM_TARGET_AVX2 void TransposeAvx2(const V in[8], V out[8]) {
+VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void TransposeAvx2(const V in[8], V out[8]) {
     V t[8], u[8];
     for (int i = 0; i < 8; i += 2) {
         t[i] = _mm256_unpacklo_epi32(in[i], in[i + 1]);
@@ -229,9 +230,15 @@ inline int Extent(uint32_t mask) { return (mask & 0xFCu) == 0 ? 0 : (mask & 0xF0
 
 void InverseDct(const CodecKernels& kernels, int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out,
                 size_t stride) {
-    kernels.idct[Extent(columnMask)][Extent(rowMask)](block, out, stride);
-    for (int c = 0; c < 8; ++c)
-        if (columnMask & (1u << c)) std::memset(block + 8 * c, 0, 8 * sizeof(int32_t));
+    const int columns = Extent(columnMask);
+    kernels.idct[columns][Extent(rowMask)](block, out, stride);
+    // Every non-zero term lies in the leading 2, 4 or 8 columns, which are
+    // contiguous; constant sizes let the compiler clear them in wide stores.
+    switch (columns) {
+        case 0: std::memset(block, 0, 2 * 8 * sizeof(int32_t)); break;
+        case 1: std::memset(block, 0, 4 * 8 * sizeof(int32_t)); break;
+        default: std::memset(block, 0, 8 * 8 * sizeof(int32_t)); break;
+    }
 }
 
 void InverseDct(int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out, size_t stride) {
