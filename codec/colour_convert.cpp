@@ -51,6 +51,10 @@ inline void Pixel(int y, int blue, int green, int red, uint8_t* out) {
 }
 
 uint32_t NoColourKernel(const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, uint32_t) { return 0; }
+uint32_t NoColourPairKernel(const uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, uint8_t*,
+                            uint32_t) {
+    return 0;
+}
 
 #if VCDALBUM_HAVE_SSE2
 // Sixteen pixels at a time in 16-bit lanes of vector variables that the
@@ -115,6 +119,12 @@ uint32_t ColourRowSse2(const uint8_t* __restrict y, const uint8_t* __restrict cb
     }
     return x;
 }
+
+uint32_t ColourRowPairSse2(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr0,
+                           uint8_t* bgr1, uint32_t width) {
+    ColourRowSse2<true>(y0, cb, cr, bgr0, width);
+    return ColourRowSse2<true>(y1, cb, cr, bgr1, width);
+}
 #endif
 
 #if VCDALBUM_HAVE_AVX2
@@ -150,13 +160,15 @@ VCDALBUM_TARGET_AVX2 inline __m128i Spread(__m128i b, __m128i g, __m128i r, int 
                         _mm_shuffle_epi8(r, _mm_loadu_si128(masks + 2)));
 }
 
-template <bool halfChroma>
-VCDALBUM_TARGET_AVX2 uint32_t ColourRowAvx2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr,
-                                            uint32_t width) {
+// `rows` luma rows (1 or 2) that share one chroma row: the chroma terms are
+// worked out once for both.
+template <bool halfChroma, int rows>
+VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) uint32_t ColourRowsAvx2(
+    const uint8_t* const* yRows, const uint8_t* cb, const uint8_t* cr, uint8_t* const* bgrRows, uint32_t width) {
     const __m256i bias = _mm256_set1_epi16(128), k227 = _mm256_set1_epi16(227), k179 = _mm256_set1_epi16(179),
                   k44 = _mm256_set1_epi16(44), k183 = _mm256_set1_epi16(183);
     uint32_t x = 0;
-    for (; x + 16 <= width; x += 16, bgr += 48) {
+    for (; x + 16 <= width; x += 16) {
         __m128i cbBytes, crBytes;
         if constexpr (halfChroma) {
             const __m128i b8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + x / 2));
@@ -167,19 +179,36 @@ VCDALBUM_TARGET_AVX2 uint32_t ColourRowAvx2(const uint8_t* y, const uint8_t* cb,
             cbBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
             crBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
         }
-        const __m256i yv = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y + x)));
         const __m256i cbv = _mm256_sub_epi16(_mm256_cvtepu8_epi16(cbBytes), bias);
         const __m256i crv = _mm256_sub_epi16(_mm256_cvtepu8_epi16(crBytes), bias);
-        const __m256i blue = _mm256_add_epi16(yv, _mm256_srai_epi16(_mm256_mullo_epi16(cbv, k227), 7));
-        const __m256i red = _mm256_add_epi16(yv, _mm256_srai_epi16(_mm256_mullo_epi16(crv, k179), 7));
-        const __m256i greenTerm = _mm256_add_epi16(_mm256_mullo_epi16(cbv, k44),
-                                                   _mm256_srai_epi16(_mm256_mullo_epi16(crv, k183), 1));
-        const __m256i green = _mm256_sub_epi16(yv, _mm256_srai_epi16(greenTerm, 7));
-        const __m128i b = PackToBytes(blue), g = PackToBytes(green), r = PackToBytes(red);
-        for (int piece = 0; piece < 3; ++piece)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(bgr + 16 * piece), Spread(b, g, r, piece));
+        const __m256i blueTerm = _mm256_srai_epi16(_mm256_mullo_epi16(cbv, k227), 7);
+        const __m256i redTerm = _mm256_srai_epi16(_mm256_mullo_epi16(crv, k179), 7);
+        const __m256i greenTerm = _mm256_srai_epi16(
+            _mm256_add_epi16(_mm256_mullo_epi16(cbv, k44), _mm256_srai_epi16(_mm256_mullo_epi16(crv, k183), 1)), 7);
+        for (int row = 0; row < rows; ++row) {
+            const __m256i yv = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(yRows[row] + x)));
+            const __m128i b = PackToBytes(_mm256_add_epi16(yv, blueTerm));
+            const __m128i g = PackToBytes(_mm256_sub_epi16(yv, greenTerm));
+            const __m128i r = PackToBytes(_mm256_add_epi16(yv, redTerm));
+            uint8_t* bgr = bgrRows[row] + 3 * x;
+            for (int piece = 0; piece < 3; ++piece)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(bgr + 16 * piece), Spread(b, g, r, piece));
+        }
     }
     return x;
+}
+
+template <bool halfChroma>
+VCDALBUM_TARGET_AVX2 uint32_t ColourRowAvx2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr,
+                                            uint32_t width) {
+    return ColourRowsAvx2<halfChroma, 1>(&y, cb, cr, &bgr, width);
+}
+
+VCDALBUM_TARGET_AVX2 uint32_t ColourRowPairAvx2(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb,
+                                                const uint8_t* cr, uint8_t* bgr0, uint8_t* bgr1, uint32_t width) {
+    const uint8_t* yRows[2] = {y0, y1};
+    uint8_t* bgrRows[2] = {bgr0, bgr1};
+    return ColourRowsAvx2<true, 2>(yRows, cb, cr, bgrRows, width);
 }
 #endif
 
@@ -190,11 +219,14 @@ void YCbCrToBgr(int y, int cb, int cr, uint8_t bgr[3]) {
 }
 
 const ColourRowKernel kColourScalar[2] = {NoColourKernel, NoColourKernel};
+const ColourRowPairKernel kColourPairScalar = NoColourPairKernel;
 #if VCDALBUM_HAVE_SSE2
 const ColourRowKernel kColourSse2[2] = {ColourRowSse2<false>, ColourRowSse2<true>};
+const ColourRowPairKernel kColourPairSse2 = ColourRowPairSse2;
 #endif
 #if VCDALBUM_HAVE_AVX2
 const ColourRowKernel kColourAvx2[2] = {ColourRowAvx2<false>, ColourRowAvx2<true>};
+const ColourRowPairKernel kColourPairAvx2 = ColourRowPairAvx2;
 #endif
 
 void ConvertRowYCbCr(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int yRatio, int cbRatio, int crRatio,
@@ -229,6 +261,16 @@ void ConvertRowYCbCr(const CodecKernels& kernels, const uint8_t* y, const uint8_
     }
     for (uint32_t x = 0; x < width; ++x, bgr += 3)
         YCbCrToBgr(y[x / yRatio], cb[x / cbRatio], cr[x / crRatio], bgr);
+}
+
+void ConvertRowPairHalfChroma(const CodecKernels& kernels, const uint8_t* y0, const uint8_t* y1, const uint8_t* cb,
+                              const uint8_t* cr, uint8_t* bgr0, uint8_t* bgr1, uint32_t width) {
+    const uint32_t done = kernels.colourHalfPair(y0, y1, cb, cr, bgr0, bgr1, width);
+    // The rest of both rows, from where the kernel stopped.
+    const CodecKernels& rest = *KernelsFor(SimdLevel::kScalar);
+    const uint32_t half = done / 2;
+    ConvertRowYCbCr(rest, y0 + done, cb + half, cr + half, 1, 2, 2, bgr0 + 3 * done, width - done);
+    ConvertRowYCbCr(rest, y1 + done, cb + half, cr + half, 1, 2, 2, bgr1 + 3 * done, width - done);
 }
 
 void ConvertRowGrey(const uint8_t* y, uint8_t* bgr, uint32_t width) {

@@ -44,6 +44,11 @@ using IdctKernel = void (*)(const int32_t* block, uint8_t* out, size_t stride);
 using ColourRowKernel = uint32_t (*)(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr,
                                      uint32_t width);
 
+// The half-chroma ColourRowKernel for two luma rows and two output rows that
+// share one chroma row; returns the pixels done in each.
+using ColourRowPairKernel = uint32_t (*)(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr,
+                                         uint8_t* bgr0, uint8_t* bgr1, uint32_t width);
+
 // Level shift, forward DCT and quantisation of two 8x8 blocks with the same
 // row length and quantiser, into natural-order coefficients; see
 // TransformBlockNatural.
@@ -56,6 +61,7 @@ struct CodecKernels {
     IdctKernel idct[3][3];
     ColourRowKernel colourFull;
     ColourRowKernel colourHalf;
+    ColourRowPairKernel colourHalfPair;
     ForwardDctPairKernel forwardDctPair;
 };
 
@@ -73,15 +79,18 @@ const CodecKernels* KernelsFor(SimdLevel level);
 extern const IdctKernel kIdctScalar[3][3];
 extern const ColourRowKernel kColourScalar[2];  // full, half chroma
 extern const ForwardDctPairKernel kForwardDctScalar;
+extern const ColourRowPairKernel kColourPairScalar;
 #if VCDALBUM_HAVE_SSE2
 extern const IdctKernel kIdctSse2[3][3];
 extern const ColourRowKernel kColourSse2[2];
 extern const ForwardDctPairKernel kForwardDctSse2;
+extern const ColourRowPairKernel kColourPairSse2;
 #endif
 #if VCDALBUM_HAVE_AVX2
 extern const IdctKernel kIdctAvx2[3][3];
 extern const ColourRowKernel kColourAvx2[2];
 extern const ForwardDctPairKernel kForwardDctAvx2;
+extern const ColourRowPairKernel kColourPairAvx2;
 #endif
 
 }  // namespace vcdalbum::codec
