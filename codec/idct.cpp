@@ -175,33 +175,44 @@ VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) V InputPair(V a, V b)
     return _mm256_or_si256(_mm256_and_si256(a, _mm256_set1_epi32(0xFFFF)), _mm256_slli_epi32(b, 16));
 }
 
-// True when every lane of the eight vectors lies in -32768 .. 32767.
+// True when every lane of the first n vectors lies in -32768 .. 32767.
+template <int n>
 VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) bool FitSixteenBits(const V x[8]) {
     const V bias = _mm256_set1_epi32(32768);
     V any = _mm256_setzero_si256();
-    for (int k = 0; k < 8; ++k) any = _mm256_or_si256(any, _mm256_add_epi32(x[k], bias));
+    for (int k = 0; k < n; ++k) any = _mm256_or_si256(any, _mm256_add_epi32(x[k], bias));
     return _mm256_testz_si256(any, _mm256_set1_epi32(static_cast<int32_t>(0xFFFF0000u)));
 }
 
+// Only the first n (2, 4 or 8) inputs may be non-zero; the products of the
+// others are left out.
+template <int n>
 VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void TransformMaddAvx2(const V d[8], V o[8]) {
     constexpr int32_t c0298 = C0298, c0390 = C0390, c0541 = C0541, c0765 = C0765, c0899 = C0899, c1175 = C1175,
                       c1501 = C1501, c1847 = C1847, c1961 = C1961, c2053 = C2053, c2562 = C2562, c3072 = C3072;
-    const V p04 = InputPair(d[0], d[4]), p26 = InputPair(d[2], d[6]);
-    const V p13 = InputPair(d[1], d[3]), p57 = InputPair(d[5], d[7]);
+    const V zero = _mm256_setzero_si256();
+    // d[k] for k >= n is zero: a pair of two such inputs is zero, and a pair
+    // (a, 0) is a with its upper half cleared.
+    const V p04 = n > 4 ? InputPair(d[0], d[4]) : _mm256_and_si256(d[0], _mm256_set1_epi32(0xFFFF));
+    const V p13 = n > 2 ? InputPair(d[1], d[3]) : _mm256_and_si256(d[1], _mm256_set1_epi32(0xFFFF));
+    const V p26 = n > 4 ? InputPair(d[2], d[6]) : n > 2 ? _mm256_and_si256(d[2], _mm256_set1_epi32(0xFFFF)) : zero;
+    const V p57 = n > 4 ? InputPair(d[5], d[7]) : zero;
     const V t0 = _mm256_madd_epi16(p04, WeightPair(8192, 8192));
     const V t1 = _mm256_madd_epi16(p04, WeightPair(8192, -8192));
-    const V t2 = _mm256_madd_epi16(p26, WeightPair(c0541, c0541 - c1847));
-    const V t3 = _mm256_madd_epi16(p26, WeightPair(c0541 + c0765, c0541));
+    const V t2 = n > 2 ? _mm256_madd_epi16(p26, WeightPair(c0541, c0541 - c1847)) : zero;
+    const V t3 = n > 2 ? _mm256_madd_epi16(p26, WeightPair(c0541 + c0765, c0541)) : zero;
     const V e10 = _mm256_add_epi32(t0, t3), e13 = _mm256_sub_epi32(t0, t3);
     const V e11 = _mm256_add_epi32(t1, t2), e12 = _mm256_sub_epi32(t1, t2);
-    const V u1 = _mm256_add_epi32(_mm256_madd_epi16(p13, WeightPair(c1501 - c0899 - c0390 + c1175, c1175)),
-                                  _mm256_madd_epi16(p57, WeightPair(c1175 - c0390, c1175 - c0899)));
-    const V u3 = _mm256_add_epi32(_mm256_madd_epi16(p13, WeightPair(c1175, c3072 - c2562 - c1961 + c1175)),
-                                  _mm256_madd_epi16(p57, WeightPair(c1175 - c2562, c1175 - c1961)));
-    const V u5 = _mm256_add_epi32(_mm256_madd_epi16(p13, WeightPair(c1175 - c0390, c1175 - c2562)),
-                                  _mm256_madd_epi16(p57, WeightPair(c2053 - c2562 - c0390 + c1175, c1175)));
-    const V u7 = _mm256_add_epi32(_mm256_madd_epi16(p13, WeightPair(c1175 - c0899, c1175 - c1961)),
-                                  _mm256_madd_epi16(p57, WeightPair(c1175, c0298 - c0899 - c1961 + c1175)));
+    V u1 = _mm256_madd_epi16(p13, WeightPair(c1501 - c0899 - c0390 + c1175, c1175));
+    V u3 = _mm256_madd_epi16(p13, WeightPair(c1175, c3072 - c2562 - c1961 + c1175));
+    V u5 = _mm256_madd_epi16(p13, WeightPair(c1175 - c0390, c1175 - c2562));
+    V u7 = _mm256_madd_epi16(p13, WeightPair(c1175 - c0899, c1175 - c1961));
+    if (n > 4) {
+        u1 = _mm256_add_epi32(u1, _mm256_madd_epi16(p57, WeightPair(c1175 - c0390, c1175 - c0899)));
+        u3 = _mm256_add_epi32(u3, _mm256_madd_epi16(p57, WeightPair(c1175 - c2562, c1175 - c1961)));
+        u5 = _mm256_add_epi32(u5, _mm256_madd_epi16(p57, WeightPair(c2053 - c2562 - c0390 + c1175, c1175)));
+        u7 = _mm256_add_epi32(u7, _mm256_madd_epi16(p57, WeightPair(c1175, c0298 - c0899 - c1961 + c1175)));
+    }
     o[0] = _mm256_add_epi32(e10, u1); o[7] = _mm256_sub_epi32(e10, u1);
     o[1] = _mm256_add_epi32(e11, u3); o[6] = _mm256_sub_epi32(e11, u3);
     o[2] = _mm256_add_epi32(e12, u5); o[5] = _mm256_sub_epi32(e12, u5);
@@ -209,9 +220,10 @@ VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void TransformMaddAvx
 }
 
 // Damaged data can give terms beyond 16 bits; they take the 32-bit products.
+template <int n>
 VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void Transform1DAvx2(const V d[8], V o[8]) {
-    if (FitSixteenBits(d))
-        TransformMaddAvx2(d, o);
+    if (FitSixteenBits<n>(d))
+        TransformMaddAvx2<n>(d, o);
     else
         TransformAvx2(d, o);
 }
@@ -242,14 +254,14 @@ VCDALBUM_TARGET_AVX2 void Transform2DAvx2(const int32_t* block, uint8_t* out, si
     for (int k = 0; k < 8; ++k)
         d[k] = k < columns ? _mm256_loadu_si256(reinterpret_cast<const V*>(block + 8 * k)) : _mm256_setzero_si256();
     V o[8];
-    Transform1DAvx2(d, o);
+    Transform1DAvx2<columns>(d, o);
     const V rowRound = _mm256_set1_epi32(1024);
     for (int m = 0; m < 8; ++m) o[m] = _mm256_srai_epi32(_mm256_add_epi32(o[m], rowRound), 11);
     // o[m] lane r is row r, position m; the column pass wants rows as vectors.
     V w[8];
     TransposeAvx2(o, w);
     for (int k = rows; k < 8; ++k) w[k] = _mm256_setzero_si256();
-    Transform1DAvx2(w, o);
+    Transform1DAvx2<rows>(w, o);
     const V columnRound = _mm256_set1_epi32(131072), levelShift = _mm256_set1_epi32(128);
     for (int m = 0; m < 8; ++m) {
         const V v = _mm256_add_epi32(_mm256_srai_epi32(_mm256_add_epi32(o[m], columnRound), 18), levelShift);
