@@ -4,6 +4,9 @@
 
 #include "codec/simd_kernels.h"
 
+#if VCDALBUM_HAVE_SSE2
+#include <emmintrin.h>
+#endif
 #if VCDALBUM_HAVE_AVX2
 #include <immintrin.h>
 #endif
@@ -51,69 +54,102 @@ inline void Pixel(int y, int blue, int green, int red, uint8_t* out) {
 }
 
 uint32_t NoColourKernel(const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, uint32_t) { return 0; }
+uint32_t NoColourPairKernel(const uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, uint8_t*,
+                            uint32_t) {
+    return 0;
+}
 
 #if VCDALBUM_HAVE_SSE2
-// Sixteen pixels at a time in 16-bit lanes of vector variables that the
-// compiler maps onto SSE2 registers; the arithmetic is that of the AVX2
-// kernel below. Vectors never pass by value between functions.
-typedef int16_t I16x16 __attribute__((vector_size(32)));
-typedef uint8_t U8x16 __attribute__((vector_size(16)));
-typedef uint8_t U8x8 __attribute__((vector_size(8)));
-typedef uint8_t U8x32 __attribute__((vector_size(32)));
+// Sixteen pixels at a time, in two halves of eight 16-bit lanes, with the
+// arithmetic of the AVX2 kernel below. Helpers take vectors by reference
+// and are always inlined.
 
-inline void Clamp255(I16x16& v) {
-    v &= ~(v < 0);
-    const I16x16 over = v > 255;
-    v = (v & ~over) | (over & 255);
+// Sixteen blue, green and red bytes stored as 48 bytes of pixels. SSE2 has no
+// byte shuffle: pixels are widened to 32 bits by unpacking, then each group
+// of four is squeezed to twelve bytes with shifts and masks.
+inline __attribute__((always_inline)) void StoreInterleavedSse2(const __m128i& b, const __m128i& g, const __m128i& r,
+                                                                uint8_t* bgr) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bgLo = _mm_unpacklo_epi8(b, g), bgHi = _mm_unpackhi_epi8(b, g);
+    const __m128i rLo = _mm_unpacklo_epi8(r, zero), rHi = _mm_unpackhi_epi8(r, zero);
+    const __m128i pixels[4] = {_mm_unpacklo_epi16(bgLo, rLo), _mm_unpackhi_epi16(bgLo, rLo),
+                               _mm_unpacklo_epi16(bgHi, rHi), _mm_unpackhi_epi16(bgHi, rHi)};
+    const __m128i low32 = _mm_set_epi32(0, -1, 0, -1);
+    for (int i = 0; i < 4; ++i, bgr += 12) {
+        // Per 64 bits: pixel 0 in bytes 0-2, pixel 1 moved down to bytes 3-5.
+        const __m128i pairs = _mm_or_si128(_mm_and_si128(pixels[i], low32),
+                                           _mm_srli_epi64(_mm_andnot_si128(low32, pixels[i]), 8));
+        const __m128i twelve = _mm_or_si128(_mm_move_epi64(pairs), _mm_slli_si128(_mm_srli_si128(pairs, 8), 6));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(bgr), twelve);
+        const int32_t tail = _mm_cvtsi128_si32(_mm_srli_si128(twelve, 8));
+        std::memcpy(bgr + 8, &tail, 4);
+    }
+}
+
+struct ChromaTermsSse2 {
+    __m128i blue[2], green[2], red[2];  // low and high eight lanes
+};
+
+inline __attribute__((always_inline)) void ChromaSse2(const __m128i& cbBytes, const __m128i& crBytes,
+                                                      ChromaTermsSse2& t) {
+    const __m128i zero = _mm_setzero_si128(), bias = _mm_set1_epi16(128);
+    const __m128i k227 = _mm_set1_epi16(227), k179 = _mm_set1_epi16(179), k44 = _mm_set1_epi16(44),
+                  k183 = _mm_set1_epi16(183);
+    for (int h = 0; h < 2; ++h) {
+        const __m128i cb = _mm_sub_epi16(h ? _mm_unpackhi_epi8(cbBytes, zero) : _mm_unpacklo_epi8(cbBytes, zero), bias);
+        const __m128i cr = _mm_sub_epi16(h ? _mm_unpackhi_epi8(crBytes, zero) : _mm_unpacklo_epi8(crBytes, zero), bias);
+        t.blue[h] = _mm_srai_epi16(_mm_mullo_epi16(cb, k227), 7);
+        t.red[h] = _mm_srai_epi16(_mm_mullo_epi16(cr, k179), 7);
+        t.green[h] =
+            _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(cb, k44), _mm_srai_epi16(_mm_mullo_epi16(cr, k183), 1)), 7);
+    }
+}
+
+inline __attribute__((always_inline)) void PixelsSse2(const uint8_t* y, const ChromaTermsSse2& t, uint8_t* bgr) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i yBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
+    const __m128i yLo = _mm_unpacklo_epi8(yBytes, zero), yHi = _mm_unpackhi_epi8(yBytes, zero);
+    // The unsigned pack clamps to 0..255.
+    const __m128i b = _mm_packus_epi16(_mm_add_epi16(yLo, t.blue[0]), _mm_add_epi16(yHi, t.blue[1]));
+    const __m128i g = _mm_packus_epi16(_mm_sub_epi16(yLo, t.green[0]), _mm_sub_epi16(yHi, t.green[1]));
+    const __m128i r = _mm_packus_epi16(_mm_add_epi16(yLo, t.red[0]), _mm_add_epi16(yHi, t.red[1]));
+    StoreInterleavedSse2(b, g, r, bgr);
+}
+
+// `rows` luma rows (1 or 2) that share one chroma row.
+template <bool halfChroma, int rows>
+inline __attribute__((always_inline)) uint32_t ColourRowsSse2(const uint8_t* const* yRows, const uint8_t* cb,
+                                                              const uint8_t* cr, uint8_t* const* bgrRows,
+                                                              uint32_t width) {
+    uint32_t x = 0;
+    for (; x + 16 <= width; x += 16) {
+        __m128i cbBytes, crBytes;
+        if constexpr (halfChroma) {
+            const __m128i b8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + x / 2));
+            const __m128i r8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr + x / 2));
+            cbBytes = _mm_unpacklo_epi8(b8, b8);
+            crBytes = _mm_unpacklo_epi8(r8, r8);
+        } else {
+            cbBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
+            crBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
+        }
+        ChromaTermsSse2 terms;
+        ChromaSse2(cbBytes, crBytes, terms);
+        for (int row = 0; row < rows; ++row) PixelsSse2(yRows[row] + x, terms, bgrRows[row] + 3 * x);
+    }
+    return x;
 }
 
 template <bool halfChroma>
-uint32_t ColourRowSse2(const uint8_t* __restrict y, const uint8_t* __restrict cb, const uint8_t* __restrict cr,
-                       uint8_t* __restrict bgr, uint32_t width) {
-    uint32_t x = 0;
-    for (; x + 16 <= width; x += 16, bgr += 48) {
-        U8x16 yBytes;
-        std::memcpy(&yBytes, y + x, 16);
-        I16x16 cbv, crv;
-        if constexpr (halfChroma) {
-            U8x8 b8, r8;
-            std::memcpy(&b8, cb + x / 2, 8);
-            std::memcpy(&r8, cr + x / 2, 8);
-            const U8x16 b16 = __builtin_shufflevector(b8, b8, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
-            const U8x16 r16 = __builtin_shufflevector(r8, r8, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
-            cbv = __builtin_convertvector(b16, I16x16);
-            crv = __builtin_convertvector(r16, I16x16);
-        } else {
-            U8x16 b16, r16;
-            std::memcpy(&b16, cb + x, 16);
-            std::memcpy(&r16, cr + x, 16);
-            cbv = __builtin_convertvector(b16, I16x16);
-            crv = __builtin_convertvector(r16, I16x16);
-        }
-        const I16x16 yv = __builtin_convertvector(yBytes, I16x16);
-        cbv -= 128;
-        crv -= 128;
-        I16x16 blue = yv + ((cbv * 227) >> 7);
-        I16x16 red = yv + ((crv * 179) >> 7);
-        I16x16 green = yv - ((cbv * 44 + ((crv * 183) >> 1)) >> 7);
-        Clamp255(blue);
-        Clamp255(green);
-        Clamp255(red);
-        const U8x16 b8 = __builtin_convertvector(blue, U8x16);
-        const U8x16 g8 = __builtin_convertvector(green, U8x16);
-        const U8x16 r8 = __builtin_convertvector(red, U8x16);
-        const U8x32 bg = __builtin_shufflevector(b8, g8, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
-                                                 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
-        const U8x32 rr = __builtin_shufflevector(r8, r8, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2,
-                                                 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-        const U8x16 out0 = __builtin_shufflevector(bg, rr, 0, 16, 32, 1, 17, 33, 2, 18, 34, 3, 19, 35, 4, 20, 36, 5);
-        const U8x16 out1 = __builtin_shufflevector(bg, rr, 21, 37, 6, 22, 38, 7, 23, 39, 8, 24, 40, 9, 25, 41, 10, 26);
-        const U8x16 out2 = __builtin_shufflevector(bg, rr, 42, 11, 27, 43, 12, 28, 44, 13, 29, 45, 14, 30, 46, 15, 31, 47);
-        std::memcpy(bgr, &out0, 16);
-        std::memcpy(bgr + 16, &out1, 16);
-        std::memcpy(bgr + 32, &out2, 16);
-    }
-    return x;
+uint32_t ColourRowSse2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr, uint32_t width) {
+    return ColourRowsSse2<halfChroma, 1>(&y, cb, cr, &bgr, width);
+}
+
+uint32_t ColourRowPairSse2(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr0,
+                           uint8_t* bgr1, uint32_t width) {
+    const uint8_t* yRows[2] = {y0, y1};
+    uint8_t* bgrRows[2] = {bgr0, bgr1};
+    return ColourRowsSse2<true, 2>(yRows, cb, cr, bgrRows, width);
 }
 #endif
 
@@ -150,13 +186,15 @@ VCDALBUM_TARGET_AVX2 inline __m128i Spread(__m128i b, __m128i g, __m128i r, int 
                         _mm_shuffle_epi8(r, _mm_loadu_si128(masks + 2)));
 }
 
-template <bool halfChroma>
-VCDALBUM_TARGET_AVX2 uint32_t ColourRowAvx2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr,
-                                            uint32_t width) {
+// `rows` luma rows (1 or 2) that share one chroma row: the chroma terms are
+// worked out once for both.
+template <bool halfChroma, int rows>
+VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) uint32_t ColourRowsAvx2(
+    const uint8_t* const* yRows, const uint8_t* cb, const uint8_t* cr, uint8_t* const* bgrRows, uint32_t width) {
     const __m256i bias = _mm256_set1_epi16(128), k227 = _mm256_set1_epi16(227), k179 = _mm256_set1_epi16(179),
                   k44 = _mm256_set1_epi16(44), k183 = _mm256_set1_epi16(183);
     uint32_t x = 0;
-    for (; x + 16 <= width; x += 16, bgr += 48) {
+    for (; x + 16 <= width; x += 16) {
         __m128i cbBytes, crBytes;
         if constexpr (halfChroma) {
             const __m128i b8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + x / 2));
@@ -167,19 +205,36 @@ VCDALBUM_TARGET_AVX2 uint32_t ColourRowAvx2(const uint8_t* y, const uint8_t* cb,
             cbBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
             crBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
         }
-        const __m256i yv = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(y + x)));
         const __m256i cbv = _mm256_sub_epi16(_mm256_cvtepu8_epi16(cbBytes), bias);
         const __m256i crv = _mm256_sub_epi16(_mm256_cvtepu8_epi16(crBytes), bias);
-        const __m256i blue = _mm256_add_epi16(yv, _mm256_srai_epi16(_mm256_mullo_epi16(cbv, k227), 7));
-        const __m256i red = _mm256_add_epi16(yv, _mm256_srai_epi16(_mm256_mullo_epi16(crv, k179), 7));
-        const __m256i greenTerm = _mm256_add_epi16(_mm256_mullo_epi16(cbv, k44),
-                                                   _mm256_srai_epi16(_mm256_mullo_epi16(crv, k183), 1));
-        const __m256i green = _mm256_sub_epi16(yv, _mm256_srai_epi16(greenTerm, 7));
-        const __m128i b = PackToBytes(blue), g = PackToBytes(green), r = PackToBytes(red);
-        for (int piece = 0; piece < 3; ++piece)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(bgr + 16 * piece), Spread(b, g, r, piece));
+        const __m256i blueTerm = _mm256_srai_epi16(_mm256_mullo_epi16(cbv, k227), 7);
+        const __m256i redTerm = _mm256_srai_epi16(_mm256_mullo_epi16(crv, k179), 7);
+        const __m256i greenTerm = _mm256_srai_epi16(
+            _mm256_add_epi16(_mm256_mullo_epi16(cbv, k44), _mm256_srai_epi16(_mm256_mullo_epi16(crv, k183), 1)), 7);
+        for (int row = 0; row < rows; ++row) {
+            const __m256i yv = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(yRows[row] + x)));
+            const __m128i b = PackToBytes(_mm256_add_epi16(yv, blueTerm));
+            const __m128i g = PackToBytes(_mm256_sub_epi16(yv, greenTerm));
+            const __m128i r = PackToBytes(_mm256_add_epi16(yv, redTerm));
+            uint8_t* bgr = bgrRows[row] + 3 * x;
+            for (int piece = 0; piece < 3; ++piece)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(bgr + 16 * piece), Spread(b, g, r, piece));
+        }
     }
     return x;
+}
+
+template <bool halfChroma>
+VCDALBUM_TARGET_AVX2 uint32_t ColourRowAvx2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr,
+                                            uint32_t width) {
+    return ColourRowsAvx2<halfChroma, 1>(&y, cb, cr, &bgr, width);
+}
+
+VCDALBUM_TARGET_AVX2 uint32_t ColourRowPairAvx2(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb,
+                                                const uint8_t* cr, uint8_t* bgr0, uint8_t* bgr1, uint32_t width) {
+    const uint8_t* yRows[2] = {y0, y1};
+    uint8_t* bgrRows[2] = {bgr0, bgr1};
+    return ColourRowsAvx2<true, 2>(yRows, cb, cr, bgrRows, width);
 }
 #endif
 
@@ -190,11 +245,14 @@ void YCbCrToBgr(int y, int cb, int cr, uint8_t bgr[3]) {
 }
 
 const ColourRowKernel kColourScalar[2] = {NoColourKernel, NoColourKernel};
+const ColourRowPairKernel kColourPairScalar = NoColourPairKernel;
 #if VCDALBUM_HAVE_SSE2
 const ColourRowKernel kColourSse2[2] = {ColourRowSse2<false>, ColourRowSse2<true>};
+const ColourRowPairKernel kColourPairSse2 = ColourRowPairSse2;
 #endif
 #if VCDALBUM_HAVE_AVX2
 const ColourRowKernel kColourAvx2[2] = {ColourRowAvx2<false>, ColourRowAvx2<true>};
+const ColourRowPairKernel kColourPairAvx2 = ColourRowPairAvx2;
 #endif
 
 void ConvertRowYCbCr(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int yRatio, int cbRatio, int crRatio,
@@ -229,6 +287,16 @@ void ConvertRowYCbCr(const CodecKernels& kernels, const uint8_t* y, const uint8_
     }
     for (uint32_t x = 0; x < width; ++x, bgr += 3)
         YCbCrToBgr(y[x / yRatio], cb[x / cbRatio], cr[x / crRatio], bgr);
+}
+
+void ConvertRowPairHalfChroma(const CodecKernels& kernels, const uint8_t* y0, const uint8_t* y1, const uint8_t* cb,
+                              const uint8_t* cr, uint8_t* bgr0, uint8_t* bgr1, uint32_t width) {
+    const uint32_t done = kernels.colourHalfPair(y0, y1, cb, cr, bgr0, bgr1, width);
+    // The rest of both rows, from where the kernel stopped.
+    const CodecKernels& rest = *KernelsFor(SimdLevel::kScalar);
+    const uint32_t half = done / 2;
+    ConvertRowYCbCr(rest, y0 + done, cb + half, cr + half, 1, 2, 2, bgr0 + 3 * done, width - done);
+    ConvertRowYCbCr(rest, y1 + done, cb + half, cr + half, 1, 2, 2, bgr1 + 3 * done, width - done);
 }
 
 void ConvertRowGrey(const uint8_t* y, uint8_t* bgr, uint32_t width) {

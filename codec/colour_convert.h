@@ -21,6 +21,11 @@ struct CodecKernels;
 void ConvertRowYCbCr(const CodecKernels& kernels, const uint8_t* y, const uint8_t* cb, const uint8_t* cr, int yRatio,
                      int cbRatio, int crRatio, uint8_t* bgr, uint32_t width);
 
+// Two rows that share one chroma row of half width (4:2:0): as two calls of
+// ConvertRowYCbCr with ratios 1, 2, 2, with the chroma terms worked out once.
+void ConvertRowPairHalfChroma(const CodecKernels& kernels, const uint8_t* y0, const uint8_t* y1, const uint8_t* cb,
+                              const uint8_t* cr, uint8_t* bgr0, uint8_t* bgr1, uint32_t width);
+
 // A grey row expanded to blue = green = red.
 void ConvertRowGrey(const uint8_t* y, uint8_t* bgr, uint32_t width);
 

@@ -216,15 +216,28 @@ void FrameDecoder::ConvertRows(uint32_t first, uint32_t last) {
     if (last > info_.height) last = info_.height;
     const uint32_t width = info_.width, vmax = info_.vmax;
     const size_t used = size_t{width} * 3;
+    const ComponentInfo* c = info_.components;
+    const bool grey = info_.colourType == kColourGrey;
+    const int yRatio = grey ? 1 : info_.hmax / c[0].h, cbRatio = grey ? 1 : info_.hmax / c[1].h,
+              crRatio = grey ? 1 : info_.hmax / c[2].h;
     for (uint32_t y = first; y < last; ++y) {
         uint8_t* dst = out_ + y * outStride_;
-        if (info_.colourType == kColourGrey) {
+        if (grey) {
             ConvertRowGrey(PlaneRow(0, y), dst, width);
         } else {
-            const ComponentInfo* c = info_.components;
-            ConvertRowYCbCr(kernels_, PlaneRow(0, y * c[0].v / vmax), PlaneRow(1, y * c[1].v / vmax),
-                            PlaneRow(2, y * c[2].v / vmax), info_.hmax / c[0].h, info_.hmax / c[1].h,
-                            info_.hmax / c[2].h, dst, width);
+            const uint8_t* cb = PlaneRow(1, y * c[1].v / vmax);
+            const uint8_t* cr = PlaneRow(2, y * c[2].v / vmax);
+            // 4:2:0: this row and the next share their chroma row.
+            if (yRatio == 1 && cbRatio == 2 && crRatio == 2 && y + 1 < last &&
+                cb == PlaneRow(1, (y + 1) * c[1].v / vmax) && cr == PlaneRow(2, (y + 1) * c[2].v / vmax)) {
+                uint8_t* next = dst + outStride_;
+                ConvertRowPairHalfChroma(kernels_, PlaneRow(0, y * c[0].v / vmax), PlaneRow(0, (y + 1) * c[0].v / vmax),
+                                         cb, cr, dst, next, width);
+                if (outStride_ > used) std::memset(next + used, 0, outStride_ - used);
+                ++y;
+            } else {
+                ConvertRowYCbCr(kernels_, PlaneRow(0, y * c[0].v / vmax), cb, cr, yRatio, cbRatio, crRatio, dst, width);
+            }
         }
         if (outStride_ > used) std::memset(dst + used, 0, outStride_ - used);
     }

@@ -1,9 +1,13 @@
 #include "codec/forward_dct.h"
 
 #include "codec/jpeg_tables.h"
+#include "codec/simd_kernels.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if VCDALBUM_HAVE_AVX2
+#include <immintrin.h>
 #endif
 
 namespace vcdalbum::codec {
@@ -183,7 +187,158 @@ void TransformBlockSimd(const uint8_t* samples, size_t rowLength, const QuantTab
 
 #endif
 
+#if VCDALBUM_HAVE_AVX2
+// Two blocks at once, one per 128-bit half: every AVX2 instruction used here
+// works within halves, so each half repeats the SSE2 arithmetic above on its
+// own block and the results are the same numbers.
+
+VCDALBUM_TARGET_AVX2 inline void Transpose2(__m256i v[8]) {
+    const __m256i a0 = _mm256_unpacklo_epi16(v[0], v[1]), a1 = _mm256_unpackhi_epi16(v[0], v[1]);
+    const __m256i a2 = _mm256_unpacklo_epi16(v[2], v[3]), a3 = _mm256_unpackhi_epi16(v[2], v[3]);
+    const __m256i a4 = _mm256_unpacklo_epi16(v[4], v[5]), a5 = _mm256_unpackhi_epi16(v[4], v[5]);
+    const __m256i a6 = _mm256_unpacklo_epi16(v[6], v[7]), a7 = _mm256_unpackhi_epi16(v[6], v[7]);
+    const __m256i b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
+    const __m256i b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
+    const __m256i b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
+    const __m256i b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
+    v[0] = _mm256_unpacklo_epi64(b0, b4);
+    v[1] = _mm256_unpackhi_epi64(b0, b4);
+    v[2] = _mm256_unpacklo_epi64(b1, b5);
+    v[3] = _mm256_unpackhi_epi64(b1, b5);
+    v[4] = _mm256_unpacklo_epi64(b2, b6);
+    v[5] = _mm256_unpackhi_epi64(b2, b6);
+    v[6] = _mm256_unpacklo_epi64(b3, b7);
+    v[7] = _mm256_unpackhi_epi64(b3, b7);
+}
+
+VCDALBUM_TARGET_AVX2 inline __m256i Pair2(int32_t a, int32_t b) {
+    return _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(a)) | (b << 16));
+}
+
+template <int kShift>
+VCDALBUM_TARGET_AVX2 inline __m256i MulAdd2x2(const __m256i& lo, const __m256i& hi, const __m256i& c) {
+    const __m256i round = _mm256_set1_epi32(1 << (kShift - 1));
+    const __m256i l = _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(lo, c), round), kShift);
+    const __m256i h = _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(hi, c), round), kShift);
+    return _mm256_packs_epi32(l, h);
+}
+
+template <int kShift>
+VCDALBUM_TARGET_AVX2 inline __m256i MulAdd4x2(const __m256i& lo1, const __m256i& hi1, const __m256i& c1,
+                                              const __m256i& lo2, const __m256i& hi2, const __m256i& c2) {
+    const __m256i round = _mm256_set1_epi32(1 << (kShift - 1));
+    __m256i l = _mm256_add_epi32(_mm256_madd_epi16(lo1, c1), _mm256_madd_epi16(lo2, c2));
+    __m256i h = _mm256_add_epi32(_mm256_madd_epi16(hi1, c1), _mm256_madd_epi16(hi2, c2));
+    l = _mm256_srai_epi32(_mm256_add_epi32(l, round), kShift);
+    h = _mm256_srai_epi32(_mm256_add_epi32(h, round), kShift);
+    return _mm256_packs_epi32(l, h);
+}
+
+template <bool kFirstPass>
+VCDALBUM_TARGET_AVX2 inline void DctPass2(__m256i v[8]) {
+    constexpr int kShift = kFirstPass ? 11 : 18;
+    const __m256i t0 = _mm256_add_epi16(v[0], v[7]), t7 = _mm256_sub_epi16(v[0], v[7]);
+    const __m256i t1 = _mm256_add_epi16(v[1], v[6]), t6 = _mm256_sub_epi16(v[1], v[6]);
+    const __m256i t2 = _mm256_add_epi16(v[2], v[5]), t5 = _mm256_sub_epi16(v[2], v[5]);
+    const __m256i t3 = _mm256_add_epi16(v[3], v[4]), t4 = _mm256_sub_epi16(v[3], v[4]);
+    const __m256i e10 = _mm256_add_epi16(t0, t3), e13 = _mm256_sub_epi16(t0, t3);
+    const __m256i e11 = _mm256_add_epi16(t1, t2), e12 = _mm256_sub_epi16(t1, t2);
+
+    if (kFirstPass) {
+        v[0] = _mm256_slli_epi16(_mm256_add_epi16(e10, e11), 2);
+        v[4] = _mm256_slli_epi16(_mm256_sub_epi16(e10, e11), 2);
+    } else {
+        const __m256i r = _mm256_set1_epi16(16);
+        v[0] = _mm256_srai_epi16(_mm256_add_epi16(_mm256_add_epi16(e10, e11), r), 5);
+        v[4] = _mm256_srai_epi16(_mm256_add_epi16(_mm256_sub_epi16(e10, e11), r), 5);
+    }
+
+    const __m256i e_lo = _mm256_unpacklo_epi16(e13, e12), e_hi = _mm256_unpackhi_epi16(e13, e12);
+    v[2] = MulAdd2x2<kShift>(e_lo, e_hi, Pair2(kC0541 + kC0765, kC0541));
+    v[6] = MulAdd2x2<kShift>(e_lo, e_hi, Pair2(kC0541, kC0541 - kC1847));
+
+    const __m256i p45_lo = _mm256_unpacklo_epi16(t4, t5), p45_hi = _mm256_unpackhi_epi16(t4, t5);
+    const __m256i p67_lo = _mm256_unpacklo_epi16(t6, t7), p67_hi = _mm256_unpackhi_epi16(t6, t7);
+    v[7] = MulAdd4x2<kShift>(p45_lo, p45_hi, Pair2(kC0298 - kC0899 - kC1961 + kC1175, kC1175), p67_lo, p67_hi,
+                             Pair2(kC1175 - kC1961, kC1175 - kC0899));
+    v[5] = MulAdd4x2<kShift>(p45_lo, p45_hi, Pair2(kC1175, kC2053 - kC2562 - kC0390 + kC1175), p67_lo, p67_hi,
+                             Pair2(kC1175 - kC2562, kC1175 - kC0390));
+    v[3] = MulAdd4x2<kShift>(p45_lo, p45_hi, Pair2(kC1175 - kC1961, kC1175 - kC2562), p67_lo, p67_hi,
+                             Pair2(kC3072 - kC2562 - kC1961 + kC1175, kC1175));
+    v[1] = MulAdd4x2<kShift>(p45_lo, p45_hi, Pair2(kC1175 - kC0899, kC1175 - kC0390), p67_lo, p67_hi,
+                             Pair2(kC1175, kC1501 - kC0899 - kC0390 + kC1175));
+}
+
+VCDALBUM_TARGET_AVX2 void TransformPairAvx2(const uint8_t* first, const uint8_t* second, size_t rowLength,
+                                            const QuantTable& quant, int16_t* outFirst, int16_t* outSecond) {
+    if (!quant.simdExact) {
+        TransformBlockNatural(first, rowLength, quant, outFirst);
+        TransformBlockNatural(second, rowLength, quant, outSecond);
+        return;
+    }
+    const __m256i bias = _mm256_set1_epi16(128);
+    __m256i v[8];
+    for (int r = 0; r < 8; ++r) {
+        const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(first + r * rowLength));
+        const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(second + r * rowLength));
+        // Bytes 0-7 (first block) widen into the low half, 8-15 into the high half.
+        v[r] = _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_unpacklo_epi64(a, b)), bias);
+    }
+    Transpose2(v);
+    DctPass2<true>(v);
+    Transpose2(v);
+    DctPass2<false>(v);
+
+    const __m256i one = _mm256_set1_epi16(1);
+    for (int r = 0; r < 8; ++r) {
+        const __m256i x = v[r];
+        const __m256i sign = _mm256_srai_epi16(x, 15);
+        const __m256i half =
+            _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(quant.half + 8 * r)));
+        const __m256i q =
+            _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(quant.natural + 8 * r)));
+        const __m256i reciprocal =
+            _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(quant.reciprocal + 8 * r)));
+        const __m256i a = _mm256_add_epi16(_mm256_sub_epi16(_mm256_xor_si256(x, sign), sign), half);
+        __m256i d = _mm256_add_epi16(_mm256_mulhi_epu16(a, reciprocal), one);
+        d = _mm256_add_epi16(d, _mm256_cmpgt_epi16(_mm256_mullo_epi16(d, q), a));
+        const __m256i result = _mm256_sub_epi16(_mm256_xor_si256(d, sign), sign);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(outFirst + 8 * r), _mm256_castsi256_si128(result));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(outSecond + 8 * r), _mm256_extracti128_si256(result, 1));
+    }
+}
+#endif
+
+// The plain scalar form in natural order, the portable kernel.
+void TransformNaturalScalar(const uint8_t* samples, size_t rowLength, const QuantTable& quant, int16_t out[64]) {
+    int32_t coefficients[64];
+    ForwardDct(samples, rowLength, coefficients);
+    for (int k = 0; k < 64; ++k) out[k] = Quantise(coefficients[k], quant.natural[k]);
+}
+
+void TransformPairScalar(const uint8_t* first, const uint8_t* second, size_t rowLength, const QuantTable& quant,
+                         int16_t* outFirst, int16_t* outSecond) {
+    TransformNaturalScalar(first, rowLength, quant, outFirst);
+    TransformNaturalScalar(second, rowLength, quant, outSecond);
+}
+
+#if VCDALBUM_HAVE_SSE2
+void TransformPairSse2(const uint8_t* first, const uint8_t* second, size_t rowLength, const QuantTable& quant,
+                       int16_t* outFirst, int16_t* outSecond) {
+    TransformBlockNatural(first, rowLength, quant, outFirst);
+    TransformBlockNatural(second, rowLength, quant, outSecond);
+}
+#endif
+
 }  // namespace
+
+const ForwardDctPairKernel kForwardDctScalar = TransformPairScalar;
+#if VCDALBUM_HAVE_SSE2
+const ForwardDctPairKernel kForwardDctSse2 = TransformPairSse2;
+#endif
+#if VCDALBUM_HAVE_AVX2
+const ForwardDctPairKernel kForwardDctAvx2 = TransformPairAvx2;
+#endif
 
 void PrepareQuantTable(QuantTable& table) {
     table.simdExact = true;
@@ -219,9 +374,7 @@ void TransformBlockNatural(const uint8_t* samples, size_t rowLength, const Quant
         return;
     }
 #endif
-    int32_t coefficients[64];
-    ForwardDct(samples, rowLength, coefficients);
-    for (int k = 0; k < 64; ++k) out[k] = Quantise(coefficients[k], quant.natural[k]);
+    TransformNaturalScalar(samples, rowLength, quant, out);
 }
 
 void TransformBlock(const uint8_t* samples, size_t rowLength, const QuantTable& quant, int16_t out[64]) {

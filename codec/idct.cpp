@@ -4,6 +4,10 @@
 
 #include "codec/simd_kernels.h"
 
+#if VCDALBUM_HAVE_SSE2
+#include <emmintrin.h>
+#endif
+
 #if VCDALBUM_HAVE_AVX2
 #include <immintrin.h>
 #endif
@@ -98,6 +102,84 @@ inline void TransposeLanes(const Lanes* in, Lanes* out) {
     }
 }
 
+// The 16-bit multiply-add form of the transform (see TransformMaddAvx2
+// below for the weights) on the two SSE2 halves of a Lanes value. Helpers
+// take and give vectors by reference only and are always inlined.
+#define VCDALBUM_SSE2_INLINE inline __attribute__((always_inline))
+
+VCDALBUM_SSE2_INLINE void SplitLanes(const Lanes& v, __m128i& lo, __m128i& hi) {
+    std::memcpy(&lo, &v, 16);
+    std::memcpy(&hi, reinterpret_cast<const char*>(&v) + 16, 16);
+}
+
+VCDALBUM_SSE2_INLINE void JoinLanes(const __m128i& lo, const __m128i& hi, Lanes& v) {
+    std::memcpy(&v, &lo, 16);
+    std::memcpy(reinterpret_cast<char*>(&v) + 16, &hi, 16);
+}
+
+template <int n>
+VCDALBUM_SSE2_INLINE bool LanesFitSixteenBits(const Lanes* x) {
+    Lanes any{};
+    for (int k = 0; k < n; ++k) any |= x[k] + 32768u;
+    __m128i lo, hi;
+    SplitLanes(any, lo, hi);
+    const __m128i high = _mm_srli_epi32(_mm_or_si128(lo, hi), 16);
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(high, _mm_setzero_si128())) == 0xFFFF;
+}
+
+// (a, b) pairs of 16-bit inputs times the weight pair (wa, wb), summed per lane.
+VCDALBUM_SSE2_INLINE void MaddLanes(const Lanes& a, const Lanes& b, int32_t wa, int32_t wb, Lanes& out) {
+    const Lanes pair = (a & 0xFFFFu) | (b << 16);
+    __m128i lo, hi;
+    SplitLanes(pair, lo, hi);
+    const __m128i w = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(wa)) |
+                                     static_cast<int32_t>(static_cast<uint32_t>(wb) << 16));
+    JoinLanes(_mm_madd_epi16(lo, w), _mm_madd_epi16(hi, w), out);
+}
+
+template <int n>
+VCDALBUM_SSE2_INLINE void TransformMaddSse2(const Lanes* d, Lanes* o) {
+    constexpr int32_t c0298 = C0298, c0390 = C0390, c0541 = C0541, c0765 = C0765, c0899 = C0899, c1175 = C1175,
+                      c1501 = C1501, c1847 = C1847, c1961 = C1961, c2053 = C2053, c2562 = C2562, c3072 = C3072;
+    Lanes t0, t1, t2{}, t3{}, u1, u3, u5, u7;
+    MaddLanes(d[0], d[4], 8192, 8192, t0);
+    MaddLanes(d[0], d[4], 8192, -8192, t1);
+    if (n > 2) {
+        MaddLanes(d[2], d[6], c0541, c0541 - c1847, t2);
+        MaddLanes(d[2], d[6], c0541 + c0765, c0541, t3);
+    }
+    const Lanes e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
+    MaddLanes(d[1], d[3], c1501 - c0899 - c0390 + c1175, c1175, u1);
+    MaddLanes(d[1], d[3], c1175, c3072 - c2562 - c1961 + c1175, u3);
+    MaddLanes(d[1], d[3], c1175 - c0390, c1175 - c2562, u5);
+    MaddLanes(d[1], d[3], c1175 - c0899, c1175 - c1961, u7);
+    if (n > 4) {
+        Lanes v1, v3, v5, v7;
+        MaddLanes(d[5], d[7], c1175 - c0390, c1175 - c0899, v1);
+        MaddLanes(d[5], d[7], c1175 - c2562, c1175 - c1961, v3);
+        MaddLanes(d[5], d[7], c2053 - c2562 - c0390 + c1175, c1175, v5);
+        MaddLanes(d[5], d[7], c1175, c0298 - c0899 - c1961 + c1175, v7);
+        u1 += v1;
+        u3 += v3;
+        u5 += v5;
+        u7 += v7;
+    }
+    o[0] = e10 + u1; o[7] = e10 - u1;
+    o[1] = e11 + u3; o[6] = e11 - u3;
+    o[2] = e12 + u5; o[5] = e12 - u5;
+    o[3] = e13 + u7; o[4] = e13 - u7;
+}
+
+// Terms beyond 16 bits (damaged data) take the 32-bit products.
+template <int n>
+VCDALBUM_SSE2_INLINE void Transform1DSse2(const Lanes* d, Lanes* o) {
+    if (LanesFitSixteenBits<n>(d))
+        TransformMaddSse2<n>(d, o);
+    else
+        TransformT<Lanes>(d, o);
+}
+#undef VCDALBUM_SSE2_INLINE
+
 template <int columns, int rows>
 void Transform2DSse2(const int32_t* __restrict block, uint8_t* __restrict out, size_t stride) {
     // Row pass: lane r works on coefficient row r; d[k] holds column k.
@@ -107,13 +189,13 @@ void Transform2DSse2(const int32_t* __restrict block, uint8_t* __restrict out, s
         else d[k] = Lanes{};
     }
     Lanes o[8];
-    TransformT<Lanes>(d, o);
+    Transform1DSse2<columns>(d, o);
     for (int m = 0; m < 8; ++m) o[m] = (Lanes)((SignedLanes)(o[m] + 1024u) >> 11);  // casts reinterpret the bits
     // o[m] lane r is row r, position m; the column pass wants rows as vectors.
     Lanes w[8];
     TransposeLanes(o, w);
     for (int k = rows; k < 8; ++k) w[k] = Lanes{};
-    TransformT<Lanes>(w, o);
+    Transform1DSse2<rows>(w, o);
     for (int m = 0; m < 8; ++m) {
         SignedLanes v = ((SignedLanes)(o[m] + 131072u) >> 18) + 128;
         v = v < 0 ? 0 : v;
@@ -127,14 +209,15 @@ void Transform2DSse2(const int32_t* __restrict block, uint8_t* __restrict out, s
 #if VCDALBUM_HAVE_AVX2
 // Eight rows or columns at once, one per 32-bit lane of a 256-bit register.
 // Every function here is compiled for AVX2, so vectors pass between them in
-// one convention even when nothing is inlined.
+// one convention; the helpers are inlined so that the eight-vector arrays
+// stay in registers instead of going through memory at every call.
 using V = __m256i;
 
 VCDALBUM_TARGET_AVX2 inline V MulLanes(V a, u32 c) {
     return _mm256_mullo_epi32(a, _mm256_set1_epi32(static_cast<int32_t>(c)));
 }
 
-VCDALBUM_TARGET_AVX2 void TransformAvx2(const V d[8], V o[8]) {
+VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void TransformAvx2(const V d[8], V o[8]) {
     V z1 = MulLanes(_mm256_add_epi32(d[2], d[6]), C0541);
     const V t2 = _mm256_sub_epi32(z1, MulLanes(d[6], C1847));
     const V t3 = _mm256_add_epi32(z1, MulLanes(d[2], C0765));
@@ -162,8 +245,73 @@ VCDALBUM_TARGET_AVX2 void TransformAvx2(const V d[8], V o[8]) {
     o[3] = _mm256_add_epi32(e13, u7); o[4] = _mm256_sub_epi32(e13, u7);
 }
 
+// The same transform by 16-bit multiply-adds, for inputs that all fit in 16
+// bits: each 32-bit lane holds a pair of inputs, and the products of the
+// transform above are regrouped into one weight per input. Sums and products
+// are taken modulo 2^32 in both, so the outputs are the same bits.
+VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) V WeightPair(int32_t a, int32_t b) {
+    return _mm256_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(a)) | static_cast<int32_t>(static_cast<uint32_t>(b) << 16));
+}
+
+VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) V InputPair(V a, V b) {
+    return _mm256_or_si256(_mm256_and_si256(a, _mm256_set1_epi32(0xFFFF)), _mm256_slli_epi32(b, 16));
+}
+
+// True when every lane of the first n vectors lies in -32768 .. 32767.
+template <int n>
+VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) bool FitSixteenBits(const V x[8]) {
+    const V bias = _mm256_set1_epi32(32768);
+    V any = _mm256_setzero_si256();
+    for (int k = 0; k < n; ++k) any = _mm256_or_si256(any, _mm256_add_epi32(x[k], bias));
+    return _mm256_testz_si256(any, _mm256_set1_epi32(static_cast<int32_t>(0xFFFF0000u)));
+}
+
+// Only the first n (2, 4 or 8) inputs may be non-zero; the products of the
+// others are left out.
+template <int n>
+VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void TransformMaddAvx2(const V d[8], V o[8]) {
+    constexpr int32_t c0298 = C0298, c0390 = C0390, c0541 = C0541, c0765 = C0765, c0899 = C0899, c1175 = C1175,
+                      c1501 = C1501, c1847 = C1847, c1961 = C1961, c2053 = C2053, c2562 = C2562, c3072 = C3072;
+    const V zero = _mm256_setzero_si256();
+    // d[k] for k >= n is zero: a pair of two such inputs is zero, and a pair
+    // (a, 0) is a with its upper half cleared.
+    const V p04 = n > 4 ? InputPair(d[0], d[4]) : _mm256_and_si256(d[0], _mm256_set1_epi32(0xFFFF));
+    const V p13 = n > 2 ? InputPair(d[1], d[3]) : _mm256_and_si256(d[1], _mm256_set1_epi32(0xFFFF));
+    const V p26 = n > 4 ? InputPair(d[2], d[6]) : n > 2 ? _mm256_and_si256(d[2], _mm256_set1_epi32(0xFFFF)) : zero;
+    const V p57 = n > 4 ? InputPair(d[5], d[7]) : zero;
+    const V t0 = _mm256_madd_epi16(p04, WeightPair(8192, 8192));
+    const V t1 = _mm256_madd_epi16(p04, WeightPair(8192, -8192));
+    const V t2 = n > 2 ? _mm256_madd_epi16(p26, WeightPair(c0541, c0541 - c1847)) : zero;
+    const V t3 = n > 2 ? _mm256_madd_epi16(p26, WeightPair(c0541 + c0765, c0541)) : zero;
+    const V e10 = _mm256_add_epi32(t0, t3), e13 = _mm256_sub_epi32(t0, t3);
+    const V e11 = _mm256_add_epi32(t1, t2), e12 = _mm256_sub_epi32(t1, t2);
+    V u1 = _mm256_madd_epi16(p13, WeightPair(c1501 - c0899 - c0390 + c1175, c1175));
+    V u3 = _mm256_madd_epi16(p13, WeightPair(c1175, c3072 - c2562 - c1961 + c1175));
+    V u5 = _mm256_madd_epi16(p13, WeightPair(c1175 - c0390, c1175 - c2562));
+    V u7 = _mm256_madd_epi16(p13, WeightPair(c1175 - c0899, c1175 - c1961));
+    if (n > 4) {
+        u1 = _mm256_add_epi32(u1, _mm256_madd_epi16(p57, WeightPair(c1175 - c0390, c1175 - c0899)));
+        u3 = _mm256_add_epi32(u3, _mm256_madd_epi16(p57, WeightPair(c1175 - c2562, c1175 - c1961)));
+        u5 = _mm256_add_epi32(u5, _mm256_madd_epi16(p57, WeightPair(c2053 - c2562 - c0390 + c1175, c1175)));
+        u7 = _mm256_add_epi32(u7, _mm256_madd_epi16(p57, WeightPair(c1175, c0298 - c0899 - c1961 + c1175)));
+    }
+    o[0] = _mm256_add_epi32(e10, u1); o[7] = _mm256_sub_epi32(e10, u1);
+    o[1] = _mm256_add_epi32(e11, u3); o[6] = _mm256_sub_epi32(e11, u3);
+    o[2] = _mm256_add_epi32(e12, u5); o[5] = _mm256_sub_epi32(e12, u5);
+    o[3] = _mm256_add_epi32(e13, u7); o[4] = _mm256_sub_epi32(e13, u7);
+}
+
+// Damaged data can give terms beyond 16 bits; they take the 32-bit products.
+template <int n>
+VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void Transform1DAvx2(const V d[8], V o[8]) {
+    if (FitSixteenBits<n>(d))
+        TransformMaddAvx2<n>(d, o);
+    else
+        TransformAvx2(d, o);
+}
+
 // out[j] lane i = in[i] lane j.
-VCDALBUM_TARGET_AVX2 void TransposeAvx2(const V in[8], V out[8]) {
+VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void TransposeAvx2(const V in[8], V out[8]) {
     V t[8], u[8];
     for (int i = 0; i < 8; i += 2) {
         t[i] = _mm256_unpacklo_epi32(in[i], in[i + 1]);
@@ -188,14 +336,14 @@ VCDALBUM_TARGET_AVX2 void Transform2DAvx2(const int32_t* block, uint8_t* out, si
     for (int k = 0; k < 8; ++k)
         d[k] = k < columns ? _mm256_loadu_si256(reinterpret_cast<const V*>(block + 8 * k)) : _mm256_setzero_si256();
     V o[8];
-    TransformAvx2(d, o);
+    Transform1DAvx2<columns>(d, o);
     const V rowRound = _mm256_set1_epi32(1024);
     for (int m = 0; m < 8; ++m) o[m] = _mm256_srai_epi32(_mm256_add_epi32(o[m], rowRound), 11);
     // o[m] lane r is row r, position m; the column pass wants rows as vectors.
     V w[8];
     TransposeAvx2(o, w);
     for (int k = rows; k < 8; ++k) w[k] = _mm256_setzero_si256();
-    TransformAvx2(w, o);
+    Transform1DAvx2<rows>(w, o);
     const V columnRound = _mm256_set1_epi32(131072), levelShift = _mm256_set1_epi32(128);
     for (int m = 0; m < 8; ++m) {
         const V v = _mm256_add_epi32(_mm256_srai_epi32(_mm256_add_epi32(o[m], columnRound), 18), levelShift);
@@ -229,9 +377,15 @@ inline int Extent(uint32_t mask) { return (mask & 0xFCu) == 0 ? 0 : (mask & 0xF0
 
 void InverseDct(const CodecKernels& kernels, int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out,
                 size_t stride) {
-    kernels.idct[Extent(columnMask)][Extent(rowMask)](block, out, stride);
-    for (int c = 0; c < 8; ++c)
-        if (columnMask & (1u << c)) std::memset(block + 8 * c, 0, 8 * sizeof(int32_t));
+    const int columns = Extent(columnMask);
+    kernels.idct[columns][Extent(rowMask)](block, out, stride);
+    // Every non-zero term lies in the leading 2, 4 or 8 columns, which are
+    // contiguous; constant sizes let the compiler clear them in wide stores.
+    switch (columns) {
+        case 0: std::memset(block, 0, 2 * 8 * sizeof(int32_t)); break;
+        case 1: std::memset(block, 0, 4 * 8 * sizeof(int32_t)); break;
+        default: std::memset(block, 0, 8 * 8 * sizeof(int32_t)); break;
+    }
 }
 
 void InverseDct(int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out, size_t stride) {

@@ -12,6 +12,7 @@
 #include "codec/bgr_to_ycbcr.h"
 #include "codec/forward_dct.h"
 #include "codec/jpeg_tables.h"
+#include "codec/simd_kernels.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -378,18 +379,22 @@ public:
             if (!writer_.Reserve(blocksPerRow * kWorstBlockBytes + 16)) return kEncodeOutOfMemory;
             BitState& bits = writer_.state;
             alignas(16) int16_t blocks[4][64];
+            const ForwardDctPairKernel transformPair = kernels_.forwardDctPair;
             if (grey_) {
-                for (uint32_t m = 0; m < mcusPerRow_; ++m) {
-                    TransformBlockNatural(luma_.data() + 8 * m, paddedWidth_, tables.quant[0], blocks[0]);
+                // Two MCUs per transform; an odd last one is transformed twice.
+                for (uint32_t m = 0; m < mcusPerRow_; m += 2) {
+                    const uint8_t* first = luma_.data() + 8 * m;
+                    const bool both = m + 1 < mcusPerRow_;
+                    transformPair(first, both ? first + 8 : first, paddedWidth_, tables.quant[0], blocks[0], blocks[1]);
                     EncodeBlock(bits, blocks[0], predictors_[0], tables.dc[0], tables.ac[0]);
+                    if (both) EncodeBlock(bits, blocks[1], predictors_[0], tables.dc[0], tables.ac[0]);
                 }
             } else {
                 const size_t half = paddedWidth_ / 2;
                 for (uint32_t m = 0; m < mcusPerRow_; ++m) {
-                    TransformBlockNatural(luma_.data() + 16 * m, paddedWidth_, tables.quant[0], blocks[0]);
-                    TransformBlockNatural(luma_.data() + 16 * m + 8, paddedWidth_, tables.quant[0], blocks[1]);
-                    TransformBlockNatural(cb_.data() + 8 * m, half, tables.quant[1], blocks[2]);
-                    TransformBlockNatural(cr_.data() + 8 * m, half, tables.quant[1], blocks[3]);
+                    const uint8_t* luma = luma_.data() + 16 * m;
+                    transformPair(luma, luma + 8, paddedWidth_, tables.quant[0], blocks[0], blocks[1]);
+                    transformPair(cb_.data() + 8 * m, cr_.data() + 8 * m, half, tables.quant[1], blocks[2], blocks[3]);
                     EncodeBlock(bits, blocks[0], predictors_[0], tables.dc[0], tables.ac[0]);
                     EncodeBlock(bits, blocks[1], predictors_[0], tables.dc[0], tables.ac[0]);
                     EncodeBlock(bits, blocks[2], predictors_[1], tables.dc[1], tables.ac[1]);
@@ -409,6 +414,7 @@ public:
 
 private:
     const EncodeSource& source_;
+    const CodecKernels& kernels_ = ActiveKernels();
     std::vector<uint8_t>& out_;
     BitWriter writer_;
     bool grey_;

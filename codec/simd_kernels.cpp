@@ -7,7 +7,7 @@ namespace vcdalbum::codec {
 namespace {
 
 CodecKernels Make(SimdLevel level, const char* name, const IdctKernel (&idct)[3][3],
-                  const ColourRowKernel (&colour)[2]) {
+                  const ColourRowKernel (&colour)[2], ColourRowPairKernel colourPair, ForwardDctPairKernel forwardDctPair) {
     CodecKernels k{};
     k.level = level;
     k.name = name;
@@ -15,6 +15,8 @@ CodecKernels Make(SimdLevel level, const char* name, const IdctKernel (&idct)[3]
         for (int r = 0; r < 3; ++r) k.idct[c][r] = idct[c][r];
     k.colourFull = colour[0];
     k.colourHalf = colour[1];
+    k.colourHalfPair = colourPair;
+    k.forwardDctPair = forwardDctPair;
     return k;
 }
 
@@ -28,15 +30,18 @@ bool ProcessorHasAvx2() {
 }  // namespace
 
 const CodecKernels* KernelsFor(SimdLevel level) {
-    static const CodecKernels scalar = Make(SimdLevel::kScalar, "scalar", kIdctScalar, kColourScalar);
+    static const CodecKernels scalar = Make(SimdLevel::kScalar, "scalar", kIdctScalar, kColourScalar,
+                                                    kColourPairScalar, kForwardDctScalar);
     if (level == SimdLevel::kScalar) return &scalar;
 #if VCDALBUM_HAVE_SSE2
-    static const CodecKernels sse2 = Make(SimdLevel::kSse2, "sse2", kIdctSse2, kColourSse2);
+    static const CodecKernels sse2 = Make(SimdLevel::kSse2, "sse2", kIdctSse2, kColourSse2,
+                                                  kColourPairSse2, kForwardDctSse2);
     if (level == SimdLevel::kSse2) return &sse2;
 #endif
 #if VCDALBUM_HAVE_AVX2
     static const bool hasAvx2 = ProcessorHasAvx2();
-    static const CodecKernels avx2 = Make(SimdLevel::kAvx2, "avx2", kIdctAvx2, kColourAvx2);
+    static const CodecKernels avx2 = Make(SimdLevel::kAvx2, "avx2", kIdctAvx2, kColourAvx2,
+                                                  kColourPairAvx2, kForwardDctAvx2);
     if (level == SimdLevel::kAvx2 && hasAvx2) return &avx2;
 #endif
     return nullptr;

@@ -31,6 +31,8 @@ namespace vcdalbum::codec {
 
 enum class SimdLevel { kScalar, kSse2, kAvx2 };
 
+struct QuantTable;
+
 // 8x8 inverse DCT of one column-major block into samples; see InverseDct.
 // Indexed [columns][rows] by the extent (2, 4, 8 -> 0, 1, 2) of the
 // coefficients that may be non-zero.
@@ -42,12 +44,25 @@ using IdctKernel = void (*)(const int32_t* block, uint8_t* out, size_t stride);
 using ColourRowKernel = uint32_t (*)(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr,
                                      uint32_t width);
 
+// The half-chroma ColourRowKernel for two luma rows and two output rows that
+// share one chroma row; returns the pixels done in each.
+using ColourRowPairKernel = uint32_t (*)(const uint8_t* y0, const uint8_t* y1, const uint8_t* cb, const uint8_t* cr,
+                                         uint8_t* bgr0, uint8_t* bgr1, uint32_t width);
+
+// Level shift, forward DCT and quantisation of two 8x8 blocks with the same
+// row length and quantiser, into natural-order coefficients; see
+// TransformBlockNatural.
+using ForwardDctPairKernel = void (*)(const uint8_t* first, const uint8_t* second, size_t rowLength,
+                                      const QuantTable& quant, int16_t* outFirst, int16_t* outSecond);
+
 struct CodecKernels {
     SimdLevel level;
     const char* name;
     IdctKernel idct[3][3];
     ColourRowKernel colourFull;
     ColourRowKernel colourHalf;
+    ColourRowPairKernel colourHalfPair;
+    ForwardDctPairKernel forwardDctPair;
 };
 
 // The kernels for this processor, chosen on first use; the environment
@@ -63,13 +78,19 @@ const CodecKernels* KernelsFor(SimdLevel level);
 // elsewhere, so no caller can be compiled against another convention.
 extern const IdctKernel kIdctScalar[3][3];
 extern const ColourRowKernel kColourScalar[2];  // full, half chroma
+extern const ForwardDctPairKernel kForwardDctScalar;
+extern const ColourRowPairKernel kColourPairScalar;
 #if VCDALBUM_HAVE_SSE2
 extern const IdctKernel kIdctSse2[3][3];
 extern const ColourRowKernel kColourSse2[2];
+extern const ForwardDctPairKernel kForwardDctSse2;
+extern const ColourRowPairKernel kColourPairSse2;
 #endif
 #if VCDALBUM_HAVE_AVX2
 extern const IdctKernel kIdctAvx2[3][3];
 extern const ColourRowKernel kColourAvx2[2];
+extern const ForwardDctPairKernel kForwardDctAvx2;
+extern const ColourRowPairKernel kColourPairAvx2;
 #endif
 
 }  // namespace vcdalbum::codec

@@ -15,6 +15,7 @@
 
 #include <jpeglib.h>
 
+#include "codec/simd_kernels.h"
 #include "vcdalbum/codec.h"
 
 namespace {
@@ -129,6 +130,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    // VCDALBUM_SIMD=sse2 or =scalar runs the lower levels, to report their ratios too.
+    std::printf("our kernels: %s\n", vcdalbum::codec::ActiveKernels().name);
     reporter.PrintRatios();
     benchmark::Shutdown();
     return 0;

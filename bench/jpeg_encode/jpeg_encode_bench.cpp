@@ -11,6 +11,8 @@
 
 #include <vcdalbum/codec.h>
 
+#include "codec/simd_kernels.h"
+
 #include "libjpeg_peer.h"
 #include "ppm.h"
 
@@ -86,7 +88,9 @@ int main(int argc, char** argv) {
     RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\n%-20s %12s %14s %8s %12s %14s\n", "picture", "ours cpu us", "libjpeg cpu us", "ratio", "ours bytes",
+    // VCDALBUM_SIMD=sse2 or =scalar runs the lower levels, to report their ratios too.
+    std::printf("\nour kernels: %s\n", vcdalbum::codec::ActiveKernels().name);
+    std::printf("%-20s %12s %14s %8s %12s %14s\n", "picture", "ours cpu us", "libjpeg cpu us", "ratio", "ours bytes",
                 "libjpeg bytes");
     for (Picture& p : pictures) {
         const double ours = reporter.medians["ours/" + p.name];

@@ -2,6 +2,7 @@
 // end-of-image result, header tolerance and every refusal.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -144,6 +145,27 @@ TEST(DecoderArithmetic, InverseDctMatchesTheFormulasForSparseAndDenseBlocks) {
             InverseDct(*kernels, block, rows, columns, out, 8);
             ASSERT_EQ(0, std::memcmp(out, expected, 64)) << "trial " << trial;
             for (int32_t v : block) ASSERT_EQ(v, 0);
+        }
+    }
+}
+
+// Damaged streams give coefficients, and row results, beyond 16 bits. The
+// vector kernels must still give the scalar kernel's bits.
+TEST(DecoderArithmetic, InverseDctKernelsAgreeOnDamagedMagnitudes) {
+    const CodecKernels& scalar = *KernelsFor(SimdLevel::kScalar);
+    for (const CodecKernels* kernels : AvailableKernels()) {
+        SCOPED_TRACE(kernels->name);
+        std::mt19937 random(11);
+        for (int trial = 0; trial < 2000; ++trial) {
+            alignas(32) int32_t block[64] = {}, copy[64];
+            const int32_t magnitude = std::array<int32_t, 4>{3000, 20000, 40000, 1 << 22}[trial % 4];
+            for (int i = 0; i < 1 + trial % 24; ++i)
+                block[random() % 64] = static_cast<int32_t>(random() % (2 * magnitude)) - magnitude;
+            std::memcpy(copy, block, sizeof block);
+            uint8_t expected[64], out[64];
+            InverseDct(scalar, copy, 0xFF, 0xFF, expected, 8);
+            InverseDct(*kernels, block, 0xFF, 0xFF, out, 8);
+            ASSERT_EQ(0, std::memcmp(out, expected, 64)) << "trial " << trial;
         }
     }
 }
