@@ -14,6 +14,7 @@
 #include "doubles/scratch_dir.h"
 
 using namespace vcdalbum::host;
+using vcdalbum::OwnedImage;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
