@@ -116,6 +116,22 @@ inline __attribute__((always_inline)) void PixelsSse2(const uint8_t* y, const Ch
     StoreInterleavedSse2(b, g, r, bgr);
 }
 
+// The chroma of 16 pixels from column x: 16 samples, or 8 widened to 16
+// when chroma is halved across. Both kernel sets load it the same way.
+template <bool halfChroma>
+inline __attribute__((always_inline)) void LoadChroma16(const uint8_t* cb, const uint8_t* cr, uint32_t x,
+                                                        __m128i& cbBytes, __m128i& crBytes) {
+    if constexpr (halfChroma) {
+        const __m128i b8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + x / 2));
+        const __m128i r8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr + x / 2));
+        cbBytes = _mm_unpacklo_epi8(b8, b8);
+        crBytes = _mm_unpacklo_epi8(r8, r8);
+    } else {
+        cbBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
+        crBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
+    }
+}
+
 // `rows` luma rows (1 or 2) that share one chroma row.
 template <bool halfChroma, int rows>
 inline __attribute__((always_inline)) uint32_t ColourRowsSse2(const uint8_t* const* yRows, const uint8_t* cb,
@@ -124,15 +140,7 @@ inline __attribute__((always_inline)) uint32_t ColourRowsSse2(const uint8_t* con
     uint32_t x = 0;
     for (; x + 16 <= width; x += 16) {
         __m128i cbBytes, crBytes;
-        if constexpr (halfChroma) {
-            const __m128i b8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + x / 2));
-            const __m128i r8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr + x / 2));
-            cbBytes = _mm_unpacklo_epi8(b8, b8);
-            crBytes = _mm_unpacklo_epi8(r8, r8);
-        } else {
-            cbBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
-            crBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
-        }
+        LoadChroma16<halfChroma>(cb, cr, x, cbBytes, crBytes);
         ChromaTermsSse2 terms;
         ChromaSse2(cbBytes, crBytes, terms);
         for (int row = 0; row < rows; ++row) PixelsSse2(yRows[row] + x, terms, bgrRows[row] + 3 * x);
@@ -196,15 +204,7 @@ VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) uint32_t ColourRowsAv
     uint32_t x = 0;
     for (; x + 16 <= width; x += 16) {
         __m128i cbBytes, crBytes;
-        if constexpr (halfChroma) {
-            const __m128i b8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + x / 2));
-            const __m128i r8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr + x / 2));
-            cbBytes = _mm_unpacklo_epi8(b8, b8);
-            crBytes = _mm_unpacklo_epi8(r8, r8);
-        } else {
-            cbBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
-            crBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
-        }
+        LoadChroma16<halfChroma>(cb, cr, x, cbBytes, crBytes);
         const __m256i cbv = _mm256_sub_epi16(_mm256_cvtepu8_epi16(cbBytes), bias);
         const __m256i crv = _mm256_sub_epi16(_mm256_cvtepu8_epi16(crBytes), bias);
         const __m256i blueTerm = _mm256_srai_epi16(_mm256_mullo_epi16(cbv, k227), 7);
