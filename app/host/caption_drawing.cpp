@@ -17,11 +17,11 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kEllipsis = 0x2026;
-// The letters' em is 7.5 % of the frame's height: 18 of NTSC's 240 lines,
-// about the size of a film subtitle, bold so that thin strokes survive the
-// MPEG encoder and a television's blur.
-constexpr double kEmOfHeight = 0.075;
-// The dark outline reaches this far from the letters, in ems (2 lines at
+// The letters' em is 6.5 % of the frame's height: 15.6 of NTSC's 240 lines,
+// the size of a film subtitle, which leaves room for about 25 characters;
+// bold, so that thin strokes survive the MPEG encoder and a television's blur.
+constexpr double kEmOfHeight = 0.065;
+// The dark outline reaches this far from the letters, in ems (1.7 lines at
 // NTSC), and covers what lies beneath it this much.
 constexpr double kOutlineOfEm = 1.0 / 9.0;
 constexpr double kOutlineOpacity = 0.8;
