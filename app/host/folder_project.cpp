@@ -203,6 +203,7 @@ FolderDisc ScanFolder(const fs::path& folder, unsigned jobs) {
         }
         // Albums are one level deep: a folder inside one is not looked into.
         for (const auto& f : listing.folders) listing.ignored.push_back(NameOf(f) + "/");
+        std::sort(listing.ignored.begin(), listing.ignored.end(), NaturalLess);
         addAlbum(sub, NameOf(sub), std::move(listing));
     }
     if (project.albums.empty())
