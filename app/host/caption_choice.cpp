@@ -1,5 +1,7 @@
 #include "host/caption_choice.h"
 
+#include "host/folder_project.h"
+
 namespace vcdalbum::host {
 
 CaptionRequest CaptionFor(const Album& album, size_t index) {
@@ -15,19 +17,10 @@ CaptionRequest CaptionFor(const Album& album, size_t index) {
 }
 
 std::string DayFromExif(std::string_view stamp) {
-    // "YYYY:MM:DD", the time after it is not shown.
-    if (stamp.size() < 10 || stamp[4] != ':' || stamp[7] != ':') return "";
-    int parts[3] = {0, 0, 0};
-    const size_t starts[3] = {0, 5, 8}, lengths[3] = {4, 2, 2};
-    for (int p = 0; p < 3; ++p)
-        for (size_t i = starts[p]; i < starts[p] + lengths[p]; ++i) {
-            if (stamp[i] < '0' || stamp[i] > '9') return "";
-            parts[p] = parts[p] * 10 + (stamp[i] - '0');
-        }
-    if (parts[0] == 0 || parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > 31) return "";
-    std::string day(stamp.substr(0, 10));
-    day[4] = day[7] = '-';
-    return day;
+    // The same dates count as real as for ordering a folder's pictures.
+    const std::optional<std::string> digits = SortableTakenDate(stamp);  // YYYYMMDDHHMMSS
+    if (!digits) return "";
+    return digits->substr(0, 4) + "-" + digits->substr(4, 2) + "-" + digits->substr(6, 2);
 }
 
 std::string CaptionText(const CaptionRequest& request, std::string_view exifDateTaken) {

@@ -10,7 +10,6 @@
 #include <sstream>
 #include <thread>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vcdalbum/Authoring.h>
@@ -230,14 +229,11 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
     ScopedEnv temp("TEMP", work.path().string());
     ScopedEnv imageDir("VCDALBUM_IMAGE_DIR", out.string());
     // The image's file dates come from SOURCE_DATE_EPOCH when the image
-    // builder honours it: unless the caller set one, the project file's own
-    // date, so that the same project and seed give the same image.
+    // builder honours it: unless the caller set one, the date of the newest
+    // picture or music, so that the same project and seed give the same
+    // image, whether it was built from a folder or from a project file.
     std::optional<ScopedEnv> epoch;
-    if (!std::getenv("SOURCE_DATE_EPOCH")) {
-        struct stat st {};
-        const long when = stat(project.file.c_str(), &st) == 0 ? static_cast<long>(st.st_mtime) : 0;
-        epoch.emplace("SOURCE_DATE_EPOCH", std::to_string(when));
-    }
+    if (!std::getenv("SOURCE_DATE_EPOCH")) epoch.emplace("SOURCE_DATE_EPOCH", std::to_string(NewestInputTime(project)));
 
     size_t transitionsTotal = 0;
     for (const auto& a : plan.albums) transitionsTotal += a.positions.size();

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4) return 0;
     const uint32_t width = 1 + ((data[0] << 8 | data[1]) % 512), height = 1 + ((data[2] << 8 | data[3]) % 512);
     OwnedImage frame = OwnedImage::Black(width, height);
-    const size_t bytes = vcdalbum::ImageStride(width) * static_cast<size_t>(height);
+    const size_t bytes = ImageStride(width) * static_cast<size_t>(height);
     for (size_t i = 0; i < bytes; ++i) frame.get().data[i] = static_cast<uint8_t>(i * 37);
     const std::vector<uint8_t> before(frame.get().data, frame.get().data + bytes);
 
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x)
-            if (std::memcmp(frame.row(y) + 3 * x, before.data() + y * vcdalbum::ImageStride(width) + 3 * x, 3) != 0 &&
+            if (std::memcmp(frame.row(y) + 3 * x, before.data() + size_t{y} * ImageStride(width) + 3 * x, 3) != 0 &&
                 !drawn.box.contains(x, y))
                 std::abort();
     return 0;
