@@ -21,6 +21,7 @@ namespace {
 struct BuildArgs {
     std::string project;  // a project file or a folder of pictures
     std::string writeProject;
+    std::string captions;  // for a folder's albums: "name", "date" or "none"
     host::BuildOptions options;
     bool quiet = false, verbose = false;
 };
@@ -33,9 +34,15 @@ int RunBuildDrawing(const BuildArgs& args) {
     Project project;
     if (fs::is_directory(args.project, ec)) {
         FolderDisc disc = ScanFolder(args.project, args.options.jobs);
+        const CaptionSource captions = args.captions == "name"   ? CaptionSource::Name
+                                       : args.captions == "date" ? CaptionSource::Date
+                                                                 : CaptionSource::None;
+        for (Album& album : disc.project.albums) album.captions = captions;
         if (!args.quiet) PrintFolderPlan(std::cout, disc);
         project = std::move(disc.project);
     } else {
+        if (!args.captions.empty())
+            throw InputError(args.project + ": --captions is for a folder; a project file says \"captions\" itself");
         project = LoadProject(args.project);
     }
     if (!args.writeProject.empty()) {
@@ -74,6 +81,9 @@ const bool registered = RegisterCommand("build", [](CLI::App& app) -> RunFn {
     sub->add_option("--write-project", args->writeProject,
                     "Write the disc as a project file to edit (paths inside its folder relative, others absolute) "
                     "and stop");
+    sub->add_option("--captions", args->captions,
+                    "For a folder: caption each picture with its file name or the day it was taken")
+        ->check(CLI::IsMember({"name", "date", "none"}));
     sub->add_option("--out", args->options.out, "Folder for the disc image (drive 0)")->capture_default_str();
     sub->add_option("--drive", args->options.drive, "0: disc image; 1..N: a recorder (see `vcdalbum drives`)")
         ->check(CLI::Range(0, 99))

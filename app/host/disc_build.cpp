@@ -132,6 +132,7 @@ void CheckOutputFolder(const fs::path& out) {
 struct PreparedPicture {
     fs::path source, prepared;
     std::string label;  // album "x", picture n
+    CaptionRequest caption;
     size_t thumbnailOf = SIZE_MAX;  // disc album index when this is its first picture
 };
 
@@ -141,15 +142,14 @@ void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<Owned
     std::atomic<size_t> done{0};
     ForEachOnThreads(jobs.size(), threads, [&](size_t i) {
         const PreparedPicture& job = jobs[i];
-        OwnedImage frame;
+        OwnedImage frame, thumbnail;
         try {
-            const OwnedImage picture = ReadPicture(job.source, true);
-            frame = FitToFrame(picture.get());
+            frame = PrepareFrame(job.source, job.caption, job.thumbnailOf != SIZE_MAX ? &thumbnail : nullptr);
         } catch (const InputError& e) {
             throw InputError(job.label + ": " + e.what());
         }
         WriteJpeg(frame.get(), job.prepared);
-        if (job.thumbnailOf != SIZE_MAX) thumbnails[job.thumbnailOf] = std::move(frame);
+        if (job.thumbnailOf != SIZE_MAX) thumbnails[job.thumbnailOf] = std::move(thumbnail);
         progress.Update(kPreparing, static_cast<double>(++done) / static_cast<double>(jobs.size()),
                         job.source.filename().string());
     });
@@ -250,6 +250,7 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
         for (size_t i = 0; i < album.pictures.size(); ++i) {
             PreparedPicture job;
             job.source = album.pictures[i];
+            job.caption = CaptionFor(album, i);
             job.prepared = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + ".jpg");
             job.label = project.file.string() + ": album \"" + album.title + "\", picture " + std::to_string(i + 1);
             if (i == 0) job.thumbnailOf = d;

@@ -229,6 +229,8 @@ void PrintFolderPlan(std::ostream& out, const FolderDisc& disc) {
             out << (from.byDate ? ", in the order taken (EXIF date)"
                                 : ", in name order (not every picture carries an EXIF date)");
         if (!album.music.empty()) out << ", " << album.music.size() << " music file(s)";
+        if (album.captions != CaptionSource::None)
+            out << ", captions from the " << (album.captions == CaptionSource::Name ? "file names" : "dates taken");
         out << "\n";
         if (!from.ignored.empty()) out << "     ignored: " << NameList(from.ignored) << "\n";
     }

@@ -7,6 +7,7 @@
 #include <vcdalbum/Image.h>
 
 #include "codec/owned_image.h"
+#include "host/caption_choice.h"
 
 namespace vcdalbum::host {
 
@@ -21,7 +22,9 @@ OwnedImage BlackPicture(uint32_t width, uint32_t height);
 // `forFrame`: the picture is only read to be fitted into the frame, so one
 // far larger than the frame may come out reduced by a power of two, never
 // below twice its size in the frame.
-OwnedImage ReadPicture(const std::filesystem::path& file, bool forFrame = false);
+// `dateTaken`, when given, receives the picture's EXIF DateTimeOriginal as
+// stored, or nothing.
+OwnedImage ReadPicture(const std::filesystem::path& file, bool forFrame = false, std::string* dateTaken = nullptr);
 
 // The size a w x h picture of square pixels takes inside the frame: its
 // aspect ratio kept for the frame's 10:11 pixels, as large as fits.
@@ -33,9 +36,16 @@ FitSize FitIntoFrame(uint32_t width, uint32_t height);
 // The picture centred in a 352x240 frame with black borders.
 OwnedImage FitToFrame(const Image& picture);
 
-// Reads, fits and writes `in` as a JPEG (the library's encoder) at `out`.
+// The frame the disc shows for `in`: read, fitted, its caption drawn in.
+// `uncaptioned`, when given, receives the frame before the caption (a menu's
+// thumbnail is too small to show one). Throws InputError for a bad picture.
+OwnedImage PrepareFrame(const std::filesystem::path& in, const CaptionRequest& caption = {},
+                        OwnedImage* uncaptioned = nullptr);
+
+// Prepares `in` and writes it as a JPEG (the library's encoder) at `out`.
 // Throws InputError for a bad picture, RunError when writing fails.
-void PreparePicture(const std::filesystem::path& in, const std::filesystem::path& out);
+void PreparePicture(const std::filesystem::path& in, const std::filesystem::path& out,
+                    const CaptionRequest& caption = {});
 
 // Writes `image` with the library's encoder; throws RunError naming `out`.
 void WriteJpeg(const Image& image, const std::filesystem::path& out);

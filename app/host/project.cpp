@@ -37,8 +37,10 @@ private:
 };
 
 const std::set<std::string> kProjectKeys = {"title", "menu_music", "albums", "menus", "albums_per_menu",
-                                            "seconds_per_picture", "transitions", "music"};
-const std::set<std::string> kAlbumKeys = {"title", "pictures", "seconds_per_picture", "music", "transitions"};
+                                            "seconds_per_picture", "transitions", "music", "captions"};
+const std::set<std::string> kAlbumKeys = {"title", "pictures", "seconds_per_picture", "music", "transitions",
+                                          "captions"};
+const std::set<std::string> kPictureKeys = {"file", "caption"};
 
 void CheckKeys(const json& object, const std::set<std::string>& known, const Context& ctx) {
     for (auto it = object.begin(); it != object.end(); ++it)
@@ -95,6 +97,31 @@ TransitionSetting TransitionsFromJson(const json& value, const Context& ctx) {
         t.effect = *EffectFromJson(value, ctx);  // "none" was taken above
     }
     return t;
+}
+
+CaptionSource CaptionsFromJson(const json& value, const Context& ctx) {
+    if (value == "name") return CaptionSource::Name;
+    if (value == "date") return CaptionSource::Date;
+    if (value == "none") return CaptionSource::None;
+    ctx.Fail("\"captions\" must be \"name\", \"date\" or \"none\"");
+}
+
+// An album's list of pictures, each a file name or {"file": ..., "caption": ...}.
+void PicturesFromJson(const json& list, const fs::path& base, Album& album, const Context& ctx) {
+    for (const auto& item : list) {
+        std::optional<std::string> caption;
+        if (item.is_object()) {
+            const std::string where = "picture " + std::to_string(album.pictures.size() + 1) + ": ";
+            for (auto it = item.begin(); it != item.end(); ++it)
+                if (!kPictureKeys.count(it.key())) ctx.Fail(where + "unknown setting \"" + it.key() + "\"");
+            if (!item.contains("file")) ctx.Fail(where + "needs a \"file\"");
+            album.pictures.push_back(Resolve(base, RequireString(item["file"], where + "\"file\"", ctx)));
+            if (item.contains("caption")) caption = RequireString(item["caption"], where + "\"caption\"", ctx);
+        } else {
+            album.pictures.push_back(Resolve(base, RequireString(item, "\"pictures\"", ctx)));
+        }
+        album.pictureCaptions.push_back(std::move(caption));
+    }
 }
 
 std::vector<fs::path> PathList(const json& value, const fs::path& base, const std::string& what,
@@ -160,6 +187,8 @@ Project ParseProject(const std::string& text, const fs::path& file) {
     if (root.contains("transitions")) defaultTransitions = TransitionsFromJson(root["transitions"], ctx);
     std::vector<fs::path> defaultMusic;
     if (root.contains("music")) defaultMusic = PathList(root["music"], base, "\"music\"", ctx);
+    const CaptionSource defaultCaptions =
+        root.contains("captions") ? CaptionsFromJson(root["captions"], ctx) : CaptionSource::None;
 
     if (!root.contains("albums") || !root["albums"].is_array() || root["albums"].empty())
         ctx.Fail("the disc needs a non-empty list of \"albums\"");
@@ -178,9 +207,12 @@ Project ParseProject(const std::string& text, const fs::path& file) {
         if (pics.is_string() && fs::is_directory(Resolve(base, pics.get<std::string>()))) {
             album.pictures = PicturesInFolder(Resolve(base, pics.get<std::string>()));
             if (album.pictures.empty()) actx.Fail("folder " + pics.get<std::string>() + " holds no pictures");
+        } else if (pics.is_array()) {
+            PicturesFromJson(pics, base, album, actx);
         } else {
             album.pictures = PathList(pics, base, "\"pictures\"", actx);
         }
+        album.captions = a.contains("captions") ? CaptionsFromJson(a["captions"], actx) : defaultCaptions;
         if (album.pictures.empty()) actx.Fail("is empty: it needs at least one picture");
 
         album.secondsPerPicture = a.contains("seconds_per_picture")
@@ -295,6 +327,20 @@ ordered_json PathsJson(const std::vector<fs::path>& paths, const fs::path& base)
     return list;
 }
 
+// The album's pictures: a file name each, or {"file", "caption"} for one
+// with a caption of its own.
+ordered_json PicturesJson(const Album& album, const fs::path& base) {
+    ordered_json list = ordered_json::array();
+    for (size_t i = 0; i < album.pictures.size(); ++i) {
+        const std::string file = PathText(album.pictures[i], base);
+        if (i < album.pictureCaptions.size() && album.pictureCaptions[i])
+            list.push_back({{"file", file}, {"caption", *album.pictureCaptions[i]}});
+        else
+            list.push_back(file);
+    }
+    return list;
+}
+
 ordered_json EffectJson(std::optional<int> effect) {
     return effect ? ordered_json(std::string(EffectName(*effect))) : ordered_json("none");
 }
@@ -349,7 +395,9 @@ std::string ProjectJson(const Project& project, const fs::path& file) {
         a["seconds_per_picture"] = album.secondsPerPicture;
         a["transitions"] = TransitionsJson(album.transitions);
         if (!album.music.empty()) a["music"] = PathsJson(album.music, base);
-        a["pictures"] = PathsJson(album.pictures, base);
+        if (album.captions != CaptionSource::None)
+            a["captions"] = album.captions == CaptionSource::Name ? "name" : "date";
+        a["pictures"] = PicturesJson(album, base);
         albums.push_back(std::move(a));
     }
     root["albums"] = std::move(albums);

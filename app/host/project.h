@@ -19,9 +19,16 @@ struct TransitionSetting {
     std::vector<std::optional<int>> gaps;   // Kind::PerGap: one per gap, nullopt = cut
 };
 
+// Where a picture without a caption of its own takes one from.
+enum class CaptionSource { None, Name, Date };
+
 struct Album {
     std::string title;
     std::vector<std::filesystem::path> pictures;  // absolute
+    // A picture's own caption, by its place in `pictures` ("" shows none);
+    // pictures past the end have none of their own.
+    std::vector<std::optional<std::string>> pictureCaptions;
+    CaptionSource captions = CaptionSource::None;
     int secondsPerPicture = 5;
     std::vector<std::filesystem::path> music;     // absolute
     TransitionSetting transitions;

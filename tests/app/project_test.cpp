@@ -149,8 +149,8 @@ TEST(Project, PicturesFromAFolderInNameOrder) {
 }
 
 // What the writer puts down reads back as the same project: every kind of
-// transition, explicit and paged menus, and paths inside the file's folder
-// (written relative) and outside it (written absolute).
+// transition, explicit and paged menus, captions, and paths inside the file's
+// folder (written relative) and outside it (written absolute).
 TEST(Project, WrittenProjectReadsBackTheSame) {
     const auto same = [](const Project& a, const Project& b) {
         EXPECT_EQ(a.title, b.title);
@@ -166,6 +166,8 @@ TEST(Project, WrittenProjectReadsBackTheSame) {
             EXPECT_EQ(a.albums[i].transitions.kind, b.albums[i].transitions.kind);
             EXPECT_EQ(a.albums[i].transitions.effect, b.albums[i].transitions.effect);
             EXPECT_EQ(a.albums[i].transitions.gaps, b.albums[i].transitions.gaps);
+            EXPECT_EQ(a.albums[i].captions, b.albums[i].captions);
+            EXPECT_EQ(a.albums[i].pictureCaptions, b.albums[i].pictureCaptions);
         }
     };
     const Project grouped = ParseProject(R"({
@@ -176,8 +178,9 @@ TEST(Project, WrittenProjectReadsBackTheSame) {
              "transitions": [17, "none"]},
             {"title": "Same", "pictures": ["deep/h1.jpg", "h2.jpg"], "seconds_per_picture": 7,
              "transitions": "random"},
-            {"title": "Cuts", "pictures": ["c1.jpg", "c2.jpg"], "transitions": "none"},
-            {"title": "Night", "pictures": ["n.jpg", "m.jpg"], "transitions": "IrisOpen"}
+            {"title": "Cuts", "pictures": [{"file": "c1.jpg", "caption": "Über"}, {"file": "c2.jpg", "caption": ""}],
+             "transitions": "none", "captions": "date"},
+            {"title": "Night", "pictures": ["n.jpg", "m.jpg"], "transitions": "IrisOpen", "captions": "name"}
         ]})", kFile);
     // Written into a subfolder: nothing of the old folder is inside it any more.
     for (const std::filesystem::path& to : {kFile, std::filesystem::path("/photos/summer/edit/disc.json")}) {

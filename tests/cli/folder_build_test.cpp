@@ -123,5 +123,23 @@ TEST(FolderBuild, ThreeAlbumFoldersMakeTheDiscAndItsWrittenProjectTheSameImage) 
     EXPECT_EQ(ReadBytes(project).size(), std::string("{\"edited\": true}\n").size());
 }
 
+// --captions gives every album of a folder its captions, and the written
+// project keeps them; a project file says so itself, so there it is refused.
+TEST(FolderBuild, CaptionsForAFolderGoIntoItsPlanAndProject) {
+    ScratchDir dir("folder_captions");
+    fs::create_directories(dir / "Trip" / "Beach");
+    WritePicture(dir / "Trip" / "Beach" / "a.jpg", 1);
+    const fs::path project = dir / "disc.json";
+    const RunResult write =
+        RunCli({"build", (dir / "Trip").string(), "--captions", "date", "--write-project", project.string()});
+    ASSERT_EQ(write.exitCode, 0) << write.err;
+    EXPECT_NE(write.out.find("captions from the dates taken"), std::string::npos) << write.out;
+    EXPECT_EQ(nlohmann::json::parse(ReadBytes(project)).at("albums")[0].at("captions"), "date");
+
+    const RunResult refused = RunCli({"build", project.string(), "--captions", "name", "--dry-run"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("--captions is for a folder"), std::string::npos) << refused.err;
+}
+
 }  // namespace
 }  // namespace vcdalbum::clitest
