@@ -19,12 +19,16 @@ struct TransitionSetting {
     std::vector<std::optional<int>> gaps;   // Kind::PerGap: one per gap, nullopt = cut
 };
 
+// How an album's pictures are shown while they are held.
+enum class Motion { Still, PanZoom };
+
 struct Album {
     std::string title;
     std::vector<std::filesystem::path> pictures;  // absolute
     int secondsPerPicture = 5;
     std::vector<std::filesystem::path> music;     // absolute
     TransitionSetting transitions;
+    Motion motion = Motion::Still;  // "motion": "pan-zoom" moves each picture slowly across its frame
 };
 
 struct Project {
