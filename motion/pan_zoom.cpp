@@ -18,32 +18,32 @@ uint64_t SplitMix(uint64_t& state) {
 double Uniform(uint64_t& state) { return static_cast<double>(SplitMix(state) >> 11) * 0x1.0p-53; }
 
 // Where one tap of a bilinear filter reads along one side of a level: the
-// two neighbouring samples and their weights. A sample beyond the picture
-// weighs nothing, which fades the picture into the black around it.
+// two neighbouring samples (the edge sample repeated beyond the edge) and
+// their weights, which also carry how much of the output sample's
+// footprint lies on the picture, so that a frame reaching beyond the
+// picture turns black there with a sub-pixel edge, and one ending on the
+// picture's edge keeps its last row bright.
 struct Taps {
     int i0, i1;
     float w0, w1;
 };
 
-Taps TapsAt(double u, int size) {
-    const double f = std::floor(u);
-    const int i = static_cast<int>(f);
-    const float b = static_cast<float>(u - f);
-    Taps t{std::clamp(i, 0, size - 1), std::clamp(i + 1, 0, size - 1), 1.0f - b, b};
-    if (i < 0 || i >= size) t.w0 = 0;
-    if (i + 1 < 0 || i + 1 >= size) t.w1 = 0;
-    return t;
-}
-
-// The taps of every output column (or row) at one level. Output sample k
-// covers [origin + k * step, origin + (k + 1) * step) in full-size pixels;
-// a level-L pixel i has its centre at full-size (i + 0.5) * 2^L.
-std::vector<Taps> AxisTaps(double origin, double step, int outSize, int level, int levelSize) {
+// Output sample k covers [origin + k * step, origin + (k + 1) * step) in
+// full-size pixels of a picture `fullSize` wide; a level-L pixel i has its
+// centre at full-size (i + 0.5) * 2^L.
+std::vector<Taps> AxisTaps(double origin, double step, int outSize, int level, int levelSize, int fullSize) {
     std::vector<Taps> taps(static_cast<size_t>(outSize));
     const double scale = std::ldexp(1.0, -level);
+    const double half = std::max(step, 1.0) / 2;  // footprint: at least one picture pixel
     for (int k = 0; k < outSize; ++k) {
         const double centre = origin + (k + 0.5) * step;
-        taps[static_cast<size_t>(k)] = TapsAt(centre * scale - 0.5, levelSize);
+        const double cover = std::clamp((std::min(centre + half, double(fullSize)) - std::max(centre - half, 0.0)) / (2 * half), 0.0, 1.0);
+        const double u = centre * scale - 0.5;
+        const double f = std::floor(u);
+        const int i = static_cast<int>(std::clamp(f, -1.0, static_cast<double>(levelSize)));
+        const double b = u - f;
+        taps[static_cast<size_t>(k)] = Taps{std::clamp(i, 0, levelSize - 1), std::clamp(i + 1, 0, levelSize - 1),
+                                            static_cast<float>((1 - b) * cover), static_cast<float>(b * cover)};
     }
     return taps;
 }
@@ -175,8 +175,8 @@ void MipChain::Sample(const Window& window, const FrameShape& frame, uint8_t* ou
     };
     auto tapsFor = [&](int l) {
         const PixelView& v = levels_[static_cast<size_t>(l)];
-        return LevelTaps{&v, AxisTaps(window.x, stepX, frame.width, l, v.width),
-                         AxisTaps(window.y, stepY, frame.height, l, v.height)};
+        return LevelTaps{&v, AxisTaps(window.x, stepX, frame.width, l, v.width, levels_.front().width),
+                         AxisTaps(window.y, stepY, frame.height, l, v.height, levels_.front().height)};
     };
     const LevelTaps a = tapsFor(fine);
     const LevelTaps b = blend > 0 ? tapsFor(coarse) : LevelTaps{nullptr, {}, {}};

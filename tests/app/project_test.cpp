@@ -126,12 +126,26 @@ TEST(Project, BadInputIsRefusedNamingTheCulprit) {
         {R"({"title": "T", "albums": [{"title": "A", "pictures": [3]}]})", "\"pictures\" must be a text"},
         {R"({"title": "T", "albums_per_menu": 0, "albums": [{"title": "A", "pictures": ["a.jpg"]}]})",
          "\"albums_per_menu\" is 0"},
+        {R"({"title": "T", "albums": [{"title": "A", "pictures": ["a.jpg"], "motion": "ken"}]})",
+         "album \"A\": \"motion\" must be \"pan-zoom\" or \"none\", not \"ken\""},
     };
     for (const auto& c : cases) {
         const std::string error = ErrorOf(c.json);
         EXPECT_NE(error.find(c.expected), std::string::npos) << c.json << "\n  gave: " << error;
         EXPECT_EQ(error.rfind(kFile.string(), 0), 0u) << error;  // every message starts with the file
     }
+}
+
+TEST(Project, MotionForTheDiscWithAlbumsThatOptOut) {
+    const Project p = ParseProject(R"({"title": "T", "motion": "pan-zoom", "albums": [
+        {"title": "A", "pictures": ["a.jpg"]},
+        {"title": "B", "pictures": ["b.jpg"], "motion": "none"}]})", kFile);
+    EXPECT_EQ(p.albums[0].motion, Motion::PanZoom);
+    EXPECT_EQ(p.albums[1].motion, Motion::Still);
+    const Project still = ParseProject(R"({"title": "T", "albums": [{"title": "A", "pictures": ["a.jpg"]},
+        {"title": "B", "pictures": ["b.jpg"], "motion": "pan-zoom"}]})", kFile);
+    EXPECT_EQ(still.albums[0].motion, Motion::Still);
+    EXPECT_EQ(still.albums[1].motion, Motion::PanZoom);
 }
 
 TEST(Project, PicturesFromAFolderInNameOrder) {
