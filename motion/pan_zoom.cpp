@@ -19,14 +19,18 @@ double Uniform(uint64_t& state) { return static_cast<double>(SplitMix(state) >> 
 
 // Where one tap of a bilinear filter reads along one side of a level: the
 // two neighbouring samples (the edge sample repeated beyond the edge) and
-// their weights, which also carry how much of the output sample's
+// their weights in 1/256, which also carry how much of the output sample's
 // footprint lies on the picture, so that a frame reaching beyond the
 // picture turns black there with a sub-pixel edge, and one ending on the
-// picture's edge keeps its last row bright.
+// picture's edge keeps its last row bright. Whole numbers keep the result
+// the same on every processor and compiler.
 struct Taps {
     int i0, i1;
-    float w0, w1;
+    uint32_t w0, w1;
 };
+
+constexpr int kWeightBits = 8;
+constexpr uint32_t kOne = 1u << kWeightBits;
 
 // Output sample k covers [origin + k * step, origin + (k + 1) * step) in
 // full-size pixels of a picture `fullSize` wide; a level-L pixel i has its
@@ -37,13 +41,16 @@ std::vector<Taps> AxisTaps(double origin, double step, int outSize, int level, i
     const double half = std::max(step, 1.0) / 2;  // footprint: at least one picture pixel
     for (int k = 0; k < outSize; ++k) {
         const double centre = origin + (k + 0.5) * step;
-        const double cover = std::clamp((std::min(centre + half, double(fullSize)) - std::max(centre - half, 0.0)) / (2 * half), 0.0, 1.0);
+        const double cover = std::clamp(
+            (std::min(centre + half, static_cast<double>(fullSize)) - std::max(centre - half, 0.0)) / (2 * half), 0.0, 1.0);
         const double u = centre * scale - 0.5;
         const double f = std::floor(u);
         const int i = static_cast<int>(std::clamp(f, -1.0, static_cast<double>(levelSize)));
-        const double b = u - f;
-        taps[static_cast<size_t>(k)] = Taps{std::clamp(i, 0, levelSize - 1), std::clamp(i + 1, 0, levelSize - 1),
-                                            static_cast<float>((1 - b) * cover), static_cast<float>(b * cover)};
+        const auto w1 = static_cast<uint32_t>(std::lround((u - f) * kOne));
+        const uint32_t w0 = kOne - w1;
+        taps[static_cast<size_t>(k)] =
+            Taps{std::clamp(i, 0, levelSize - 1), std::clamp(i + 1, 0, levelSize - 1),
+                 static_cast<uint32_t>(std::lround(w0 * cover)), static_cast<uint32_t>(std::lround(w1 * cover))};
     }
     return taps;
 }
@@ -162,10 +169,10 @@ void MipChain::Sample(const Window& window, const FrameShape& frame, uint8_t* ou
     const double lod = std::log2(std::max({stepX, stepY, 1e-9}));
     const int last = levels() - 1;
     int fine = 0;
-    float blend = 0;
+    uint32_t coarseWeight = 0;  // in 1/256
     if (lod > 0) {
         fine = std::min(static_cast<int>(std::floor(lod)), last);
-        blend = fine < last ? static_cast<float>(lod - fine) : 0.0f;
+        if (fine < last) coarseWeight = static_cast<uint32_t>(std::lround((lod - fine) * kOne));
     }
     const int coarse = std::min(fine + 1, last);
 
@@ -179,31 +186,35 @@ void MipChain::Sample(const Window& window, const FrameShape& frame, uint8_t* ou
                          AxisTaps(window.y, stepY, frame.height, l, v.height, levels_.front().height)};
     };
     const LevelTaps a = tapsFor(fine);
-    const LevelTaps b = blend > 0 ? tapsFor(coarse) : LevelTaps{nullptr, {}, {}};
+    const LevelTaps b = coarseWeight > 0 ? tapsFor(coarse) : LevelTaps{nullptr, {}, {}};
 
-    std::vector<float> row(static_cast<size_t>(frame.width) * 3);
-    auto accumulate = [&](const LevelTaps& lt, int y, float weight) {
+    // Sums in 1/2^24: 1/256 each for the column, the row and the level.
+    // The largest, 255 * 2^24, still fits 32 bits.
+    std::vector<uint32_t> row(static_cast<size_t>(frame.width) * 3);
+    auto accumulate = [&](const LevelTaps& lt, int y, uint32_t weight) {
         const Taps& ty = lt.ys[static_cast<size_t>(y)];
         const uint8_t* r0 = lt.view->data + static_cast<size_t>(ty.i0) * lt.view->stride;
         const uint8_t* r1 = lt.view->data + static_cast<size_t>(ty.i1) * lt.view->stride;
-        const float v0 = ty.w0 * weight, v1 = ty.w1 * weight;
-        for (int x = 0; x < frame.width; ++x) {
+        const uint32_t v0 = ty.w0 * weight, v1 = ty.w1 * weight;
+        uint32_t* o = row.data();
+        for (int x = 0; x < frame.width; ++x, o += 3) {
             const Taps& tx = lt.xs[static_cast<size_t>(x)];
             const uint8_t* p00 = r0 + tx.i0 * 3;
             const uint8_t* p01 = r0 + tx.i1 * 3;
             const uint8_t* p10 = r1 + tx.i0 * 3;
             const uint8_t* p11 = r1 + tx.i1 * 3;
-            float* o = &row[static_cast<size_t>(x) * 3];
             for (int c = 0; c < 3; ++c)
                 o[c] += v0 * (tx.w0 * p00[c] + tx.w1 * p01[c]) + v1 * (tx.w0 * p10[c] + tx.w1 * p11[c]);
         }
     };
+    constexpr int kShift = 3 * kWeightBits;
     for (int y = 0; y < frame.height; ++y) {
-        std::fill(row.begin(), row.end(), 0.0f);
-        accumulate(a, y, 1.0f - blend);
-        if (blend > 0) accumulate(b, y, blend);
+        std::fill(row.begin(), row.end(), 0u);
+        accumulate(a, y, kOne - coarseWeight);
+        if (coarseWeight > 0) accumulate(b, y, coarseWeight);
         uint8_t* o = out + static_cast<size_t>(y) * outStride;
-        for (size_t i = 0; i < row.size(); ++i) o[i] = static_cast<uint8_t>(std::clamp(row[i] + 0.5f, 0.0f, 255.0f));
+        for (size_t i = 0; i < row.size(); ++i)
+            o[i] = static_cast<uint8_t>(std::min<uint32_t>(255, (row[i] + (1u << (kShift - 1))) >> kShift));
     }
 }
 
