@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "authoring/album_encoding.h"
+#include "authoring/album_motion.h"
 #include "authoring/transition_sequences.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/transitions.h"
+#include "codec/picture_files.h"
 
 namespace vcdalbum::authoring {
 namespace {
@@ -44,7 +46,10 @@ struct Task {
 
 class Batch {
 public:
-    Batch(const AlbumRequest* albums, unsigned short count) : requests_(albums, albums + count) {
+    Batch(const AlbumRequest* albums, const AlbumMotion* motions, unsigned short count)
+        : requests_(albums, albums + count) {
+        if (motions != nullptr) motions_.assign(motions, motions + count);
+        motions_.resize(count);
         frames_.resize(count);
         pending_.assign(count, 0);
         finished_.assign(count, 0);
@@ -120,13 +125,39 @@ private:
         const AlbumRequest& r = requests_[task.album];
         const unsigned p = r.transitionPositions[task.transition];
         char* names[TransitionFrames] = {};
-        const bool rendered = RenderTransitionSequence(r.pictures[p], r.pictures[p + 1],
-                                                       r.transitionEffects[task.transition], task.serial, names) == 0;
+        const unsigned short effect = r.transitionEffects[task.transition];
+        bool rendered = false;
+        if (OwnedImage last, first; MovingEnds(task.album, p, last, first))
+            rendered = RenderTransitionSequence(last.get(), first.get(), effect, task.serial, names) == 0;
+        else
+            rendered = RenderTransitionSequence(r.pictures[p], r.pictures[p + 1], effect, task.serial, names) == 0;
         frames_[task.album][static_cast<size_t>(task.transition)] = CompleteFrames(rendered, names);
         for (char* name : names) std::free(name);
         std::lock_guard guard(progressLock_);
         const unsigned finished = ++finished_[task.album];
         if (r.progress != nullptr) r.progress(r.progressContext, TransitionPercent(finished, r.transitionCount));
+    }
+
+    // For a transition between moving pictures: the last frame of picture
+    // `p` and the first of the next, at the size of the request's pictures,
+    // so that the transition starts and ends where the motion is. False when
+    // either picture is held still or a source cannot be read: the
+    // transition is then drawn from the request's pictures.
+    bool MovingEnds(size_t album, unsigned p, OwnedImage& last, OwnedImage& first) const {
+        const AlbumRequest& r = requests_[album];
+        const AlbumMotion& m = motions_[album];
+        if (!PictureMoves(&m, r, p) && !PictureMoves(&m, r, p + 1)) return false;
+        OwnedImage size;
+        codec::LoadJpegImage(r.pictures[p + 1], &size.get());
+        if (!size) return false;
+        auto end = [&](unsigned i, double t, OwnedImage& out) {
+            if (PictureMoves(&m, r, i))
+                out = MovingFrame(m, i, t, size.width(), size.height());
+            else
+                codec::LoadJpegImage(r.pictures[i], &out.get());
+            return static_cast<bool>(out);
+        };
+        return end(p, 1.0, last) && end(p + 1, 0.0, first);
     }
 
     void Encode(size_t album) {
@@ -137,11 +168,13 @@ private:
         }
         const AlbumRequest& r = requests_[album];
         t_encoderTarget = EncoderTarget{&r, &progressLock_};
-        outputs_[album] = EncodeAlbum(r, frames_[album], r.progress != nullptr ? &OnEncoderProgress : nullptr);
+        outputs_[album] = EncodeAlbum(r, frames_[album], r.progress != nullptr ? &OnEncoderProgress : nullptr,
+                                      &motions_[album]);
         t_encoderTarget = EncoderTarget{};
     }
 
     std::vector<AlbumRequest> requests_;
+    std::vector<AlbumMotion> motions_;  // one per request; kind none when the host gave none
     std::vector<Task> tasks_;
     std::vector<std::vector<std::vector<std::string>>> frames_;  // album, transition, frame names
     std::vector<std::string> outputs_;
@@ -160,8 +193,13 @@ private:
 }  // namespace vcdalbum::authoring
 
 int Authoring::AppendAlbums(const AlbumRequest* albums, unsigned short count, int jobs) {
+    return AppendMovingAlbums(albums, nullptr, count, jobs);
+}
+
+int Authoring::AppendMovingAlbums(const AlbumRequest* albums, const AlbumMotion* motions, unsigned short count,
+                                  int jobs) {
     if (albums == nullptr) return 0;
-    vcdalbum::authoring::Batch batch(albums, count);
+    vcdalbum::authoring::Batch batch(albums, motions, count);
     batch.Run(jobs);
     for (const std::string& output : batch.outputs()) {
         albumFiles.push_back(output);

@@ -29,8 +29,9 @@ int TransitionPercent(unsigned done, unsigned count);
 
 // Splices each transition's frames after its picture and encodes the album
 // into "album<albumNo>.mpg" in the temporary directory, whose path it returns.
-// `frames` holds one list per transition (empty for one left out).
+// `frames` holds one list per transition (empty for one left out). With a
+// `motion` of pan-and-zoom, the encoder moves the pictures that have a source.
 std::string EncodeAlbum(const AlbumRequest& request, std::vector<std::vector<std::string>>& frames,
-                        ProgressCallBack encoderProgress);
+                        ProgressCallBack encoderProgress, const AlbumMotion* motion = nullptr);
 
 }  // namespace vcdalbum::authoring

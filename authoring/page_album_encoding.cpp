@@ -12,6 +12,7 @@
 #include "platform/stream_encoder.h"
 #include "platform/temp_dir.h"
 #include "authoring/album_encoding.h"
+#include "authoring/album_motion.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/transitions.h"
 
@@ -75,11 +76,13 @@ int TransitionPercent(unsigned done, unsigned count) {
 }
 
 std::string EncodeAlbum(const AlbumRequest& request, std::vector<std::vector<std::string>>& frames,
-                        ProgressCallBack encoderProgress) {
+                        ProgressCallBack encoderProgress, const AlbumMotion* motion) {
     std::vector<char*> extra;
     if (request.extraFiles != nullptr) extra.assign(request.extraFiles, request.extraFiles + request.extraCount);
     extra.push_back(nullptr);
     std::vector<char*> album(request.pictures, request.pictures + request.pictureCount);
+    std::vector<int> entries;  // which of the request's pictures each entry shows; -1: a transition frame
+    for (int i = 0; i < request.pictureCount; ++i) entries.push_back(i);
 
     // Last to first, so that ascending positions still name the host's
     // pictures when their frames go in.
@@ -89,6 +92,7 @@ std::string EncodeAlbum(const AlbumRequest& request, std::vector<std::vector<std
         std::vector<char*> names;
         for (std::string& name : frames[k]) names.push_back(name.data());
         album.insert(album.begin() + static_cast<std::ptrdiff_t>(at), names.begin(), names.end());
+        entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(at), names.size(), -1);
     }
     std::vector<float> times(album.size(), kFrameSeconds);
     album.push_back(nullptr);
@@ -100,7 +104,12 @@ std::string EncodeAlbum(const AlbumRequest& request, std::vector<std::vector<std
     info.option5 = request.option5;
     info.option6 = request.option6;
     info.sourceCount = request.pictureCount;
-    vcdalbum::platform::CallStreamEncode(&info);
+    if (motion != nullptr && motion->kind == kAlbumMotionPanZoom) {
+        const StreamMotionRecord moving(*motion, request, entries);
+        vcdalbum::platform::CallStreamEncodeMoving(&info, moving.get());
+    } else {
+        vcdalbum::platform::CallStreamEncode(&info);
+    }
     return output;
 }
 

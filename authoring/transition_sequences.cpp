@@ -46,23 +46,30 @@ int RenderTransitionSequence(const char* first, const char* second, unsigned sho
     OwnedImage from, to;
     codec::LoadJpegImage(first, &from.get());
     codec::LoadJpegImage(second, &to.get());
-    if (!Decoded(from.get()) || !Decoded(to.get())) return 1;
+    return RenderTransitionSequence(from.get(), to.get(), effect, serial, frameNames);
+}
+
+int RenderTransitionSequence(const ::Image& first, const ::Image& second, unsigned short effect, int serial,
+                             char** frameNames) {
+    for (int i = 0; i < TransitionFrames; ++i) frameNames[i] = nullptr;
+    if (!Decoded(first) || !Decoded(second)) return 1;
 
     // Pictures of different sizes: bring the first to the second's size once,
     // rather than on every frame.
-    if (from.get().width != to.get().width || from.get().height != to.get().height) {
-        OwnedImage fitted;
-        if (!ScaleImage(from.get(), to.get().width, to.get().height, fitted.get())) return 1;
-        from = std::move(fitted);
+    OwnedImage fitted;
+    const ::Image* from = &first;
+    if (first.width != second.width || first.height != second.height) {
+        if (!ScaleImage(first, second.width, second.height, fitted.get())) return 1;
+        from = &fitted.get();
     }
 
     // The same seed that DoTransitionEffect would derive for each frame, made once.
-    const uint64_t seed = transitions::DrawsByChance(effect) ? transitions::PictureSeed(from.get(), to.get()) : 0;
+    const uint64_t seed = transitions::DrawsByChance(effect) ? transitions::PictureSeed(*from, second) : 0;
     if (serial < 0) serial = transitionSerial.fetch_add(1);
     for (int frame = 1; frame <= TransitionFrames; ++frame) {
         const std::string path = TransitionFramePath(serial, frame);
         const TransitionResult outcome =
-            transitions::RenderTransitionFrame(&from.get(), &to.get(), path.c_str(), effect, frame, seed);
+            transitions::RenderTransitionFrame(from, &second, path.c_str(), effect, frame, seed);
         char* name = outcome.ok() || outcome.code == kTransitionUnknownEffect ? platform::HeapCopy(path.c_str()) : nullptr;
         if (!name) {
             ForgetNames(frameNames);

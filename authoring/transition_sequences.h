@@ -5,6 +5,8 @@
 #include <atomic>
 #include <string>
 
+#include "vcdalbum/Image.h"
+
 namespace vcdalbum::authoring {
 
 // Numbers the frame sequences of the whole process, from 0: every
@@ -27,6 +29,11 @@ int ReserveTransitionSerials(int count);
 // value of transitionSerial when `serial` is negative. Returns non-zero, all
 // 30 entries null, when nothing usable was made.
 int RenderTransitionSequence(const char* first, const char* second, unsigned short effect, int serial,
+                             char** frameNames);
+
+// The same from two pictures already in memory (a `first` of another size
+// is brought to `second`'s), for the end frames of moving pictures.
+int RenderTransitionSequence(const ::Image& first, const ::Image& second, unsigned short effect, int serial,
                              char** frameNames);
 
 }  // namespace vcdalbum::authoring

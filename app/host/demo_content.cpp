@@ -273,6 +273,8 @@ Project MakeDemoProject(const fs::path& folder) {
         }
         list.push_back({{"title", album.title}, {"pictures", pictures}, {"transitions", album.transitions}});
     }
+    // The sunsets drift and zoom slowly while they are held.
+    list[1]["motion"] = "pan-zoom";
     project["albums"] = list;
     project["menus"] = {{1, 2, 3, 4}, {5, 6}};
     const fs::path file = folder / "project.json";

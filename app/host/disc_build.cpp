@@ -131,6 +131,7 @@ void CheckOutputFolder(const fs::path& out) {
 
 struct PreparedPicture {
     fs::path source, prepared;
+    fs::path moving;  // set: the upright, square-pixel picture a moving picture is sampled from
     std::string label;  // album "x", picture n
     CaptionRequest caption;
     size_t thumbnailOf = SIZE_MAX;  // disc album index when this is its first picture
@@ -144,7 +145,13 @@ void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<Owned
         const PreparedPicture& job = jobs[i];
         OwnedImage frame, thumbnail;
         try {
-            frame = PrepareFrame(job.source, job.caption, job.thumbnailOf != SIZE_MAX ? &thumbnail : nullptr);
+            OwnedImage picture;
+            frame = PrepareFrame(job.source, job.caption, job.thumbnailOf != SIZE_MAX ? &thumbnail : nullptr,
+                                 job.moving.empty() ? nullptr : &picture);
+            // A moving picture is sampled from the picture as read: upright,
+            // in square pixels, two to four times its size in the frame,
+            // which holds every detail the closest view shows.
+            if (!job.moving.empty()) WriteJpeg(picture.get(), job.moving);
         } catch (const InputError& e) {
             throw InputError(job.label + ": " + e.what());
         }
@@ -244,7 +251,7 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
     const unsigned threads = options.jobs ? options.jobs : DefaultJobs();
     StageClock clock(progress);
     std::vector<PreparedPicture> jobs;
-    std::vector<std::vector<std::string>> albumPictures(plan.albums.size());
+    std::vector<std::vector<std::string>> albumPictures(plan.albums.size()), albumSources(plan.albums.size());
     for (size_t d = 0; d < plan.albums.size(); ++d) {
         const Album& album = project.albums[static_cast<size_t>(plan.albums[d].album)];
         for (size_t i = 0; i < album.pictures.size(); ++i) {
@@ -254,6 +261,10 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
             job.prepared = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + ".jpg");
             job.label = project.file.string() + ": album \"" + album.title + "\", picture " + std::to_string(i + 1);
             if (i == 0) job.thumbnailOf = d;
+            if (album.motion == Motion::PanZoom) {
+                job.moving = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + "_source.jpg");
+                albumSources[d].push_back(job.moving.string());
+            }
             albumPictures[d].push_back(job.prepared.string());
             jobs.push_back(std::move(job));
         }
@@ -320,6 +331,8 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
     std::vector<std::vector<std::string>> musicNames(order.size());
     std::vector<std::vector<uint16_t>> positions(order.size()), effects(order.size());
     std::vector<AlbumRequest> requests(order.size());
+    std::vector<std::vector<char*>> sources(order.size());
+    std::vector<AlbumMotion> motions(order.size());
     for (size_t i = 0; i < order.size(); ++i) {
         const size_t d = order[i];
         const AlbumPlan& a = plan.albums[d];
@@ -351,8 +364,17 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
         r.transitionEffects = effects[i].data();
         r.progress = &OnAlbumProgress;
         r.progressContext = &ap;
+
+        if (!albumSources[d].empty()) {
+            for (auto& p : albumSources[d]) sources[i].push_back(p.data());
+            motions[i].kind = kAlbumMotionPanZoom;
+            // Each album its own paths; the same seed, the same disc.
+            motions[i].seed = plan.seed ^ (0x9E3779B9u * static_cast<uint32_t>(d + 1));
+            motions[i].sources = sources[i].data();
+        }
     }
-    disc.AppendAlbums(requests.data(), static_cast<unsigned short>(requests.size()), static_cast<int>(threads));
+    disc.AppendMovingAlbums(requests.data(), motions.data(), static_cast<unsigned short>(requests.size()),
+                            static_cast<int>(threads));
     for (size_t d : order) {
         const AlbumPlan& a = plan.albums[d];
         CheckStream(work.path() / ("album" + std::to_string(d) + ".mpg"), AlbumLabel(project, a));

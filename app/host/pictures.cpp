@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <memory>
 #include <string>
 
@@ -134,15 +135,17 @@ void WriteJpeg(const Image& image, const fs::path& out) {
     if (!rc.ok()) throw RunError(out.string() + ": cannot write the picture (" + rc.message + ")");
 }
 
-OwnedImage PrepareFrame(const fs::path& in, const CaptionRequest& caption, OwnedImage* uncaptioned) {
+OwnedImage PrepareFrame(const fs::path& in, const CaptionRequest& caption, OwnedImage* uncaptioned,
+                        OwnedImage* asRead) {
     std::string taken;
-    const OwnedImage picture = ReadPicture(in, true, caption.fromDate ? &taken : nullptr);
+    OwnedImage picture = ReadPicture(in, true, caption.fromDate ? &taken : nullptr);
     OwnedImage frame = FitToFrame(picture.get());
     if (uncaptioned) {
         *uncaptioned = BlackPicture(frame.width(), frame.height());
         std::memcpy(uncaptioned->row(0), frame.row(0), ImageStride(frame.width()) * static_cast<size_t>(frame.height()));
     }
     DrawCaption(frame.get(), CaptionText(caption, taken));
+    if (asRead) *asRead = std::move(picture);
     return frame;
 }
 

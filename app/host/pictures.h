@@ -38,9 +38,11 @@ OwnedImage FitToFrame(const Image& picture);
 
 // The frame the disc shows for `in`: read, fitted, its caption drawn in.
 // `uncaptioned`, when given, receives the frame before the caption (a menu's
-// thumbnail is too small to show one). Throws InputError for a bad picture.
+// thumbnail is too small to show one); `asRead`, the picture as read, upright
+// and in square pixels, before fitting (what pan-and-zoom samples from).
+// Throws InputError for a bad picture.
 OwnedImage PrepareFrame(const std::filesystem::path& in, const CaptionRequest& caption = {},
-                        OwnedImage* uncaptioned = nullptr);
+                        OwnedImage* uncaptioned = nullptr, OwnedImage* asRead = nullptr);
 
 // Prepares `in` and writes it as a JPEG (the library's encoder) at `out`.
 // Throws InputError for a bad picture, RunError when writing fails.

@@ -37,9 +37,9 @@ private:
 };
 
 const std::set<std::string> kProjectKeys = {"title", "menu_music", "albums", "menus", "albums_per_menu",
-                                            "seconds_per_picture", "transitions", "music", "captions"};
+                                            "seconds_per_picture", "transitions", "music", "captions", "motion"};
 const std::set<std::string> kAlbumKeys = {"title", "pictures", "seconds_per_picture", "music", "transitions",
-                                          "captions"};
+                                          "captions", "motion"};
 const std::set<std::string> kPictureKeys = {"file", "caption"};
 
 void CheckKeys(const json& object, const std::set<std::string>& known, const Context& ctx) {
@@ -55,6 +55,13 @@ fs::path Resolve(const fs::path& base, const std::string& text) {
 std::string RequireString(const json& value, const std::string& what, const Context& ctx) {
     if (!value.is_string()) ctx.Fail(what + " must be a text");
     return value.get<std::string>();
+}
+
+Motion MotionFromJson(const json& value, const Context& ctx) {
+    const std::string text = RequireString(value, "\"motion\"", ctx);
+    if (text == "pan-zoom") return Motion::PanZoom;
+    if (text == "none") return Motion::Still;
+    ctx.Fail("\"motion\" must be \"pan-zoom\" or \"none\", not \"" + text + "\"");
 }
 
 int RequireInt(const json& value, const std::string& what, int low, int high, const Context& ctx) {
@@ -185,6 +192,7 @@ Project ParseProject(const std::string& text, const fs::path& file) {
         defaultSeconds = RequireInt(root["seconds_per_picture"], "\"seconds_per_picture\"", 1, kMaxSecondsPerPicture, ctx);
     TransitionSetting defaultTransitions;
     if (root.contains("transitions")) defaultTransitions = TransitionsFromJson(root["transitions"], ctx);
+    const Motion defaultMotion = root.contains("motion") ? MotionFromJson(root["motion"], ctx) : Motion::Still;
     std::vector<fs::path> defaultMusic;
     if (root.contains("music")) defaultMusic = PathList(root["music"], base, "\"music\"", ctx);
     const CaptionSource defaultCaptions =
@@ -221,6 +229,7 @@ Project ParseProject(const std::string& text, const fs::path& file) {
         album.music = a.contains("music") ? PathList(a["music"], base, "\"music\"", actx) : defaultMusic;
         album.transitions = a.contains("transitions") ? TransitionsFromJson(a["transitions"], actx)
                                                       : defaultTransitions;
+        album.motion = a.contains("motion") ? MotionFromJson(a["motion"], actx) : defaultMotion;
         const size_t gaps = album.pictures.size() - 1;
         if (album.transitions.kind == TransitionSetting::Kind::PerGap && album.transitions.gaps.size() != gaps)
             actx.Fail("lists " + std::to_string(album.transitions.gaps.size()) + " transitions for " +
@@ -397,6 +406,7 @@ std::string ProjectJson(const Project& project, const fs::path& file) {
         if (!album.music.empty()) a["music"] = PathsJson(album.music, base);
         if (album.captions != CaptionSource::None)
             a["captions"] = album.captions == CaptionSource::Name ? "name" : "date";
+        if (album.motion == Motion::PanZoom) a["motion"] = "pan-zoom";
         a["pictures"] = PicturesJson(album, base);
         albums.push_back(std::move(a));
     }

@@ -22,6 +22,9 @@ struct TransitionSetting {
 // Where a picture without a caption of its own takes one from.
 enum class CaptionSource { None, Name, Date };
 
+// How an album's pictures are shown while they are held.
+enum class Motion { Still, PanZoom };
+
 struct Album {
     std::string title;
     std::vector<std::filesystem::path> pictures;  // absolute
@@ -32,6 +35,7 @@ struct Album {
     int secondsPerPicture = 5;
     std::vector<std::filesystem::path> music;     // absolute
     TransitionSetting transitions;
+    Motion motion = Motion::Still;  // "motion": "pan-zoom" moves each picture slowly across its frame
 };
 
 struct Project {

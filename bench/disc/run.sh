@@ -12,12 +12,13 @@
 # under every album (245 s of album video).
 #
 # usage: bench/disc/run.sh [path/to/vcdalbum]   (default build/default/bin/vcdalbum)
-# environment: RUNS (rounds, default 3), SIZE (pictures, default 4000x3000)
+# environment: RUNS (rounds, default 3), SIZE (pictures, default 4000x3000),
+#   MOTION (pan-zoom: our albums move; the peer's pictures stay still)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 vcdalbum="${1:-$root/build/default/bin/vcdalbum}"
 [ -x "$vcdalbum" ] || { echo "no vcdalbum at $vcdalbum (build it first)" >&2; exit 2; }
-runs="${RUNS:-3}" size="${SIZE:-4000x3000}" cores="$(nproc)"
+runs="${RUNS:-3}" size="${SIZE:-4000x3000}" motion="${MOTION:-none}" cores="$(nproc)"
 work="$(mktemp -d "${TMPDIR:-/tmp}/vcdalbum-bench-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -43,7 +44,7 @@ ff -f lavfi -i "sine=frequency=330:duration=10" -ac 2 -ar 44100 menu.wav
 
 # --- 1 and 2. vcdalbum
 {
-  echo '{"title": "Bench", "menu_music": "menu.wav", "seconds_per_picture": '$seconds','
+  echo '{"title": "Bench", "menu_music": "menu.wav", "seconds_per_picture": '$seconds', "motion": "'$motion'",'
   echo ' "menus": [[1, 2, 3], [4, 5]], "albums": ['
   for a in $(seq 0 $((albums - 1))); do
     [ "$a" -gt 0 ] && echo ','
@@ -141,7 +142,7 @@ m1=$(median < ours1.wall) mN=$(median < oursN.wall) mp=$(median < peer.wall)
 # CPU seconds (user + system, children included) say what the work costs
 # when other programs share the cores and wall times mean less.
 cpu() { median < "$1.cpu"; }
-printf 'median of %d rounds, %d cores, pictures %s, load before: %s\n' "$runs" "$cores" "$size" "$load"
+printf 'median of %d rounds, %d cores, pictures %s, motion %s, load before: %s\n' "$runs" "$cores" "$size" "$motion" "$load"
 printf '  vcdalbum build --jobs 1:   %6.2f s  (CPU %6.2f s)\n' "$m1" "$(cpu ours1)"
 printf '  vcdalbum build --jobs %d:   %6.2f s  (CPU %6.2f s)\n' "$cores" "$mN" "$(cpu oursN)"
 printf '  ffmpeg + vcdxbuild:        %6.2f s  (CPU %6.2f s)\n' "$mp" "$(cpu peer)"

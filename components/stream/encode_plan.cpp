@@ -55,7 +55,7 @@ bool ParseTransitionFrameName(const std::string& path, std::string& dir, long lo
     return vcdalbum::contract::ParseTransitionFrameFileName(base, serial, k);
 }
 
-EncodePlan MakePlan(const StreamInfo& info) {
+EncodePlan MakePlan(const StreamInfo& info, const StreamMotion* motion) {
     EncodePlan plan;
     plan.music = ReadNames(info.extraFiles, info.extraCount);
 
@@ -83,10 +83,16 @@ EncodePlan MakePlan(const StreamInfo& info) {
         elapsedSeconds += s;
         int64_t end = std::llround(elapsedSeconds * fps);
         int64_t frames = std::max<int64_t>(1, end - framesSoFar);
-        plan.pictures.push_back({names[i], frames});
+        PlannedPicture picture{names[i], frames, std::string(), 0};
+        if (album && !transition[i] && motion != nullptr && motion->sourceFiles != nullptr &&
+            motion->sourceFiles[i] != nullptr && motion->sourceFiles[i][0] != '\0') {
+            picture.source = motion->sourceFiles[i];
+            picture.seed = motion->seeds != nullptr ? motion->seeds[i] : 0;
+        }
+        plan.pictures.push_back(std::move(picture));
         framesSoFar += frames;
     }
-    if (plan.pictures.empty()) plan.pictures.push_back({std::string(), 0});
+    if (plan.pictures.empty()) plan.pictures.push_back(PlannedPicture{});
     if (framesSoFar < kMinimumFrames) {
         plan.pictures.back().frames += kMinimumFrames - framesSoFar;
         framesSoFar = kMinimumFrames;

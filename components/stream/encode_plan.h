@@ -19,6 +19,8 @@ inline constexpr int64_t kMinimumFrames = 96;
 struct PlannedPicture {
     std::string path;  // empty: a black frame
     int64_t frames = 0;
+    std::string source;  // set: the picture moves across this file (pan-and-zoom)
+    uint32_t seed = 0;   // the moving picture's path seed
 };
 
 struct EncodePlan {
@@ -33,7 +35,8 @@ bool ParseTransitionFrameName(const std::string& path, std::string& dir, long lo
 
 // Builds the plan. Pictures with null names are skipped; an empty list gives
 // one black picture. The last picture is held longer when the stream would be
-// shorter than kMinimumFrames.
-EncodePlan MakePlan(const StreamInfo& info);
+// shorter than kMinimumFrames. With `motion`, album pictures that have a
+// source move across it; transition frames never do.
+EncodePlan MakePlan(const StreamInfo& info, const StreamMotion* motion = nullptr);
 
 }  // namespace vcdalbum::components::stream

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -11,6 +12,7 @@
 
 #include "detail_limiter.h"
 #include "encode_plan.h"
+#include "moving_picture.h"
 #include "music.h"
 #include "picture_frames.h"
 #include "rate_guard.h"
@@ -97,7 +99,19 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
         const PlannedPicture& picture = plan.pictures[index];
         const int level = index < levels.size() ? levels[index] : 0;
         FramePtr frame;
-        if (picture.path.empty()) {
+        MovingPicture moving;
+        if (!picture.source.empty()) {
+            std::string why = moving.Open(picture.source, picture.seed, motion::VideoCdFrame(kFrameWidth, kFrameHeight));
+            if (!why.empty()) {
+                error = "picture '" + picture.source + "': " + why;
+                return kVrxStreamBadPicture;
+            }
+            frame = moving.Frame(0);
+            if (!frame) {
+                error = "out of memory";
+                return kVrxStreamEncoderFailure;
+            }
+        } else if (picture.path.empty()) {
             frame = MakeBlackFrame();
             if (!frame) {
                 error = "out of memory";
@@ -115,10 +129,20 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
         // short-lived frames must fit the buffer as it stands.
         const bool held = picture.frames > 1;
         LimitDetail(*frame, ActivityLimit(held ? 1.0 : writer.vbvFullness()));
-        PictureFitter fitter(guard, *frame, level);
+        std::optional<PictureFitter> fitter(std::in_place, guard, *frame, level);
         for (int64_t f = 0; f < picture.frames; ++f) {
+            if (!picture.source.empty() && f > 0) {
+                // A moving picture: every frame is new content.
+                frame = moving.Frame(motion::PathPosition(f, picture.frames));
+                if (!frame) {
+                    error = "out of memory";
+                    return kVrxStreamEncoderFailure;
+                }
+                LimitDetail(*frame, ActivityLimit(1.0));
+                fitter.emplace(guard, *frame, level);
+            }
             const PictureFitter::Choice choice =
-                fitter.Next(writer.vbvContentBits(), writer.videoFrames() - writer.lastKeyFrame());
+                fitter->Next(writer.vbvContentBits(), writer.videoFrames() - writer.lastKeyFrame());
             if (choice.frame == nullptr) {
                 error = "out of memory";
                 return kVrxStreamEncoderFailure;
@@ -137,7 +161,9 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
 
 }  // namespace
 
-int Encode(StreamInfo* info) {
+int Encode(StreamInfo* info) { return Encode(info, nullptr); }
+
+int Encode(StreamInfo* info, const StreamMotion* motion) {
     if (info == nullptr) return Fail("(no record)", std::string(), kVrxStreamBadArguments, "the record is null");
     if (info->outputFile == nullptr || info->outputFile[0] == '\0')
         return Fail("(no output)", std::string(), kVrxStreamBadArguments, "no output file was given");
@@ -146,7 +172,7 @@ int Encode(StreamInfo* info) {
 
     Progress progress(info->callBack);
     std::string error;
-    const EncodePlan plan = MakePlan(*info);
+    const EncodePlan plan = MakePlan(*info, motion);
     std::vector<int> levels(plan.pictures.size(), 0);  // safety level per picture
     // The stream is only kept once the rate buffer model, run over the
     // finished file, finds every picture in time and no overflow.

@@ -53,3 +53,15 @@ enum VrxStreamResult : int {
 // Encodes the stream described by `info`. Returns a VrxStreamResult; every
 // failure also writes one message naming the output and the cause to stderr.
 extern "C" int StreamEncode(StreamInfo* info);
+
+// The same, with pan-and-zoom: in album mode (option5 1 or more), an entry
+// held for option5 seconds whose `motion` source is set moves across that
+// source instead of showing its own picture still. Its frames are sampled
+// from the source afresh, each along the path its seed picks (see
+// motion/pan_zoom.h), its first frame at the path's start and its last at
+// the path's end, so that transitions drawn from those two frames join the
+// motion without a jump. The entry's own picture is then not read. Entries
+// of transition runs, menu pages (option5 0) and entries without a source
+// are shown as StreamEncode shows them; a null `motion` is StreamEncode.
+// A source that cannot be read fails the call with kVrxStreamBadPicture.
+extern "C" int StreamEncodeMoving(StreamInfo* info, const StreamMotion* motion);

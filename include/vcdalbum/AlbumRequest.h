@@ -2,6 +2,8 @@
 // call, and where that album's progress goes.
 #pragma once
 
+#include <cstdint>
+
 // Progress of one album of a batch: `context` is the request's own, `percent`
 // runs as AppendAlbum reports it (its transitions up to 100, then the
 // encoder's 0..100).
@@ -19,4 +21,24 @@ struct AlbumRequest {
     unsigned short* transitionEffects = nullptr;
     AlbumProgressCallBack progress = nullptr;  // may be null: no progress
     void* progressContext = nullptr;
+};
+
+// Pan-and-zoom for one album of Authoring::AppendMovingAlbums.
+enum AlbumMotionKind : int {
+    kAlbumMotionNone = 0,    // every picture held still, as AppendAlbums does
+    kAlbumMotionPanZoom = 1, // every picture with a source moves slowly across its frame
+};
+
+struct AlbumMotion {
+    int kind = kAlbumMotionNone;
+    // Picks each picture's zoom and pan: the same seed gives the same motion.
+    uint32_t seed = 0;
+    // The request's pictureCount sources, in the order of its pictures (null:
+    // all held still; a null entry: that picture held still). A source is
+    // the full-size picture the frames are sampled from: upright, in square
+    // pixels, a baseline JPEG file, since both the library's codec (for the
+    // transitions' end pictures) and the encoder read it. The request's own
+    // pictures stay what the transitions are drawn from when a source cannot
+    // be read by the library.
+    char** sources = nullptr;
 };

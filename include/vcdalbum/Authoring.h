@@ -40,6 +40,13 @@ public:
     // order of the requests, as the sequential calls would number them.
     // Returns 0.
     int AppendAlbums(const AlbumRequest* albums, unsigned short count, int jobs);
+    // AppendAlbums with pan-and-zoom: `motions` holds one entry per album
+    // (null: none moves). A moving picture is not held still: its frames
+    // are sampled from its source along a path of a slow zoom and a pan that
+    // the album's seed picks, and each transition is drawn from the last
+    // frame of the picture before it and the first frame of the picture
+    // after it, so the motion joins the transition without a jump. Returns 0.
+    int AppendMovingAlbums(const AlbumRequest* albums, const AlbumMotion* motions, unsigned short count, int jobs);
     int StartBurning(int drive, int speed, int, int);
 
     int GetTransitionEffect(char* first, char* second, unsigned short effect, char** frameNames);

@@ -29,6 +29,16 @@ struct StreamInfo {
 };
 #pragma pack(pop)
 
+// Pan-and-zoom for a stream, beside its StreamInfo (StreamEncodeMoving):
+// one entry per entry of StreamInfo::pictureFiles, in the same positions.
+struct StreamMotion {
+    // The picture each entry moves across: upright, in square pixels, any
+    // size; a null array or entry holds that entry still, as StreamEncode does.
+    char** sourceFiles;
+    // Each moving entry's path seed; a null array means seed 0 for all.
+    uint32_t* seeds;
+};
+
 #if defined(__i386__) || defined(_M_IX86)
 #include <cstddef>
 static_assert(sizeof(StreamInfo) == 562, "StreamInfo is 562 bytes");

@@ -126,12 +126,26 @@ TEST(Project, BadInputIsRefusedNamingTheCulprit) {
         {R"({"title": "T", "albums": [{"title": "A", "pictures": [3]}]})", "\"pictures\" must be a text"},
         {R"({"title": "T", "albums_per_menu": 0, "albums": [{"title": "A", "pictures": ["a.jpg"]}]})",
          "\"albums_per_menu\" is 0"},
+        {R"({"title": "T", "albums": [{"title": "A", "pictures": ["a.jpg"], "motion": "ken"}]})",
+         "album \"A\": \"motion\" must be \"pan-zoom\" or \"none\", not \"ken\""},
     };
     for (const auto& c : cases) {
         const std::string error = ErrorOf(c.json);
         EXPECT_NE(error.find(c.expected), std::string::npos) << c.json << "\n  gave: " << error;
         EXPECT_EQ(error.rfind(kFile.string(), 0), 0u) << error;  // every message starts with the file
     }
+}
+
+TEST(Project, MotionForTheDiscWithAlbumsThatOptOut) {
+    const Project p = ParseProject(R"({"title": "T", "motion": "pan-zoom", "albums": [
+        {"title": "A", "pictures": ["a.jpg"]},
+        {"title": "B", "pictures": ["b.jpg"], "motion": "none"}]})", kFile);
+    EXPECT_EQ(p.albums[0].motion, Motion::PanZoom);
+    EXPECT_EQ(p.albums[1].motion, Motion::Still);
+    const Project still = ParseProject(R"({"title": "T", "albums": [{"title": "A", "pictures": ["a.jpg"]},
+        {"title": "B", "pictures": ["b.jpg"], "motion": "pan-zoom"}]})", kFile);
+    EXPECT_EQ(still.albums[0].motion, Motion::Still);
+    EXPECT_EQ(still.albums[1].motion, Motion::PanZoom);
 }
 
 TEST(Project, PicturesFromAFolderInNameOrder) {
@@ -149,7 +163,7 @@ TEST(Project, PicturesFromAFolderInNameOrder) {
 }
 
 // What the writer puts down reads back as the same project: every kind of
-// transition, explicit and paged menus, captions, and paths inside the file's
+// transition, explicit and paged menus, captions, motion, and paths inside the file's
 // folder (written relative) and outside it (written absolute).
 TEST(Project, WrittenProjectReadsBackTheSame) {
     const auto same = [](const Project& a, const Project& b) {
@@ -168,6 +182,7 @@ TEST(Project, WrittenProjectReadsBackTheSame) {
             EXPECT_EQ(a.albums[i].transitions.gaps, b.albums[i].transitions.gaps);
             EXPECT_EQ(a.albums[i].captions, b.albums[i].captions);
             EXPECT_EQ(a.albums[i].pictureCaptions, b.albums[i].pictureCaptions);
+            EXPECT_EQ(a.albums[i].motion, b.albums[i].motion);
         }
     };
     const Project grouped = ParseProject(R"({
@@ -177,7 +192,7 @@ TEST(Project, WrittenProjectReadsBackTheSame) {
             {"title": "Same", "pictures": ["b1.jpg", "/abs/b2.png", "../x/b3.jpg"], "music": "sea.ogg",
              "transitions": [17, "none"]},
             {"title": "Same", "pictures": ["deep/h1.jpg", "h2.jpg"], "seconds_per_picture": 7,
-             "transitions": "random"},
+             "transitions": "random", "motion": "pan-zoom"},
             {"title": "Cuts", "pictures": [{"file": "c1.jpg", "caption": "Über"}, {"file": "c2.jpg", "caption": ""}],
              "transitions": "none", "captions": "date"},
             {"title": "Night", "pictures": ["n.jpg", "m.jpg"], "transitions": "IrisOpen", "captions": "name"}

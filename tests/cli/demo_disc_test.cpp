@@ -1,4 +1,5 @@
 // The demo disc, built once and read back with the disc tools.
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -212,6 +213,27 @@ TEST_F(DemoDisc, PreviewTranscodesEveryTrackAndWritesAnOfflinePage) {
         ASSERT_TRUE(std::regex_search(psnr.err, worst, std::regex("PSNR y:.* min:([0-9.]+|inf)"))) << psnr.err;
         EXPECT_TRUE(worst[1] == "inf" || std::stod(worst[1]) > 30) << "worst frame " << worst[1] << " dB";
     }
+}
+
+TEST_F(DemoDisc, TheSunsetsMoveWhileTheirNeighboursHoldStill) {
+    ASSERT_EQ(disc_->tracks.size(), 9u);
+    // Mean luma change from the first to the last frame of an album's first
+    // picture: its fourth track moves ("motion": "pan-zoom"), the third does not.
+    const auto change = [](const fs::path& track) {
+        const RunResult frames = RunProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", track.string(), "-an", "-vf",
+                                                       "select='eq(n\\,0)+eq(n\\,88)'", "-vsync", "0", "-f",
+                                                       "rawvideo", "-pix_fmt", "gray", "-"});
+        constexpr size_t kPlane = 352 * 240;
+        if (frames.out.size() != 2 * kPlane) return -1.0;
+        double sum = 0;
+        for (size_t i = 0; i < kPlane; ++i)
+            sum += std::abs(static_cast<unsigned char>(frames.out[i]) - static_cast<unsigned char>(frames.out[kPlane + i]));
+        return sum / kPlane;
+    };
+    const double still = change(disc_->tracks[2]), moving = change(disc_->tracks[3]);
+    EXPECT_GE(still, 0);
+    EXPECT_LT(still, 1.0);
+    EXPECT_GT(moving, 5.0);
 }
 
 TEST_F(DemoDisc, EveryTrackIsAConformantNtscVcdStream) {

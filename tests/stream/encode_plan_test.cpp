@@ -55,6 +55,33 @@ TEST(EncodePlan, AlbumHoldsPicturesAndPlaysTransitionsFrameByFrame) {
     EXPECT_EQ(plan.totalFrames, std::llround((6.0) * 30000 / 1001) + 30);
 }
 
+TEST(EncodePlan, OnlyHeldAlbumPicturesMove) {
+    std::vector<std::string> names{"/a/x.jpg"};
+    for (auto& n : FrameRun("/t", 4)) names.push_back(n);
+    names.push_back("/a/y.jpg");
+    names.push_back("/a/z.jpg");
+    std::vector<std::string> sourceNames(names.size(), "/big/source.jpg");
+    std::vector<char*> sources;
+    for (auto& n : sourceNames) sources.push_back(n.data());
+    sources[32] = nullptr;  // z is held still
+    std::vector<uint32_t> seeds(names.size(), 0);
+    seeds[31] = 42;
+    const StreamMotion motion{sources.data(), seeds.data()};
+
+    Record album(names, 1.0f / 30, 3);
+    auto plan = MakePlan(album.info, &motion);
+    ASSERT_EQ(plan.pictures.size(), names.size());
+    EXPECT_EQ(plan.pictures[0].source, "/big/source.jpg");
+    for (int i = 1; i <= 30; ++i) EXPECT_TRUE(plan.pictures[i].source.empty()) << i;
+    EXPECT_EQ(plan.pictures[31].source, "/big/source.jpg");
+    EXPECT_EQ(plan.pictures[31].seed, 42u);
+    EXPECT_TRUE(plan.pictures[32].source.empty());
+    EXPECT_EQ(Frames(plan), Frames(MakePlan(album.info)));  // motion never changes the timing
+
+    Record menu(names, 0.5f, 0);
+    for (const auto& p : MakePlan(menu.info, &motion).pictures) EXPECT_TRUE(p.source.empty());
+}
+
 TEST(EncodePlan, OnlyCompleteRunsInOneDirectoryAreTransitions) {
     std::vector<std::string> names = FrameRun("/t", 1, 1, 29);  // one frame short
     auto mixed = FrameRun("/t", 2);
