@@ -53,7 +53,7 @@ int ListDrives() {
     unsigned char name[] = "vcdalbum drives";
     // No project is needed to look at drives, so no kind-4 project is opened.
     if (burner.init(0, name) != VRX_OK) {
-        PrintError("the burner component could not be started");
+        PrintError("cannot look at the drives: the disc-writing part of vcdalbum could not be loaded");
         return kExitFailed;
     }
     std::cout << "drive  name                              writes   disc\n";
@@ -63,7 +63,7 @@ int ListDrives() {
         _QelDriveInfo info{};
         if (burner.getDriveInfo(drive, &info) != VRX_OK) {
             if (drive == 0) {
-                PrintError("the burner component reports no drives");
+                PrintError("no drive found, not even the disc-image writer");
                 return kExitFailed;
             }
             break;

@@ -9,6 +9,7 @@
 #include "host/menu_page.h"
 #include "host/errors.h"
 #include "host/gallery.h"
+#include "host/work_folder.h"
 
 namespace vcdalbum::cli {
 namespace {
@@ -25,19 +26,13 @@ int RunGalleryDrawing(const GalleryArgs& args) {
     std::error_code ec;
     fs::create_directories(out, ec);
     if (!fs::is_directory(out, ec)) throw InputError(out.string() + ": output folder cannot be made");
-    std::string pattern = (fs::temp_directory_path() / "vcdalbum-gallery-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw RunError("cannot make a work folder");
-    const fs::path work = pattern;
     Progress progress = Progress::ForStderr(args.quiet ? Verbosity::Quiet : Verbosity::Normal);
     progress.SetPhases({"rendering effects"});
     std::vector<EffectFrames> effects;
-    try {
-        effects = RenderAllEffects(work, progress);
-    } catch (...) {
-        fs::remove_all(work, ec);
-        throw;
+    {
+        const WorkFolder work("vcdalbum-gallery-", false);
+        effects = RenderAllEffects(work.path(), progress);
     }
-    fs::remove_all(work, ec);
     progress.Done(0, std::to_string(effects.size()) + " effects");
     const std::string html = GalleryHtml(effects);
     const fs::path page = out / "effects.html";

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "command.h"
+#include "host/tool_messages.h"
 
 namespace vcdalbum::cli {
 namespace {
@@ -28,6 +29,7 @@ void PrintWarning(const std::string& message) { std::cerr << "vcdalbum: warning:
 
 int main(int argc, char** argv) {
     using namespace vcdalbum::cli;
+    vcdalbum::host::SilenceFFmpeg();
     CLI::App app{"vcdalbum: turn folders of photos into a Video CD with menus and transitions", "vcdalbum"};
     app.set_version_flag("--version", std::string("vcdalbum ") + VCDALBUM_VERSION);
     app.require_subcommand(0, 1);

@@ -17,6 +17,9 @@
 #include "host/errors.h"
 #include "host/menu_page.h"
 #include "host/pictures.h"
+#include "host/scoped_env.h"
+#include "host/tool_messages.h"
+#include "host/work_folder.h"
 #include "host/work_pool.h"
 
 namespace vcdalbum::host {
@@ -61,60 +64,32 @@ void OnAlbumProgress(void* context, int percent) {
     all.progress->Update(kEncoding, done / static_cast<double>(all.streamsTotal), a.label);
 }
 
-class WorkFolder {
-public:
-    explicit WorkFolder(bool keep) : keep_(keep) {
-        std::string pattern = (fs::temp_directory_path() / "vcdalbum-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw RunError("cannot make a work folder in " + fs::temp_directory_path().string());
-        path_ = pattern;
-    }
-    ~WorkFolder() {
-        if (keep_) return;
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-    bool keep_;
-};
-
-// Sets an environment variable for the run and restores it afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 std::string AlbumLabel(const Project& project, const AlbumPlan& a) {
     return "album \"" + project.albums[static_cast<size_t>(a.album)].title + "\"";
 }
 
-void CheckInputsExist(const Project& project) {
+// Input files that cannot be used, one line each ("album \"x\", picture 2:
+// file: reason"); a build lists them all at once, so that one run shows
+// everything to mend.
+using InputProblems = std::vector<std::string>;
+
+// Music must exist before anything is made; pictures are judged when they
+// are prepared (a missing one among them).
+void FindMissingMusic(const Project& project, InputProblems& problems) {
     std::error_code ec;
     if (project.menuMusic && !fs::is_regular_file(*project.menuMusic, ec))
-        throw InputError(project.file.string() + ": menu music " + project.menuMusic->string() + " not found");
-    for (const auto& album : project.albums) {
-        for (size_t i = 0; i < album.pictures.size(); ++i)
-            if (!fs::is_regular_file(album.pictures[i], ec))
-                throw InputError(project.file.string() + ": album \"" + album.title + "\", picture " +
-                                 std::to_string(i + 1) + ": " + album.pictures[i].string() + " not found");
+        problems.push_back("menu music " + project.menuMusic->string() + " not found");
+    for (const auto& album : project.albums)
         for (const auto& m : album.music)
-            if (!fs::is_regular_file(m, ec))
-                throw InputError(project.file.string() + ": album \"" + album.title + "\": music " + m.string() +
-                                 " not found");
-    }
+            if (!fs::is_regular_file(m, ec)) problems.push_back("album \"" + album.title + "\": music " + m.string() + " not found");
+}
+
+void StopOnProblems(const Project& project, const InputProblems& problems) {
+    if (problems.empty()) return;
+    if (problems.size() == 1) throw InputError(project.file.string() + ": " + problems.front());
+    std::string text = project.file.string() + ": " + std::to_string(problems.size()) + " files cannot be used:";
+    for (const auto& p : problems) text += "\n  " + p;
+    throw InputError(text);
 }
 
 void CheckOutputFolder(const fs::path& out) {
@@ -137,10 +112,13 @@ struct PreparedPicture {
     size_t thumbnailOf = SIZE_MAX;  // disc album index when this is its first picture
 };
 
-// Decoding, fitting and writing run on `threads` threads.
+// Decoding, fitting and writing run on `threads` threads. A picture that
+// cannot be used does not stop the others: every such picture is added to
+// `problems`, in the project's order.
 void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<OwnedImage>& thumbnails, unsigned threads,
-                     Progress& progress) {
+                     Progress& progress, InputProblems& problems) {
     std::atomic<size_t> done{0};
+    std::vector<std::string> refused(jobs.size());
     ForEachOnThreads(jobs.size(), threads, [&](size_t i) {
         const PreparedPicture& job = jobs[i];
         OwnedImage frame, thumbnail;
@@ -153,13 +131,17 @@ void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<Owned
             // which holds every detail the closest view shows.
             if (!job.moving.empty()) WriteJpeg(picture.get(), job.moving);
         } catch (const InputError& e) {
-            throw InputError(job.label + ": " + e.what());
+            refused[i] = job.label + ": " + e.what();
         }
-        WriteJpeg(frame.get(), job.prepared);
-        if (job.thumbnailOf != SIZE_MAX) thumbnails[job.thumbnailOf] = std::move(thumbnail);
+        if (frame) {
+            WriteJpeg(frame.get(), job.prepared);
+            if (job.thumbnailOf != SIZE_MAX) thumbnails[job.thumbnailOf] = std::move(thumbnail);
+        }
         progress.Update(kPreparing, static_cast<double>(++done) / static_cast<double>(jobs.size()),
                         job.source.filename().string());
     });
+    for (auto& r : refused)
+        if (!r.empty()) problems.push_back(std::move(r));
 }
 
 // Says how long a stage took (verbose runs), so that a slow build shows where
@@ -218,7 +200,8 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
     CheckFits(project, plan);
     if (options.dryRun) return result;
 
-    CheckInputsExist(project);
+    InputProblems problems;
+    FindMissingMusic(project, problems);
     const fs::path out = fs::absolute(options.out).lexically_normal();
     const std::string name = ImageName(project.title);
     if (options.drive == 0) {
@@ -227,7 +210,8 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
         result.bin = out / (name + ".bin");
     }
 
-    WorkFolder work(options.keepWork);
+    const ToolMessages toolMessages(progress);
+    WorkFolder work("vcdalbum-", options.keepWork);
     result.work = work.path();
     progress.Note("work folder: " + work.path().string());
     fs::create_directories(work.path() / "pictures");
@@ -259,7 +243,7 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
             job.source = album.pictures[i];
             job.caption = CaptionFor(album, i);
             job.prepared = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + ".jpg");
-            job.label = project.file.string() + ": album \"" + album.title + "\", picture " + std::to_string(i + 1);
+            job.label = "album \"" + album.title + "\", picture " + std::to_string(i + 1);
             if (i == 0) job.thumbnailOf = d;
             if (album.motion == Motion::PanZoom) {
                 job.moving = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + "_source.jpg");
@@ -270,7 +254,8 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
         }
     }
     std::vector<OwnedImage> thumbnails(plan.albums.size());
-    PreparePictures(jobs, thumbnails, threads, progress);
+    PreparePictures(jobs, thumbnails, threads, progress, problems);
+    StopOnProblems(project, problems);
     progress.Done(kPreparing, std::to_string(jobs.size()) + " pictures");
     clock.Lap("preparing pictures");
 

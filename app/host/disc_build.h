@@ -33,7 +33,8 @@ struct BuildResult {
 };
 
 // Runs the build. Throws InputError (exit 2) for a bad project, picture,
-// music file or output folder, and RunError (exit 1) when encoding, the
+// music file or output folder; pictures and music are all checked first, and
+// the error names every one that cannot be used, a line each; and RunError (exit 1) when encoding, the
 // image build or the recorder fails. A failed build leaves no image behind.
 BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progress& progress);
 

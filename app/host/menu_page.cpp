@@ -191,6 +191,20 @@ OwnedImage DrawMenuPage(const MenuPage& page) {
     cairo_set_source_rgb(cr, 0.8, 0.8, 0.85);
     cairo_move_to(cr, kSafeRight - TextWidth(cr, footer), kSafeBottom - fe.descent);
     cairo_show_text(cr, footer.c_str());
+    // Later pages say how to get back: the remote's PREV key leads to the
+    // page before (the first page has nowhere to go back to).
+    if (page.page > 1) {
+        const double baseline = kSafeBottom - fe.descent;
+        cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+        cairo_set_source_rgb(cr, 0.95, 0.75, 0.20);
+        cairo_move_to(cr, kSafeLeft, baseline);
+        cairo_show_text(cr, "PREV");
+        const double after = kSafeLeft + TextWidth(cr, "PREV");
+        cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+        cairo_set_source_rgb(cr, 0.8, 0.8, 0.85);
+        cairo_move_to(cr, after, baseline);
+        cairo_show_text(cr, (": page " + std::to_string(page.page - 1)).c_str());
+    }
     const double listBottom = kSafeBottom - fe.height - 2;
 
     // The lines, in one column up to five, then in two (three past twelve).

@@ -1,6 +1,7 @@
 // Menu pages as the disc shows them: the disc title, one numbered line per
 // album with a thumbnail of its first picture, the number that leads to the
-// next menu and "page i of n", all inside the TV's title-safe area.
+// next menu, "page i of n" and, after the first page, "PREV: page i-1", all
+// inside the TV's title-safe area.
 #pragma once
 
 #include <string>

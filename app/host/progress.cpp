@@ -66,18 +66,19 @@ void Progress::Update(size_t index, double fraction, const std::string& detail) 
     if (index >= phases_.size() || verbosity_ == Verbosity::Quiet) return;
     Phase& p = phases_[index];
     p.fraction = std::clamp(fraction, p.fraction, 1.0);  // never goes backwards
+    const bool newDetail = !detail.empty() && detail != p.detail;
     if (!detail.empty()) p.detail = detail;
     if (terminal_) {
         Draw(index);
         return;
     }
-    // Plain lines: the start, every quarter, and in verbose runs every item.
+    // Plain lines: the start, every quarter, and in verbose runs every new item.
     const int quarter = static_cast<int>(std::floor(p.fraction * 4));
     if (quarter > p.reportedQuarter && quarter < 4) {
         p.reportedQuarter = quarter;
         std::fprintf(out_, "%s: %d%%%s\n", p.name.c_str(), quarter * 25,
                      p.detail.empty() ? "" : (" (" + p.detail + ")").c_str());
-    } else if (verbosity_ == Verbosity::Verbose && !detail.empty()) {
+    } else if (verbosity_ == Verbosity::Verbose && newDetail) {
         std::fprintf(out_, "%s: %s\n", p.name.c_str(), detail.c_str());
     }
     std::fflush(out_);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "cdrdao.h"
+#include "component_messages.h"
 #include "com_object.h"
 #include "drives.h"
 #include "image_builder.h"
@@ -89,7 +90,7 @@ private:
         if (!folder_.empty() || drive_ == 0) {
             const std::filesystem::path dir = folder_.empty() ? ImageDirectory() : std::filesystem::path(folder_);
             const HRESULT hr = DeliverImage(project, dir);
-            if (com::Succeeded(hr))
+            if (com::Succeeded(hr) && VerboseRun())
                 Complain("wrote " + (dir / (ImageBaseName(project.name) + ".cue")).string() + " and its .bin");
             return hr;
         }

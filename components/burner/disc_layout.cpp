@@ -272,12 +272,16 @@ std::optional<std::string> CheckProject(const Project& project) {
     return std::nullopt;
 }
 
+std::string SequenceXmlId(const Project& project, size_t index) {
+    return XmlId("sequence", index + 1, project.sequences[index].itemId);
+}
+
 std::string DescribeDisc(const Project& project, const std::map<size_t, std::filesystem::path>& streamFiles) {
     std::map<std::string, std::string> itemIds;  // item ID -> XML ID
     for (size_t i = 0; i < project.segments.size(); ++i)
         itemIds.emplace(project.segments[i].itemId, XmlId("segment", i + 1, project.segments[i].itemId));
     for (size_t i = 0; i < project.sequences.size(); ++i)
-        itemIds.emplace(project.sequences[i].itemId, XmlId("sequence", i + 1, project.sequences[i].itemId));
+        itemIds.emplace(project.sequences[i].itemId, SequenceXmlId(project, i));
 
     // Playback starts at the first list, and a disc of menus starts at its
     // first menu: the first selection list goes first, the rest keep their order.

@@ -32,6 +32,9 @@ std::optional<std::string> CheckProject(const Project& project);
 std::string DiscFolderName(const std::string& name);
 std::string DiscFileName(const std::string& name);
 
+// The XML ID of sequence item `index` (from 0) in the description.
+std::string SequenceXmlId(const Project& project, size_t index);
+
 // The XML description vcdxbuild reads. `streamFiles` maps a sequence item's
 // index to the file to use instead of its own (unwrapped .DAT files);
 // every path is made absolute.

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "component_messages.h"
 #include "disc_layout.h"
 #include "mpeg_file.h"
 #include "process.h"
@@ -30,13 +31,25 @@ bool MakeWorkDirectory(Project& project) {
     return true;
 }
 
-// Passes vcdxbuild's complaints on: everything it said when it failed, only
-// its warnings when it succeeded.
-void PassOnToolOutput(const std::string& output, bool failed) {
+// The warning vcdxbuild gives for a disc whose first sequence item no
+// playback-control node plays. Hosts lead every disc with a fixed clip that
+// is there for the players, not for the menus, so on such a disc it is
+// always given and tells a person nothing.
+std::string UnreachableLeadWarning(const Project& project) {
+    if (project.sequences.empty()) return {};
+    return "++ WARN: sequence '" + SequenceXmlId(project, 0) + "' is not reachable by PBC";
+}
+
+// Passes vcdxbuild's own lines on: everything it said when it failed, its
+// warnings in verbose runs, nothing otherwise.
+void PassOnToolOutput(const Project& project, const std::string& output, bool failed) {
+    if (!failed && !VerboseRun()) return;
+    const std::string expected = UnreachableLeadWarning(project);
     std::istringstream lines(output);
     std::string line;
     while (std::getline(lines, line)) {
-        if (line.empty()) continue;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line == expected) continue;
         if (failed || line.find("WARN") != std::string::npos || line.find("ERROR") != std::string::npos)
             Complain("vcdxbuild: " + line);
     }
@@ -83,7 +96,7 @@ com::HRESULT BuildImage(Project& project) {
                                               project.ImageBin().string(), project.Description().string()};
     const ProgramResult run = RunProgram(command, ProgramOutput::Capture, project.workDir.string());
     if (!run.started) return fail("cannot build the image: vcdxbuild (vcdimager) could not be run");
-    PassOnToolOutput(run.output, run.exitCode != 0);
+    PassOnToolOutput(project, run.output, run.exitCode != 0);
     if (run.exitCode != 0)
         return fail("vcdxbuild failed with exit code " + std::to_string(run.exitCode) + " building project '" +
                     project.name + "'");

@@ -4,6 +4,8 @@
 #include <iostream>
 #include <system_error>
 
+#include "component_messages.h"
+
 namespace vcdalbum::components::burner {
 namespace {
 
@@ -141,6 +143,6 @@ std::filesystem::path TemporaryDirectory() {
     return ec ? std::filesystem::path("/tmp") : system;
 }
 
-void Complain(const std::string& message) { std::cerr << "qelburner: " << message << std::endl; }
+void Complain(const std::string& message) { Say(message); }
 
 }  // namespace vcdalbum::components::burner

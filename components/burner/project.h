@@ -112,7 +112,7 @@ private:
 // The directory for temporary work: TEMP, else TMPDIR, else the system's.
 std::filesystem::path TemporaryDirectory();
 
-// Writes "qelburner: <message>" on standard error.
+// Writes "<program>: <message>" on standard error (component_messages.h).
 void Complain(const std::string& message);
 
 }  // namespace vcdalbum::components::burner

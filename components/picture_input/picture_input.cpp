@@ -1,5 +1,7 @@
 #include "picture_input.h"
 
+#include "jpeg_check.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -25,10 +27,12 @@ Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, 
     const std::string what = video ? "picture" : "sound file";
     AVFormatContext* raw = nullptr;
     int r = avformat_open_input(&raw, FileUrl(path).c_str(), nullptr, nullptr);
-    if (r < 0) return Fail(Kind::kUnreadable, "not a " + what + " that can be read (" + AvErrorText(r) + ")");
+    // FFmpeg's reason ("Invalid data found when processing input") tells a
+    // person no more than this does.
+    const std::string unreadable = video ? "not a picture" : "not a sound file";
+    if (r < 0) return Fail(Kind::kUnreadable, unreadable);
     input.reset(raw);
-    if ((r = avformat_find_stream_info(raw, nullptr)) < 0)
-        return Fail(Kind::kUnreadable, "not a " + what + " that can be read (" + AvErrorText(r) + ")");
+    if ((r = avformat_find_stream_info(raw, nullptr)) < 0) return Fail(Kind::kUnreadable, unreadable);
     const AVCodec* codec = nullptr;
     streamIndex = av_find_best_stream(raw, type, -1, -1, &codec, 0);
     if (streamIndex < 0) return Fail(Kind::kNoStream, video ? "holds no picture" : "holds no audio");
@@ -60,10 +64,25 @@ FramePtr DecodeFirstPicture(const std::string& path, Problem& problem, const Dec
         problem = Fail(Kind::kNotFound, "not a picture file");
         return nullptr;
     }
+    bool notJpeg = false;
+    if (options.refuseDamaged) {
+        const JpegCheck check = CheckJpegFile(path);
+        notJpeg = check.verdict == JpegCheck::Verdict::kNotJpeg;
+        if (!notJpeg && check.verdict != JpegCheck::Verdict::kUsable) {
+            problem = Fail(check.verdict == JpegCheck::Verdict::kCutShort ? Kind::kDamaged : Kind::kUnsupported,
+                           check.text);
+            return nullptr;
+        }
+    }
     InputPtr input;
     CodecContextPtr decoder;
     int index = -1;
     if ((problem = OpenDecoder(path, AVMEDIA_TYPE_VIDEO, input, decoder, index, options))) return nullptr;
+    // FFmpeg takes any file named .jpg for a JPEG, and then finds it damaged.
+    if (notJpeg && decoder->codec_id == AV_CODEC_ID_MJPEG) {
+        problem = Fail(Kind::kUnreadable, "not a picture");
+        return nullptr;
+    }
 
     PacketPtr packet(av_packet_alloc());
     FramePtr frame(av_frame_alloc());
@@ -86,7 +105,7 @@ FramePtr DecodeFirstPicture(const std::string& path, Problem& problem, const Dec
             return frame;
         }
         if (rc != AVERROR(EAGAIN) || flushing) {
-            problem = Fail(Kind::kDamaged, "damaged picture (" + AvErrorText(rc) + ")");
+            problem = Fail(Kind::kDamaged, "damaged picture");
             return nullptr;
         }
         rc = av_read_frame(input.get(), packet.get());
@@ -99,7 +118,7 @@ FramePtr DecodeFirstPicture(const std::string& path, Problem& problem, const Dec
             rc = avcodec_send_packet(decoder.get(), packet.get());
             // Without refusal a broken packet only costs its own pixels.
             if (rc < 0 && rc != AVERROR(EAGAIN) && options.refuseDamaged) {
-                problem = Fail(Kind::kDamaged, "damaged picture (" + AvErrorText(rc) + ")");
+                problem = Fail(Kind::kDamaged, "damaged picture");
                 return nullptr;
             }
         }

@@ -22,7 +22,9 @@ struct Problem {
 struct DecodeOptions {
     // Refuse a picture the decoder finds damaged instead of showing it with
     // grey blocks, and one larger than `maxPixels` (0: FFmpeg's own limit)
-    // before its pixels are allocated.
+    // before its pixels are allocated. A JPEG is first checked by its
+    // markers (jpeg_check.h): cut short, arithmetic-coded or CMYK, it is
+    // refused before FFmpeg tries it.
     bool refuseDamaged = false;
     int64_t maxPixels = 0;
     // For a caller that only needs the picture smaller: given its size and

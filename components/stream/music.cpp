@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "component_messages.h"
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
@@ -14,7 +16,7 @@ Music::Music(std::vector<std::string> files, int64_t totalSamples)
     : files_(std::move(files)), unreadable_(files_.size(), false), total_(totalSamples) {
     silent_ = files_.empty() || !OpenNext();
     if (silent_ && !files_.empty())
-        std::fprintf(stderr, "vrxstream: no music file could be read; the stream's audio is silent\n");
+        Say("no music file could be read; the stream's audio is silent");
 }
 
 void Music::Close() {
@@ -54,8 +56,7 @@ bool Music::OpenNext() {
             swr_free(&swr);
             error = "cannot convert its samples";
         }
-        std::fprintf(stderr, "vrxstream: warning: music file '%s' cannot be read (%s); it is skipped\n",
-                     files_[i].c_str(), error.c_str());
+        Say("warning: music file '" + files_[i] + "' cannot be read (" + error + "); it is skipped");
         unreadable_[i] = true;
         Close();
     }

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "component_messages.h"
 #include "detail_limiter.h"
 #include "encode_plan.h"
 #include "moving_picture.h"
@@ -28,7 +29,7 @@ int Fail(const std::string& output, const std::string& tmp, int code, const std:
         std::error_code ec;
         std::filesystem::remove(tmp, ec);
     }
-    std::fprintf(stderr, "vrxstream: cannot encode '%s': %s\n", output.c_str(), reason.c_str());
+    Say("cannot encode '" + output + "': " + reason);
     return code;
 }
 
@@ -184,8 +185,9 @@ int Encode(StreamInfo* info, const StreamMotion* motion) {
         if (pass == kMaxPasses || !RaiseSafetyLevels(plan, report, levels))
             return Fail(output, tmp, kVrxStreamEncoderFailure,
                         "the stream does not keep the player's rate buffer: " + report.Describe(kViolationsShown));
-        std::fprintf(stderr, "vrxstream: '%s': coding again, softer, the pictures that missed the player's rate buffer:\n%s",
-                     output.c_str(), report.Describe(kViolationsShown).c_str());
+        if (VerboseRun())
+            Say("'" + output + "': coding again, softer, the pictures that missed the player's rate buffer:\n" +
+                report.Describe(kViolationsShown));
     }
 
     std::error_code ec;

@@ -81,6 +81,37 @@ TEST(MenuPage, LinesAreLegibleInOneColumnForFewAlbums) {
     EXPECT_GE(changed, 12u);  // rows touched by the badge and the title
 }
 
+// Every page after the first tells, at its bottom left, how to get back;
+// the first page has no way back and says nothing there.
+TEST(MenuPage, LaterPagesShowTheWayBackInsideTheSafeArea) {
+    MenuPage page;
+    page.discTitle = "Trip";
+    page.albums.push_back(MenuLine{1, "Beach", nullptr});
+    page.pages = 3;
+    auto bottomLeftDiffers = [](const OwnedImage& a, const OwnedImage& b, size_t& outside) {
+        size_t inside = 0;
+        for (uint32_t y = 0; y < kFrameHeight; ++y)
+            for (uint32_t x = 0; x < kFrameWidth; ++x) {
+                if (std::memcmp(a.row(y) + 3 * x, b.row(y) + 3 * x, 3) == 0) continue;
+                if (!InsideSafeArea(x, y)) ++outside;
+                else if (x < kFrameWidth / 2 && y > kFrameHeight * 3 / 4) ++inside;
+            }
+        return inside;
+    };
+    MenuPage first = page, second = page, third = page;
+    first.page = 1;
+    second.page = 2;
+    third.page = 3;
+    MenuPage alone = page;
+    alone.pages = 1;
+    const OwnedImage one = DrawMenuPage(first), two = DrawMenuPage(second), three = DrawMenuPage(third);
+    size_t outside = 0;
+    EXPECT_GT(bottomLeftDiffers(one, two, outside), 100u);   // "PREV: page 1" is there
+    EXPECT_GT(bottomLeftDiffers(two, three, outside), 0u);   // and names the page before
+    EXPECT_EQ(bottomLeftDiffers(one, DrawMenuPage(alone), outside), 0u);
+    EXPECT_EQ(outside, 0u);
+}
+
 TEST(MenuPage, TruncateKeepsWholeCharacters) {
     EXPECT_EQ(TruncateUtf8("abc", 5), "abc");
     EXPECT_EQ(TruncateUtf8("abc", 2), "ab");

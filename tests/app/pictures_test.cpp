@@ -178,6 +178,28 @@ TEST_F(PicturesTest, BadPicturesAreRefusedNamingTheFile) {
     }
 }
 
+// A camera's JPEG carries a whole small JPEG (its thumbnail, with its own
+// end-of-image marker) in a segment before the picture: a file cut short in
+// the picture itself is still found cut short, and the whole one is read.
+TEST_F(PicturesTest, CutShortIsFoundPastAnEmbeddedThumbnail) {
+    const auto thumbnail = Jpeg(Halves(16, 16).get());
+    std::vector<uint8_t> jpeg = Jpeg(Halves(64, 48).get());
+    std::vector<uint8_t> segment = {0xFF, 0xFE, static_cast<uint8_t>((thumbnail.size() + 2) >> 8),
+                                    static_cast<uint8_t>(thumbnail.size() + 2)};
+    segment.insert(segment.end(), thumbnail.begin(), thumbnail.end());
+    jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
+    EXPECT_EQ(ReadPicture(Write("whole.jpg", jpeg)).width(), 64u);
+
+    jpeg.resize(jpeg.size() - 40);
+    try {
+        ReadPicture(Write("cut.jpg", jpeg));
+        ADD_FAILURE() << "a cut picture was read";
+    } catch (const InputError& e) {
+        EXPECT_NE(std::string(e.what()).find("cut short at byte " + std::to_string(jpeg.size())), std::string::npos)
+            << e.what();
+    }
+}
+
 TEST_F(PicturesTest, PreparedPictureIsAFrameSizedJpeg) {
     const fs::path in = Write("in.jpg", Jpeg(Halves(640, 480).get()));
     PreparePicture(in, dir_ / "out.jpg");

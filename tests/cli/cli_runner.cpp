@@ -1,6 +1,7 @@
 #include "cli/cli_runner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,12 +27,16 @@ std::string Slurp(const fs::path& file) {
 
 }  // namespace
 
-RunResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& env,
-              const fs::path& cwd) {
+RunningProgram StartProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::vector<std::string>& env, const fs::path& cwd) {
     static int serial = 0;
     const fs::path base = fs::path(testing::TempDir()) /
                           ("vcdalbum_run_" + std::to_string(getpid()) + "_" + std::to_string(serial++));
-    const std::string outFile = base.string() + ".out", errFile = base.string() + ".err";
+    RunningProgram running;
+    running.outFile = base.string() + ".out";
+    running.errFile = base.string() + ".err";
+    const std::string& outFile = running.outFile;
+    const std::string& errFile = running.errFile;
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -60,14 +65,30 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     for (auto& e : envStrings) envp.push_back(e.data());
     envp.push_back(nullptr);
 
+    // The stopping signals act as they do for a program started from a
+    // terminal, whatever the test runner ignores.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, signal);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    if (posix_spawnp(&running.pid, program.c_str(), &actions, &attributes, argv.data(), envp.data()) != 0)
+        running.pid = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return running;
+}
+
+RunResult RunningProgram::Wait() {
     RunResult result;
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+    if (pid > 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        pid = -1;
     }
-    posix_spawn_file_actions_destroy(&actions);
     result.out = Slurp(outFile);
     result.err = Slurp(errFile);
     std::error_code ec;
@@ -76,8 +97,17 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& env,
+                     const fs::path& cwd) {
+    return StartProgram(program, args, env, cwd).Wait();
+}
+
 RunResult RunCli(const std::vector<std::string>& args, const std::vector<std::string>& env) {
     return RunProgram(VCDALBUM_CLI, args, env);
+}
+
+RunningProgram StartCli(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    return StartProgram(VCDALBUM_CLI, args, env);
 }
 
 ScratchDir::ScratchDir(const std::string& name)

@@ -20,6 +20,17 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 // Runs the vcdalbum tool built with the tests.
 RunResult RunCli(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
+// A program started and not yet waited for.
+struct RunningProgram {
+    int pid = -1;
+    std::string outFile, errFile;
+    // Waits for the end and collects what it printed.
+    RunResult Wait();
+};
+RunningProgram StartProgram(const std::string& program, const std::vector<std::string>& args,
+                            const std::vector<std::string>& env = {}, const std::filesystem::path& cwd = {});
+RunningProgram StartCli(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+
 // A fresh folder under the test's temporary directory, removed by the destructor.
 class ScratchDir {
 public:
