@@ -31,8 +31,8 @@ int Fail(const std::string& output, const std::string& tmp, int code, const std:
 }
 
 // Samples per channel that cover `frames` video frames.
-int64_t SamplesForFrames(int64_t frames) {
-    return (frames * kFrameRateDen * kAudioRate + kFrameRateNum / 2) / kFrameRateNum;
+int64_t SamplesForFrames(int64_t frames, const VideoStandard& standard) {
+    return (frames * standard.rateDen * kAudioRate + standard.rateNum / 2) / standard.rateNum;
 }
 
 // Passes over the whole stream before giving up. Ordinary pictures need one;
@@ -75,9 +75,10 @@ namespace {
 // in `error` on failure; the file is closed when this returns.
 int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const std::string& path, Progress& progress,
                 std::string& error) {
-    const int64_t totalSamples = SamplesForFrames(plan.totalFrames);
-    VcdWriter writer;
-    RateGuard guard;
+    const VideoStandard& standard = *plan.standard;
+    const int64_t totalSamples = SamplesForFrames(plan.totalFrames, standard);
+    VcdWriter writer(standard);
+    RateGuard guard(standard);
     if (!(error = writer.Open(path)).empty()) return kVrxStreamEncoderFailure;
     Music music(plan.music, totalSamples);
     std::vector<int16_t> samples(static_cast<size_t>(writer.AudioFrameSamples()) * 2);
@@ -98,14 +99,14 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
         const int level = index < levels.size() ? levels[index] : 0;
         FramePtr frame;
         if (picture.path.empty()) {
-            frame = MakeBlackFrame();
+            frame = MakeBlackFrame(standard);
             if (!frame) {
                 error = "out of memory";
                 return kVrxStreamEncoderFailure;
             }
         } else {
             std::string why;
-            frame = LoadPictureFrame(picture.path, why);
+            frame = LoadPictureFrame(picture.path, standard, why);
             if (!frame) {
                 error = "picture '" + picture.path + "': " + why;
                 return kVrxStreamBadPicture;
@@ -123,7 +124,7 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
                 error = "out of memory";
                 return kVrxStreamEncoderFailure;
             }
-            if (!(error = writeAudioUpTo(SamplesForFrames(framesDone + 1))).empty() ||
+            if (!(error = writeAudioUpTo(SamplesForFrames(framesDone + 1, standard))).empty() ||
                 !(error = writer.WriteVideo(*choice.frame, choice.keyFrame)).empty())
                 return kVrxStreamEncoderFailure;
             ++framesDone;

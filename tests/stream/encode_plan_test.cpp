@@ -96,15 +96,15 @@ TEST(EncodePlan, MenuUsesPictureTimesAndTransitionNamesMeanNothing) {
 TEST(EncodePlan, ShortStreamsAreHeldToTheMinimumAndEmptyOnesAreBlack) {
     Record one({"/a.jpg"}, 0.5f, 0);
     auto plan = MakePlan(one.info);
-    EXPECT_EQ(plan.totalFrames, vcdalbum::components::stream::kMinimumFrames);
-    EXPECT_EQ(plan.pictures.back().frames, vcdalbum::components::stream::kMinimumFrames);
+    EXPECT_EQ(plan.totalFrames, vcdalbum::components::stream::MinimumFrames(vcdalbum::video::kNtsc));
+    EXPECT_EQ(plan.pictures.back().frames, vcdalbum::components::stream::MinimumFrames(vcdalbum::video::kNtsc));
     EXPECT_GE(plan.totalFrames * 1001.0 / 30000, 3.2);
 
     StreamInfo empty{};
     plan = MakePlan(empty);
     ASSERT_EQ(plan.pictures.size(), 1u);
     EXPECT_TRUE(plan.pictures[0].path.empty());
-    EXPECT_EQ(plan.totalFrames, vcdalbum::components::stream::kMinimumFrames);
+    EXPECT_EQ(plan.totalFrames, vcdalbum::components::stream::MinimumFrames(vcdalbum::video::kNtsc));
 
     // A count larger than the list stops at the null entry; music likewise.
     Record r({"/a.jpg", "/b.jpg"}, 1.0f, 0);
