@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "authoring/album_encoding.h"
+#include "authoring/video_standard_choice.h"
 #include "authoring/transition_sequences.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/transitions.h"
@@ -44,7 +45,8 @@ struct Task {
 
 class Batch {
 public:
-    Batch(const AlbumRequest* albums, unsigned short count) : requests_(albums, albums + count) {
+    Batch(const AlbumRequest* albums, unsigned short count, const video::VideoStandard& standard)
+        : standard_(standard), requests_(albums, albums + count) {
         frames_.resize(count);
         pending_.assign(count, 0);
         finished_.assign(count, 0);
@@ -137,10 +139,12 @@ private:
         }
         const AlbumRequest& r = requests_[album];
         t_encoderTarget = EncoderTarget{&r, &progressLock_};
-        outputs_[album] = EncodeAlbum(r, frames_[album], r.progress != nullptr ? &OnEncoderProgress : nullptr);
+        outputs_[album] =
+            EncodeAlbum(r, frames_[album], r.progress != nullptr ? &OnEncoderProgress : nullptr, standard_);
         t_encoderTarget = EncoderTarget{};
     }
 
+    const video::VideoStandard& standard_;
     std::vector<AlbumRequest> requests_;
     std::vector<Task> tasks_;
     std::vector<std::vector<std::vector<std::string>>> frames_;  // album, transition, frame names
@@ -161,7 +165,7 @@ private:
 
 int Authoring::AppendAlbums(const AlbumRequest* albums, unsigned short count, int jobs) {
     if (albums == nullptr) return 0;
-    vcdalbum::authoring::Batch batch(albums, count);
+    vcdalbum::authoring::Batch batch(albums, count, vcdalbum::authoring::StandardOf(*this));
     batch.Run(jobs);
     for (const std::string& output : batch.outputs()) {
         albumFiles.push_back(output);

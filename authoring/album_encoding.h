@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/video_standard.h"
 #include "vcdalbum/AlbumRequest.h"
 #include "vcdalbum/StreamInfo.h"
 
@@ -31,6 +32,10 @@ int TransitionPercent(unsigned done, unsigned count);
 // into "album<albumNo>.mpg" in the temporary directory, whose path it returns.
 // `frames` holds one list per transition (empty for one left out).
 std::string EncodeAlbum(const AlbumRequest& request, std::vector<std::vector<std::string>>& frames,
-                        ProgressCallBack encoderProgress);
+                        ProgressCallBack encoderProgress, const video::VideoStandard& standard);
+
+// The option6 a stream record carries: PAL's code, or for NTSC the host's
+// own value, which the encoder has always accepted and left unread.
+uint16_t StandardOption(uint16_t hostOption6, const video::VideoStandard& standard);
 
 }  // namespace vcdalbum::authoring
