@@ -138,14 +138,14 @@ struct PreparedPicture {
 
 // Decoding, fitting and writing run on `threads` threads.
 void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<OwnedImage>& thumbnails, unsigned threads,
-                     Progress& progress) {
+                     const VideoStandard& standard, Progress& progress) {
     std::atomic<size_t> done{0};
     ForEachOnThreads(jobs.size(), threads, [&](size_t i) {
         const PreparedPicture& job = jobs[i];
         OwnedImage frame;
         try {
-            const OwnedImage picture = ReadPicture(job.source, true);
-            frame = FitToFrame(picture.get());
+            const OwnedImage picture = ReadPicture(job.source, true, standard);
+            frame = FitToFrame(picture.get(), standard);
         } catch (const InputError& e) {
             throw InputError(job.label + ": " + e.what());
         }
@@ -200,7 +200,10 @@ std::string ImageName(const std::string& title) {
     return TruncateUtf8(name, 200);
 }
 
-BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progress& progress) {
+BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, Progress& progress) {
+    Project project = projectFile;
+    if (options.video != nullptr) project.video = options.video;
+    const VideoStandard& standard = *project.video;
     BuildResult result;
     result.plan = PlanDisc(project, options.seed, options.discMinutes);
     const DiscPlan& plan = result.plan;
@@ -262,7 +265,7 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
         }
     }
     std::vector<OwnedImage> thumbnails(plan.albums.size());
-    PreparePictures(jobs, thumbnails, threads, progress);
+    PreparePictures(jobs, thumbnails, threads, standard, progress);
     progress.Done(kPreparing, std::to_string(jobs.size()) + " pictures");
     clock.Lap("preparing pictures");
 
@@ -282,7 +285,7 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
         }
         if (m + 1 < plan.menus.size()) page.nextMenuNumber = choice + 1;
         const fs::path file = work.path() / "menus" / ("menu" + std::to_string(m) + ".jpg");
-        WriteJpeg(DrawMenuPage(page).get(), file);
+        WriteJpeg(DrawMenuPage(page, standard).get(), file);
         menuPictures[m] = file.string();
         progress.Update(kMenus, static_cast<double>(++menusDrawn) / static_cast<double>(plan.menus.size()));
     });
@@ -294,6 +297,7 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
     std::vector<char> burnerName(name.begin(), name.end());
     burnerName.push_back('\0');
     Authoring disc(burnerName.data());
+    disc.SetVideoStandard(standard == video::kPal ? VCD_VIDEO_PAL : VCD_VIDEO_NTSC);
     for (size_t m = 0; m < plan.menus.size(); ++m) disc.SetAlbumNoPerMenu(static_cast<int>(m), static_cast<int>(plan.menus[m].albums.size()));
     const size_t streamsTotal = plan.menus.size() + plan.albums.size();
 
