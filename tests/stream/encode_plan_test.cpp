@@ -55,6 +55,30 @@ TEST(EncodePlan, AlbumHoldsPicturesAndPlaysTransitionsFrameByFrame) {
     EXPECT_EQ(plan.totalFrames, std::llround((6.0) * 30000 / 1001) + 30);
 }
 
+// PAL counts on its own 25-frame grid: a transition keeps its 30 frames
+// (1.2 s), and the minimum length is 3.2 s of PAL frames. Only option6 625
+// asks for PAL; any other value a host passed before PAL existed stays NTSC.
+TEST(EncodePlan, PalRecordCountsOnTheTwentyFiveFrameGrid) {
+    std::vector<std::string> names{"/a/x.jpg"};
+    for (auto& n : FrameRun("/t", 4)) names.push_back(n);
+    names.push_back("/a/y.jpg");
+    Record r(names, 1.0f / 30, 3);
+    r.info.option6 = 625;
+    auto plan = MakePlan(r.info);
+    EXPECT_EQ(plan.standard->height, 288);
+    ASSERT_EQ(plan.pictures.size(), 32u);
+    EXPECT_EQ(plan.pictures[0].frames, 75);
+    EXPECT_EQ(plan.pictures[1].frames, 1);
+    EXPECT_EQ(plan.totalFrames, 180);
+
+    Record shortOne({"/a/x.jpg"}, 1.0f, 0);
+    shortOne.info.option6 = 625;
+    EXPECT_EQ(MakePlan(shortOne.info).totalFrames, 80);
+    shortOne.info.option6 = 1;
+    EXPECT_EQ(MakePlan(shortOne.info).standard->height, 240);
+    EXPECT_EQ(MakePlan(shortOne.info).totalFrames, 96);
+}
+
 TEST(EncodePlan, OnlyCompleteRunsInOneDirectoryAreTransitions) {
     std::vector<std::string> names = FrameRun("/t", 1, 1, 29);  // one frame short
     auto mixed = FrameRun("/t", 2);
