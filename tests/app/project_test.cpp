@@ -126,6 +126,8 @@ TEST(Project, BadInputIsRefusedNamingTheCulprit) {
         {R"({"title": "T", "albums": [{"title": "A", "pictures": [3]}]})", "\"pictures\" must be a text"},
         {R"({"title": "T", "albums_per_menu": 0, "albums": [{"title": "A", "pictures": ["a.jpg"]}]})",
          "\"albums_per_menu\" is 0"},
+        {R"({"title": "T", "video": "secam", "albums": [{"title": "A", "pictures": ["a.jpg"]}]})",
+         "\"video\" must be \"ntsc\" or \"pal\""},
     };
     for (const auto& c : cases) {
         const std::string error = ErrorOf(c.json);
