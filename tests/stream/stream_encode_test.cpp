@@ -270,15 +270,8 @@ TEST_F(StreamEncodeTest, PortraitPhotoIsTurnedUprightAndPillarboxed) {
 // for NTSC's narrower pixels it would leave black bands above and below.
 TEST_F(StreamEncodeTest, PalRecordGivesA352x288StreamAt25WithA43PhotoFillingTheFrame) {
     Ffmpeg("-f lavfi -i color=white:s=640x480 -frames 1 '" + Path("four-three.jpg") + "'");
-    std::string picture = Path("four-three.jpg"), out = Path("pal.mpg");
-    char* pictures[] = {picture.data(), nullptr};
-    StreamInfo info{};
-    info.pictureFiles = pictures;
-    info.pictureCount = 1;
-    info.outputFile = out.data();
-    info.option5 = 3;
-    info.option6 = 625;
-    ASSERT_EQ(StreamEncode(&info), kVrxStreamOk);
+    const std::string out = Path("pal.mpg");
+    ASSERT_EQ(EncodeStream({Path("four-three.jpg")}, 3, out, 625), kVrxStreamOk);
     ExpectVcdStream(out, vcdalbum::video::kPal);
     EXPECT_EQ(Probe(out, "v:0")["nb_read_packets"], "80");  // 3.2 s at 25 frames/s
 
