@@ -14,9 +14,11 @@ struct Choices {
     std::unordered_map<const Authoring*, const video::VideoStandard*> byObject;
 };
 
+// Never destroyed: an Authoring object with static storage may be destroyed
+// after this table would be, and forgets its entry then.
 Choices& Table() {
-    static Choices choices;
-    return choices;
+    static Choices* const choices = new Choices;
+    return *choices;
 }
 
 }  // namespace
