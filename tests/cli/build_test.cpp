@@ -106,6 +106,8 @@ TEST_F(Build, PalProjectGivesAPalDiscWithTheSameGraph) {
     const RunResult info = RunProgram("vcd-info", {"-B", "-c", (dir_ / "out" / "Graph.cue").string(), "-f", "-I"});
     EXPECT_EQ(info.exitCode, 0) << info.err;
     EXPECT_TRUE(std::regex_search(info.out, std::regex("VCD 2\\.0"))) << info.out.substr(0, 2000);
+    // INFO.VCD flags each of the eight tracks as PAL for the player.
+    EXPECT_TRUE(std::regex_search(info.out, std::regex("pal flags: 11111111 0"))) << info.out.substr(0, 2000);
     for (const fs::path& track : disc.tracks) {
         const RunResult probe = RunProgram("ffprobe", {"-v", "error", "-show_entries",
                                                         "stream=codec_name,width,height,r_frame_rate,sample_rate,channels",
