@@ -1,20 +1,27 @@
-// vcdalbum build PROJECT.json: from a project file to a disc or disc image.
+// vcdalbum build PROJECT.json|FOLDER: from a project file, or straight from a
+// folder of pictures, to a disc or disc image; or, with --write-project, to
+// the project file that describes that disc.
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
 #include "command.h"
 #include "drawing_command.h"
+#include "host/folder_project.h"
 #include "host/menu_page.h"
 #include "host/disc_build.h"
 #include "host/errors.h"
 #include "host/project.h"
 #include "host/work_pool.h"
+#include "platform/atomic_file.h"
 
 namespace vcdalbum::cli {
 namespace {
 
 struct BuildArgs {
-    std::string project;
+    std::string project;  // a project file or a folder of pictures
+    std::string writeProject;
+    std::string captions;  // for a folder's albums: "name", "date" or "none"
     host::BuildOptions options;
     bool quiet = false, verbose = false;
 };
@@ -22,7 +29,35 @@ struct BuildArgs {
 int RunBuildDrawing(const BuildArgs& args) {
     using namespace host;
     const Verbosity verbosity = args.quiet ? Verbosity::Quiet : args.verbose ? Verbosity::Verbose : Verbosity::Normal;
-    const Project project = LoadProject(args.project);
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    Project project;
+    if (fs::is_directory(args.project, ec)) {
+        FolderDisc disc = ScanFolder(args.project, args.options.jobs);
+        const CaptionSource captions = args.captions == "name"   ? CaptionSource::Name
+                                       : args.captions == "date" ? CaptionSource::Date
+                                                                 : CaptionSource::None;
+        for (Album& album : disc.project.albums) album.captions = captions;
+        if (!args.quiet) PrintFolderPlan(std::cout, disc);
+        project = std::move(disc.project);
+    } else {
+        if (!args.captions.empty())
+            throw InputError(args.project + ": --captions is for a folder; a project file says \"captions\" itself");
+        project = LoadProject(args.project);
+    }
+    if (args.options.video != nullptr) project.video = args.options.video;
+    if (!args.writeProject.empty()) {
+        // Never over a file a person may have edited.
+        const fs::path file = fs::absolute(args.writeProject).lexically_normal();
+        if (fs::exists(fs::symlink_status(file, ec)))
+            throw InputError(file.string() + ": already exists; choose another name or remove it first");
+        const std::string text = ProjectJson(project, file);
+        std::string error;
+        if (!platform::WriteFileAtomically(file.string(), text.data(), text.size(), &error))
+            throw InputError(file.string() + ": " + error);
+        if (!args.quiet) std::cout << "Project written: " << file.string() << "\n";
+        return kExitOk;
+    }
     Progress progress = Progress::ForStderr(verbosity);
     const BuildResult result = BuildDisc(project, args.options, progress);
     if (args.options.dryRun) return kExitOk;
@@ -40,8 +75,16 @@ int RunBuildDrawing(const BuildArgs& args) {
 
 const bool registered = RegisterCommand("build", [](CLI::App& app) -> RunFn {
     auto args = std::make_shared<BuildArgs>();
-    auto* sub = app.add_subcommand("build", "Build a Video CD from a project file");
-    sub->add_option("PROJECT", args->project, "Project file (JSON)")->required();
+    auto* sub = app.add_subcommand("build", "Build a Video CD from a project file or a folder of pictures");
+    sub->add_option("PROJECT", args->project,
+                    "Project file (JSON), or a folder whose subfolders of pictures become the albums")
+        ->required();
+    sub->add_option("--write-project", args->writeProject,
+                    "Write the disc as a project file to edit (paths inside its folder relative, others absolute) "
+                    "and stop");
+    sub->add_option("--captions", args->captions,
+                    "For a folder: caption each picture with its file name or the day it was taken")
+        ->check(CLI::IsMember({"name", "date", "none"}));
     sub->add_option("--out", args->options.out, "Folder for the disc image (drive 0)")->capture_default_str();
     sub->add_option("--drive", args->options.drive, "0: disc image; 1..N: a recorder (see `vcdalbum drives`)")
         ->check(CLI::Range(0, 99))

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -32,6 +33,9 @@ struct DemoAlbum {
     const char* motif;  // what the pictures show
     nlohmann::json transitions;
     bool png;
+    // The captions the disc draws on the pictures; without them the album
+    // shows its title and number, drawn into the picture itself.
+    std::vector<const char*> captions;
 };
 
 void Hsv(double h, double s, double v, double& r, double& g, double& b) {
@@ -117,7 +121,8 @@ void DrawPicture(cairo_t* cr, const DemoAlbum& album, int index, int count, std:
         }
     }
 
-    // A caption, so that every picture can be told apart on screen.
+    // A label, so that every picture can be told apart on screen.
+    if (!album.captions.empty()) return;
     const std::string caption = std::string(album.title) + "  " + std::to_string(index + 1) + "/" + std::to_string(count);
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
     cairo_set_font_size(cr, std::min(w, h) * 0.09);
@@ -163,12 +168,15 @@ const std::vector<DemoAlbum>& DemoAlbums() {
     // slide/wipe, blinds, cross-fade, shape reveals, diagonal and tiled
     // wipes, zoom and dissolve; one album draws its own at random.
     static const std::vector<DemoAlbum> albums = {
-        {"Bubbles", 640, 480, 0.55, "circles", {"PushFromLeft", "SqueezeFromTop", "SlideInFromLeft"}, true},
-        {"Sunsets", 800, 450, 0.02, "sunset", {"VerticalBlinds", "CrossFade", "IrisOpen"}, false},
-        {"Stripes", 480, 640, 0.30, "stripes", {"DiagonalWipeFromTopLeft", "TiledWipeFromTopLeft", "ZoomFromTopLeft"}, true},
-        {"Night sky", 640, 480, 0.65, "stars", {"DissolveFromTop", "NoisyCrossFade", "BoxOpen"}, false},
-        {"Colour wheel", 600, 600, 0.0, "wheel", "random", true},
-        {"Tall stripes", 360, 640, 0.8, "stripes", {"PushFromBottom", "HorizontalBlinds", "DissolveFromRight"}, false},
+        {"Bubbles", 640, 480, 0.55, "circles", {"PushFromLeft", "SqueezeFromTop", "SlideInFromLeft"}, true, {}},
+        {"Sunsets", 800, 450, 0.02, "sunset", {"VerticalBlinds", "CrossFade", "IrisOpen"}, false, {}},
+        {"Stripes", 480, 640, 0.30, "stripes", {"DiagonalWipeFromTopLeft", "TiledWipeFromTopLeft", "ZoomFromTopLeft"}, true, {}},
+        // Captions on dark pictures, in three scripts, one too long for the screen.
+        {"Night sky", 640, 480, 0.65, "stars", {"DissolveFromTop", "NoisyCrossFade", "BoxOpen"}, false,
+         {"Moonrise over the valley", "Ωρίων · Орион",
+          "The Milky Way from the campsite, long after everyone else had gone to sleep", "Last light"}},
+        {"Colour wheel", 600, 600, 0.0, "wheel", "random", true, {}},
+        {"Tall stripes", 360, 640, 0.8, "stripes", {"PushFromBottom", "HorizontalBlinds", "DissolveFromRight"}, false, {}},
     };
     return albums;
 }
@@ -260,7 +268,8 @@ Project MakeDemoProject(const fs::path& folder) {
             const std::string name =
                 "pictures/" + std::to_string(a + 1) + "-" + std::to_string(i + 1) + (album.png ? ".png" : ".jpg");
             SavePicture(surface.get(), folder / name, album.png);
-            pictures.push_back(name);
+            if (album.captions.empty()) pictures.push_back(name);
+            else pictures.push_back({{"file", name}, {"caption", album.captions.at(static_cast<size_t>(i))}});
         }
         list.push_back({{"title", album.title}, {"pictures", pictures}, {"transitions", album.transitions}});
     }

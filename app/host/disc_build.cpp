@@ -10,7 +10,6 @@
 #include <sstream>
 #include <thread>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vcdalbum/Authoring.h>
@@ -133,6 +132,7 @@ void CheckOutputFolder(const fs::path& out) {
 struct PreparedPicture {
     fs::path source, prepared;
     std::string label;  // album "x", picture n
+    CaptionRequest caption;
     size_t thumbnailOf = SIZE_MAX;  // disc album index when this is its first picture
 };
 
@@ -142,15 +142,14 @@ void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<Owned
     std::atomic<size_t> done{0};
     ForEachOnThreads(jobs.size(), threads, [&](size_t i) {
         const PreparedPicture& job = jobs[i];
-        OwnedImage frame;
+        OwnedImage frame, thumbnail;
         try {
-            const OwnedImage picture = ReadPicture(job.source, true, standard);
-            frame = FitToFrame(picture.get(), standard);
+            frame = PrepareFrame(job.source, job.caption, job.thumbnailOf != SIZE_MAX ? &thumbnail : nullptr, standard);
         } catch (const InputError& e) {
             throw InputError(job.label + ": " + e.what());
         }
         WriteJpeg(frame.get(), job.prepared);
-        if (job.thumbnailOf != SIZE_MAX) thumbnails[job.thumbnailOf] = std::move(frame);
+        if (job.thumbnailOf != SIZE_MAX) thumbnails[job.thumbnailOf] = std::move(thumbnail);
         progress.Update(kPreparing, static_cast<double>(++done) / static_cast<double>(jobs.size()),
                         job.source.filename().string());
     });
@@ -233,14 +232,11 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
     ScopedEnv temp("TEMP", work.path().string());
     ScopedEnv imageDir("VCDALBUM_IMAGE_DIR", out.string());
     // The image's file dates come from SOURCE_DATE_EPOCH when the image
-    // builder honours it: unless the caller set one, the project file's own
-    // date, so that the same project and seed give the same image.
+    // builder honours it: unless the caller set one, the date of the newest
+    // picture or music, so that the same project and seed give the same
+    // image, whether it was built from a folder or from a project file.
     std::optional<ScopedEnv> epoch;
-    if (!std::getenv("SOURCE_DATE_EPOCH")) {
-        struct stat st {};
-        const long when = stat(project.file.c_str(), &st) == 0 ? static_cast<long>(st.st_mtime) : 0;
-        epoch.emplace("SOURCE_DATE_EPOCH", std::to_string(when));
-    }
+    if (!std::getenv("SOURCE_DATE_EPOCH")) epoch.emplace("SOURCE_DATE_EPOCH", std::to_string(NewestInputTime(project)));
 
     size_t transitionsTotal = 0;
     for (const auto& a : plan.albums) transitionsTotal += a.positions.size();
@@ -257,6 +253,7 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
         for (size_t i = 0; i < album.pictures.size(); ++i) {
             PreparedPicture job;
             job.source = album.pictures[i];
+            job.caption = CaptionFor(album, i);
             job.prepared = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + ".jpg");
             job.label = project.file.string() + ": album \"" + album.title + "\", picture " + std::to_string(i + 1);
             if (i == 0) job.thumbnailOf = d;

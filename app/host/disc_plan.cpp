@@ -151,6 +151,16 @@ void PrintPlan(std::ostream& out, const Project& project, const DiscPlan& plan) 
                         << EffectName(a.effects[k]);
                 out << "\n";
             }
+            size_t own = 0;
+            for (const auto& c : album.pictureCaptions) own += c && !c->empty();
+            if (own > 0 || album.captions != CaptionSource::None) {
+                out << "     captions:";
+                if (own > 0) out << " " << own << " given";
+                if (album.captions != CaptionSource::None)
+                    out << (own > 0 ? ", the others" : "") << " from the "
+                        << (album.captions == CaptionSource::Name ? "file names" : "dates taken");
+                out << "\n";
+            }
         }
         if (m + 1 < plan.menus.size()) out << "  " << choice + 1 << ". next menu\n";
     }

@@ -10,6 +10,7 @@
 #include <vcdalbum/codec.h>
 #include <vcdalbum/transitions.h>
 
+#include "host/caption_drawing.h"
 #include "host/errors.h"
 #include "picture_input.h"
 
@@ -63,7 +64,7 @@ void Scale(const Image& src, OwnedImage& dst) {
 
 }  // namespace
 
-OwnedImage ReadPicture(const fs::path& file, bool forFrame, const VideoStandard& standard) {
+OwnedImage ReadPicture(const fs::path& file, bool forFrame, std::string* dateTaken, const VideoStandard& standard) {
     const std::string name = file.string();
     input::DecodeOptions options;
     options.refuseDamaged = true;  // refused rather than burned with grey blocks
@@ -74,6 +75,10 @@ OwnedImage ReadPicture(const fs::path& file, bool forFrame, const VideoStandard&
     if (!frame) {
         if (problem.kind == input::Problem::Kind::kOutOfMemory) throw RunError(name + ": " + problem.text);
         throw InputError(name + ": " + problem.text);
+    }
+    if (dateTaken) {
+        const AVDictionaryEntry* e = av_dict_get(frame->metadata, "DateTimeOriginal", nullptr, 0);
+        *dateTaken = e ? e->value : "";
     }
     const int w = frame->width, h = frame->height;
     OwnedImage bgr = BlackPicture(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
@@ -133,10 +138,22 @@ void WriteJpeg(const Image& image, const fs::path& out) {
     if (!rc.ok()) throw RunError(out.string() + ": cannot write the picture (" + rc.message + ")");
 }
 
-void PreparePicture(const fs::path& in, const fs::path& out, const VideoStandard& standard) {
-    const OwnedImage picture = ReadPicture(in, true, standard);
-    const OwnedImage frame = FitToFrame(picture.get(), standard);
-    WriteJpeg(frame.get(), out);
+OwnedImage PrepareFrame(const fs::path& in, const CaptionRequest& caption, OwnedImage* uncaptioned,
+                        const VideoStandard& standard) {
+    std::string taken;
+    const OwnedImage picture = ReadPicture(in, true, caption.fromDate ? &taken : nullptr, standard);
+    OwnedImage frame = FitToFrame(picture.get(), standard);
+    if (uncaptioned) {
+        *uncaptioned = BlackPicture(frame.width(), frame.height());
+        std::memcpy(uncaptioned->row(0), frame.row(0), ImageStride(frame.width()) * static_cast<size_t>(frame.height()));
+    }
+    DrawCaption(frame.get(), CaptionText(caption, taken));
+    return frame;
+}
+
+void PreparePicture(const fs::path& in, const fs::path& out, const CaptionRequest& caption,
+                    const VideoStandard& standard) {
+    WriteJpeg(PrepareFrame(in, caption, nullptr, standard).get(), out);
 }
 
 }  // namespace vcdalbum::host

@@ -8,6 +8,7 @@
 #include <vcdalbum/Image.h>
 
 #include "codec/owned_image.h"
+#include "host/caption_choice.h"
 #include "platform/video_standard.h"
 
 namespace vcdalbum::host {
@@ -26,7 +27,9 @@ OwnedImage BlackPicture(uint32_t width, uint32_t height);
 // `forFrame`: the picture is only read to be fitted into the standard's
 // frame, so one far larger than the frame may come out reduced by a power of
 // two, never below twice its size in the frame.
-OwnedImage ReadPicture(const std::filesystem::path& file, bool forFrame = false,
+// `dateTaken`, when given, receives the picture's EXIF DateTimeOriginal as
+// stored, or nothing.
+OwnedImage ReadPicture(const std::filesystem::path& file, bool forFrame = false, std::string* dateTaken = nullptr,
                        const VideoStandard& standard = video::kNtsc);
 
 // The size a w x h picture of square pixels takes inside the frame: its
@@ -40,10 +43,16 @@ FitSize FitIntoFrame(uint32_t width, uint32_t height, const VideoStandard& stand
 // The picture centred in a frame of the standard with black borders.
 OwnedImage FitToFrame(const Image& picture, const VideoStandard& standard = video::kNtsc);
 
-// Reads, fits and writes `in` as a JPEG (the library's encoder) at `out`.
+// The frame the disc shows for `in`: read, fitted, its caption drawn in.
+// `uncaptioned`, when given, receives the frame before the caption (a menu's
+// thumbnail is too small to show one). Throws InputError for a bad picture.
+OwnedImage PrepareFrame(const std::filesystem::path& in, const CaptionRequest& caption = {},
+                        OwnedImage* uncaptioned = nullptr, const VideoStandard& standard = video::kNtsc);
+
+// Prepares `in` and writes it as a JPEG (the library's encoder) at `out`.
 // Throws InputError for a bad picture, RunError when writing fails.
 void PreparePicture(const std::filesystem::path& in, const std::filesystem::path& out,
-                    const VideoStandard& standard = video::kNtsc);
+                    const CaptionRequest& caption = {}, const VideoStandard& standard = video::kNtsc);
 
 // Writes `image` with the library's encoder; throws RunError naming `out`.
 void WriteJpeg(const Image& image, const std::filesystem::path& out);

@@ -6,6 +6,8 @@
 #include <set>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include <nlohmann/json.hpp>
 
 #include "host/effects.h"
@@ -35,8 +37,10 @@ private:
 };
 
 const std::set<std::string> kProjectKeys = {"title", "menu_music", "albums", "menus", "albums_per_menu",
-                                            "seconds_per_picture", "transitions", "music", "video"};
-const std::set<std::string> kAlbumKeys = {"title", "pictures", "seconds_per_picture", "music", "transitions"};
+                                            "seconds_per_picture", "transitions", "music", "captions", "video"};
+const std::set<std::string> kAlbumKeys = {"title", "pictures", "seconds_per_picture", "music", "transitions",
+                                          "captions"};
+const std::set<std::string> kPictureKeys = {"file", "caption"};
 
 void CheckKeys(const json& object, const std::set<std::string>& known, const Context& ctx) {
     for (auto it = object.begin(); it != object.end(); ++it)
@@ -95,6 +99,31 @@ TransitionSetting TransitionsFromJson(const json& value, const Context& ctx) {
     return t;
 }
 
+CaptionSource CaptionsFromJson(const json& value, const Context& ctx) {
+    if (value == "name") return CaptionSource::Name;
+    if (value == "date") return CaptionSource::Date;
+    if (value == "none") return CaptionSource::None;
+    ctx.Fail("\"captions\" must be \"name\", \"date\" or \"none\"");
+}
+
+// An album's list of pictures, each a file name or {"file": ..., "caption": ...}.
+void PicturesFromJson(const json& list, const fs::path& base, Album& album, const Context& ctx) {
+    for (const auto& item : list) {
+        std::optional<std::string> caption;
+        if (item.is_object()) {
+            const std::string where = "picture " + std::to_string(album.pictures.size() + 1) + ": ";
+            for (auto it = item.begin(); it != item.end(); ++it)
+                if (!kPictureKeys.count(it.key())) ctx.Fail(where + "unknown setting \"" + it.key() + "\"");
+            if (!item.contains("file")) ctx.Fail(where + "needs a \"file\"");
+            album.pictures.push_back(Resolve(base, RequireString(item["file"], where + "\"file\"", ctx)));
+            if (item.contains("caption")) caption = RequireString(item["caption"], where + "\"caption\"", ctx);
+        } else {
+            album.pictures.push_back(Resolve(base, RequireString(item, "\"pictures\"", ctx)));
+        }
+        album.pictureCaptions.push_back(std::move(caption));
+    }
+}
+
 std::vector<fs::path> PathList(const json& value, const fs::path& base, const std::string& what,
                                const Context& ctx) {
     std::vector<fs::path> out;
@@ -108,7 +137,9 @@ std::vector<fs::path> PathList(const json& value, const fs::path& base, const st
     return out;
 }
 
-bool IsPictureName(const fs::path& p) {
+}  // namespace
+
+bool IsPictureFile(const fs::path& p) {
     std::string ext = p.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     static const std::set<std::string> kExtensions = {".jpg", ".jpeg", ".jpe", ".png", ".bmp", ".gif",
@@ -116,13 +147,11 @@ bool IsPictureName(const fs::path& p) {
     return kExtensions.count(ext) != 0;
 }
 
-}  // namespace
-
 std::vector<fs::path> PicturesInFolder(const fs::path& folder) {
     std::vector<fs::path> out;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec))
-        if (entry.is_regular_file(ec) && IsPictureName(entry.path())) out.push_back(entry.path());
+        if (entry.is_regular_file(ec) && IsPictureFile(entry.path())) out.push_back(entry.path());
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -171,6 +200,8 @@ Project ParseProject(const std::string& text, const fs::path& file) {
     if (root.contains("transitions")) defaultTransitions = TransitionsFromJson(root["transitions"], ctx);
     std::vector<fs::path> defaultMusic;
     if (root.contains("music")) defaultMusic = PathList(root["music"], base, "\"music\"", ctx);
+    const CaptionSource defaultCaptions =
+        root.contains("captions") ? CaptionsFromJson(root["captions"], ctx) : CaptionSource::None;
 
     if (!root.contains("albums") || !root["albums"].is_array() || root["albums"].empty())
         ctx.Fail("the disc needs a non-empty list of \"albums\"");
@@ -189,9 +220,12 @@ Project ParseProject(const std::string& text, const fs::path& file) {
         if (pics.is_string() && fs::is_directory(Resolve(base, pics.get<std::string>()))) {
             album.pictures = PicturesInFolder(Resolve(base, pics.get<std::string>()));
             if (album.pictures.empty()) actx.Fail("folder " + pics.get<std::string>() + " holds no pictures");
+        } else if (pics.is_array()) {
+            PicturesFromJson(pics, base, album, actx);
         } else {
             album.pictures = PathList(pics, base, "\"pictures\"", actx);
         }
+        album.captions = a.contains("captions") ? CaptionsFromJson(a["captions"], actx) : defaultCaptions;
         if (album.pictures.empty()) actx.Fail("is empty: it needs at least one picture");
 
         album.secondsPerPicture = a.contains("seconds_per_picture")
@@ -249,14 +283,33 @@ Project ParseProject(const std::string& text, const fs::path& file) {
         for (size_t i = 0; i < seen.size(); ++i)
             if (!seen[i]) ctx.Album(project.albums[i].title, i).Fail("is in no menu");
     } else {
-        const int n = static_cast<int>(project.albums.size());
-        for (int first = 0; first < n; first += project.albumsPerMenu) {
-            std::vector<int> group;
-            for (int a = first; a < std::min(n, first + project.albumsPerMenu); ++a) group.push_back(a);
-            project.menus.push_back(std::move(group));
-        }
+        PageMenus(project);
     }
     return project;
+}
+
+void PageMenus(Project& project) {
+    project.menus.clear();
+    const int n = static_cast<int>(project.albums.size());
+    for (int first = 0; first < n; first += project.albumsPerMenu) {
+        std::vector<int> group;
+        for (int a = first; a < std::min(n, first + project.albumsPerMenu); ++a) group.push_back(a);
+        project.menus.push_back(std::move(group));
+    }
+}
+
+int64_t NewestInputTime(const Project& project) {
+    int64_t newest = 0;
+    const auto consider = [&](const fs::path& file) {
+        struct stat st {};
+        if (stat(file.string().c_str(), &st) == 0) newest = std::max<int64_t>(newest, st.st_mtime);
+    };
+    if (project.menuMusic) consider(*project.menuMusic);
+    for (const Album& album : project.albums) {
+        for (const auto& p : album.pictures) consider(p);
+        for (const auto& m : album.music) consider(m);
+    }
+    return newest;
 }
 
 Project LoadProject(const fs::path& file) {
@@ -266,6 +319,108 @@ Project LoadProject(const fs::path& file) {
     text << in.rdbuf();
     if (in.bad()) throw InputError(file.string() + ": cannot read the project file");
     return ParseProject(text.str(), file);
+}
+
+// The writer: the same format as the parser above, in the order a person
+// reads it (disc, then albums with their pictures last).
+namespace {
+
+using ordered_json = nlohmann::ordered_json;
+
+std::string PathText(const fs::path& path, const fs::path& base) {
+    const fs::path absolute = fs::absolute(path).lexically_normal();
+    const fs::path relative = absolute.lexically_relative(base);
+    if (!relative.empty() && *relative.begin() != "..") return relative.generic_string();
+    return absolute.string();
+}
+
+ordered_json PathsJson(const std::vector<fs::path>& paths, const fs::path& base) {
+    ordered_json list = ordered_json::array();
+    for (const auto& p : paths) list.push_back(PathText(p, base));
+    return list;
+}
+
+// The album's pictures: a file name each, or {"file", "caption"} for one
+// with a caption of its own.
+ordered_json PicturesJson(const Album& album, const fs::path& base) {
+    ordered_json list = ordered_json::array();
+    for (size_t i = 0; i < album.pictures.size(); ++i) {
+        const std::string file = PathText(album.pictures[i], base);
+        if (i < album.pictureCaptions.size() && album.pictureCaptions[i])
+            list.push_back({{"file", file}, {"caption", *album.pictureCaptions[i]}});
+        else
+            list.push_back(file);
+    }
+    return list;
+}
+
+ordered_json EffectJson(std::optional<int> effect) {
+    return effect ? ordered_json(std::string(EffectName(*effect))) : ordered_json("none");
+}
+
+ordered_json TransitionsJson(const TransitionSetting& t) {
+    switch (t.kind) {
+        case TransitionSetting::Kind::None: return "none";
+        case TransitionSetting::Kind::Random: return "random";
+        case TransitionSetting::Kind::Every: return EffectJson(t.effect);
+        case TransitionSetting::Kind::PerGap: break;
+    }
+    ordered_json gaps = ordered_json::array();
+    for (const auto& gap : t.gaps) gaps.push_back(EffectJson(gap));
+    return gaps;
+}
+
+// Whether the menus are what paging by `albumsPerMenu` gives, so the file
+// need not list them.
+bool PagedMenus(const Project& project) {
+    size_t next = 0;
+    for (const auto& menu : project.menus) {
+        if (menu.empty() || menu.size() > static_cast<size_t>(project.albumsPerMenu)) return false;
+        if (menu.size() < static_cast<size_t>(project.albumsPerMenu) && &menu != &project.menus.back()) return false;
+        for (int album : menu)
+            if (album != static_cast<int>(next++)) return false;
+    }
+    return next == project.albums.size();
+}
+
+}  // namespace
+
+std::string ProjectJson(const Project& project, const fs::path& file) {
+    const fs::path base = fs::absolute(file).lexically_normal().parent_path();
+    ordered_json root;
+    root["title"] = project.title;
+    if (project.menuMusic) root["menu_music"] = PathText(*project.menuMusic, base);
+    if (*project.video == video::kPal) root["video"] = "pal";
+    if (PagedMenus(project)) {
+        if (project.albumsPerMenu != Project{}.albumsPerMenu) root["albums_per_menu"] = project.albumsPerMenu;
+    } else {
+        ordered_json menus = ordered_json::array();
+        for (const auto& menu : project.menus) {
+            ordered_json numbers = ordered_json::array();
+            for (int album : menu) numbers.push_back(album + 1);
+            menus.push_back(numbers);
+        }
+        root["menus"] = menus;
+    }
+    ordered_json albums = ordered_json::array();
+    for (const Album& album : project.albums) {
+        ordered_json a;
+        a["title"] = album.title;
+        a["seconds_per_picture"] = album.secondsPerPicture;
+        a["transitions"] = TransitionsJson(album.transitions);
+        if (!album.music.empty()) a["music"] = PathsJson(album.music, base);
+        if (album.captions != CaptionSource::None)
+            a["captions"] = album.captions == CaptionSource::Name ? "name" : "date";
+        a["pictures"] = PicturesJson(album, base);
+        albums.push_back(std::move(a));
+    }
+    root["albums"] = std::move(albums);
+    try {
+        return root.dump(2, ' ', false, ordered_json::error_handler_t::strict) + "\n";
+    } catch (const json::exception& e) {
+        throw InputError(file.string() + ": cannot be written: a title or file name is not valid UTF-8 (" +
+                         e.what() + ")");
+    }
 }
 
 }  // namespace vcdalbum::host

@@ -21,9 +21,16 @@ struct TransitionSetting {
     std::vector<std::optional<int>> gaps;   // Kind::PerGap: one per gap, nullopt = cut
 };
 
+// Where a picture without a caption of its own takes one from.
+enum class CaptionSource { None, Name, Date };
+
 struct Album {
     std::string title;
     std::vector<std::filesystem::path> pictures;  // absolute
+    // A picture's own caption, by its place in `pictures` ("" shows none);
+    // pictures past the end have none of their own.
+    std::vector<std::optional<std::string>> pictureCaptions;
+    CaptionSource captions = CaptionSource::None;
     int secondsPerPicture = 5;
     std::vector<std::filesystem::path> music;     // absolute
     TransitionSetting transitions;
@@ -56,6 +63,25 @@ Project LoadProject(const std::filesystem::path& file);
 // The same from JSON text already read; `file` is the project's path, used
 // for messages and to resolve relative paths.
 Project ParseProject(const std::string& text, const std::filesystem::path& file);
+
+// Fills `menus` by paging at most `albumsPerMenu` albums per menu, in order.
+void PageMenus(Project& project);
+
+// The date the disc image carries (seconds since 1970): the newest
+// modification time of the project's pictures and music, so that the same
+// pictures give the same image however the project was written down; 0
+// when none can be read.
+int64_t NewestInputTime(const Project& project);
+
+// Whether a file's extension names a picture format the tool reads.
+bool IsPictureFile(const std::filesystem::path& file);
+
+// The project as the JSON text that LoadProject reads back into the same
+// project, for writing at `file`. A path inside the folder of `file` is
+// written relative to it, so the file and the pictures can move together;
+// any other path is written absolute. Throws InputError when a title or a
+// path is not valid UTF-8, which JSON cannot carry.
+std::string ProjectJson(const Project& project, const std::filesystem::path& file);
 
 // Picture files in a folder, sorted by name: what an album's "pictures"
 // means when it names a folder instead of a list.

@@ -107,6 +107,18 @@ FramePtr DecodeFirstPicture(const std::string& path, Problem& problem, const Dec
     }
 }
 
+std::string TakenDate(const std::string& path) {
+    // The decoder exports EXIF tags as the frame's metadata only once it has
+    // decoded the frame; the coarsest reduction keeps that cheap.
+    DecodeOptions options;
+    options.reduction = [](int, int, int maxReduction) { return maxReduction; };
+    Problem problem;
+    const FramePtr frame = DecodeFirstPicture(path, problem, options);
+    if (!frame) return {};
+    const AVDictionaryEntry* e = av_dict_get(frame->metadata, "DateTimeOriginal", nullptr, 0);
+    return e != nullptr && e->value != nullptr ? std::string(e->value) : std::string();
+}
+
 int Orientation(const AVFrame& frame) {
     if (const AVDictionaryEntry* e = av_dict_get(frame.metadata, "Orientation", nullptr, 0)) {
         const int v = std::atoi(e->value);

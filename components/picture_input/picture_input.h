@@ -39,6 +39,11 @@ Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, 
 // The first picture of `path`, as decoded; null with `problem` set on failure.
 FramePtr DecodeFirstPicture(const std::string& path, Problem& problem, const DecodeOptions& options = {});
 
+// The EXIF DateTimeOriginal text of a picture ("2024:07:14 18:30:05" as the
+// camera wrote it), read by decoding it at the smallest size the decoder
+// offers; empty when the picture carries none or cannot be read.
+std::string TakenDate(const std::string& path);
+
 // EXIF orientation 1..8 of a decoded picture: the Orientation tag, else the
 // rotation of its display matrix; 1 (upright) when it has neither.
 int Orientation(const AVFrame& frame);

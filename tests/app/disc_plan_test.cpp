@@ -106,7 +106,8 @@ TEST(DiscPlan, TooManyTracks) {
 
 TEST(DiscPlan, PrintedPlanListsMenusAlbumsAndUse) {
     const Project p = ParseProject(R"({"title": "Trip", "menus": [[2], [1]], "albums": [
-        {"title": "First", "pictures": ["a", "b"], "transitions": "CrossFade"},
+        {"title": "First", "pictures": ["a", {"file": "b", "caption": "B"}], "transitions": "CrossFade",
+         "captions": "date"},
         {"title": "Second", "pictures": ["a"]}]})",
                                    "/d/disc.json");
     std::ostringstream out;
@@ -117,6 +118,8 @@ TEST(DiscPlan, PrintedPlanListsMenusAlbumsAndUse) {
     EXPECT_NE(text.find("1. \"Second\" (album 1)"), std::string::npos) << text;
     EXPECT_NE(text.find("2. next menu"), std::string::npos) << text;
     EXPECT_NE(text.find("1->2 CrossFade"), std::string::npos) << text;
+    EXPECT_NE(text.find("captions: 1 given, the others from the dates taken"), std::string::npos) << text;
+    EXPECT_EQ(text.find("captions:"), text.rfind("captions:")) << "the album without captions shows some";
     EXPECT_NE(text.find("Disc use:"), std::string::npos);
     EXPECT_EQ(FormatDuration(3725), "1:02:05");
     EXPECT_EQ(FormatDuration(59.2), "1:00");

@@ -150,6 +150,62 @@ TEST(Project, PicturesFromAFolderInNameOrder) {
     std::filesystem::remove_all(dir);
 }
 
+// What the writer puts down reads back as the same project: every kind of
+// transition, explicit and paged menus, captions, and paths inside the file's
+// folder (written relative) and outside it (written absolute).
+TEST(Project, WrittenProjectReadsBackTheSame) {
+    const auto same = [](const Project& a, const Project& b) {
+        EXPECT_EQ(a.title, b.title);
+        EXPECT_EQ(a.menuMusic, b.menuMusic);
+        EXPECT_EQ(a.menus, b.menus);
+        EXPECT_EQ(a.video, b.video);
+        ASSERT_EQ(a.albums.size(), b.albums.size());
+        for (size_t i = 0; i < a.albums.size(); ++i) {
+            SCOPED_TRACE(a.albums[i].title);
+            EXPECT_EQ(a.albums[i].title, b.albums[i].title);
+            EXPECT_EQ(a.albums[i].pictures, b.albums[i].pictures);
+            EXPECT_EQ(a.albums[i].music, b.albums[i].music);
+            EXPECT_EQ(a.albums[i].secondsPerPicture, b.albums[i].secondsPerPicture);
+            EXPECT_EQ(a.albums[i].transitions.kind, b.albums[i].transitions.kind);
+            EXPECT_EQ(a.albums[i].transitions.effect, b.albums[i].transitions.effect);
+            EXPECT_EQ(a.albums[i].transitions.gaps, b.albums[i].transitions.gaps);
+            EXPECT_EQ(a.albums[i].captions, b.albums[i].captions);
+            EXPECT_EQ(a.albums[i].pictureCaptions, b.albums[i].pictureCaptions);
+        }
+    };
+    const Project grouped = ParseProject(R"({
+        "title": "Sommer été", "menu_music": "/music/theme.mp3", "seconds_per_picture": 4, "video": "pal",
+        "menus": [[3, 1], [2, "Night"]],
+        "albums": [
+            {"title": "Same", "pictures": ["b1.jpg", "/abs/b2.png", "../x/b3.jpg"], "music": "sea.ogg",
+             "transitions": [17, "none"]},
+            {"title": "Same", "pictures": ["deep/h1.jpg", "h2.jpg"], "seconds_per_picture": 7,
+             "transitions": "random"},
+            {"title": "Cuts", "pictures": [{"file": "c1.jpg", "caption": "Über"}, {"file": "c2.jpg", "caption": ""}],
+             "transitions": "none", "captions": "date"},
+            {"title": "Night", "pictures": ["n.jpg", "m.jpg"], "transitions": "IrisOpen", "captions": "name"}
+        ]})", kFile);
+    // Written into a subfolder: nothing of the old folder is inside it any more.
+    for (const std::filesystem::path& to : {kFile, std::filesystem::path("/photos/summer/edit/disc.json")}) {
+        SCOPED_TRACE(to.string());
+        same(grouped, ParseProject(ProjectJson(grouped, to), to));
+    }
+    const std::string text = ProjectJson(grouped, kFile);
+    EXPECT_NE(text.find("\"deep/h1.jpg\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"/photos/x/b3.jpg\""), std::string::npos) << text;
+
+    std::string albums;
+    for (int a = 0; a < 5; ++a) albums += std::string(a ? "," : "") + R"({"title": "A", "pictures": ["p.jpg"]})";
+    const Project paged = ParseProject(R"({"title": "T", "albums_per_menu": 2, "albums": [)" + albums + "]}", kFile);
+    same(paged, ParseProject(ProjectJson(paged, kFile), kFile));
+}
+
+TEST(Project, WriterRefusesTextThatJsonCannotCarry) {
+    Project p = ParseProject(R"({"title": "T", "albums": [{"title": "A", "pictures": ["p.jpg"]}]})", kFile);
+    p.albums[0].pictures[0] = "/photos/summer/caf\xe9.jpg";  // Latin-1, not UTF-8
+    EXPECT_THROW(ProjectJson(p, kFile), InputError);
+}
+
 TEST(Project, MissingProjectFileIsNamed) {
     try {
         LoadProject("/nonexistent/disc.json");

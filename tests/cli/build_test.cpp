@@ -2,12 +2,14 @@
 // reproducible images, and the refusals of bad input.
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <vcdalbum/codec.h>
 
 #include "cli/cli_runner.h"
 #include "cli/disc_reader.h"
@@ -157,6 +159,37 @@ TEST_F(Build, SameProjectAndSeedGiveTheSameImageWithAnyNumberOfJobs) {
     const RunResult plan7 = RunCli({"build", project.string(), "--dry-run", "--seed", "7"});
     EXPECT_EQ(plan99.exitCode, 0);
     EXPECT_NE(plan99.out, plan7.out);
+}
+
+// The same picture twice, once with a caption: the two prepared pictures the
+// build hands to the encoder differ, and only in the bottom band where the
+// caption goes (widened to the JPEG blocks it touches).
+TEST_F(Build, CaptionIsDrawnIntoItsPictureOnly) {
+    const fs::path project = Project(R"({"title": "Words", "seconds_per_picture": 1,
+        "albums": [{"title": "One", "pictures": [{"file": "p1.jpg", "caption": "Hello there"}, "p1.jpg"]}]})");
+    fs::create_directories(dir_ / "tmp");
+    const RunResult run = RunCli({"build", project.string(), "--out", (dir_ / "out").string(), "--keep-work", "-q"},
+                                 {"TMPDIR=" + (dir_ / "tmp").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    fs::path work;
+    for (const auto& e : fs::directory_iterator(dir_ / "tmp")) work = e.path();
+    Image captioned{}, plain{};
+    ASSERT_TRUE(DecodeJpegFile((work / "pictures" / "a0_0.jpg").string(), captioned).ok());
+    ASSERT_TRUE(DecodeJpegFile((work / "pictures" / "a0_1.jpg").string(), plain).ok());
+    ASSERT_EQ(captioned.width, plain.width);
+    ASSERT_EQ(captioned.height, plain.height);
+    uint32_t top = captioned.height, bottom = 0;
+    for (uint32_t y = 0; y < captioned.height; ++y)
+        if (std::memcmp(captioned.data + y * ImageStride(captioned.width), plain.data + y * ImageStride(plain.width),
+                        3 * size_t{captioned.width}) != 0) {
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    ReleaseImage(captioned);
+    ReleaseImage(plain);
+    EXPECT_LE(top, bottom) << "the caption is missing";
+    EXPECT_GE(top, 176u);     // the caption's line, above the safe area's lower edge
+    EXPECT_LT(bottom, 224u);  // the safe area ends at 216; JPEG blocks reach 8 lines on
 }
 
 TEST_F(Build, BadInputStopsWithExitTwoNamingTheCulpritAndNoImage) {

@@ -52,6 +52,17 @@ TEST_F(DemoDisc, SaysWhereTheImageIsAndHowToUseIt) {
     EXPECT_TRUE(fs::exists(*dir_ / "out" / "project" / "project.json"));  // rebuildable with `vcdalbum build`
 }
 
+// One album shows captions, given picture by picture in the project.
+TEST_F(DemoDisc, OneAlbumHasCaptions) {
+    std::ifstream file(*dir_ / "out" / "project" / "project.json");
+    const nlohmann::json project = nlohmann::json::parse(file);
+    int captioned = 0;
+    for (const auto& album : project.at("albums"))
+        for (const auto& picture : album.at("pictures"))
+            captioned += picture.is_object() && !picture.value("caption", "").empty();
+    EXPECT_EQ(captioned, 4);
+}
+
 TEST_F(DemoDisc, ReadBackAsVcd20WithTwoMenusAndSixAlbums) {
     const RunResult info = RunProgram("vcd-info", {"-B", "-c", cue_.string(), "-f", "-I", "-L", "-p", "-E", "-T", "-F"});
     EXPECT_EQ(info.exitCode, 0) << info.err;
