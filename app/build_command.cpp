@@ -45,6 +45,7 @@ int RunBuildDrawing(const BuildArgs& args) {
             throw InputError(args.project + ": --captions is for a folder; a project file says \"captions\" itself");
         project = LoadProject(args.project);
     }
+    if (args.options.video != nullptr) project.video = args.options.video;
     if (!args.writeProject.empty()) {
         // Never over a file a person may have edited.
         const fs::path file = fs::absolute(args.writeProject).lexically_normal();
@@ -97,6 +98,13 @@ const bool registered = RegisterCommand("build", [](CLI::App& app) -> RunFn {
     sub->add_option("-j,--jobs", args->options.jobs, "Threads for pictures, transitions and streams (default: one per core)")
         ->check(CLI::Range(1u, 256u))
         ->capture_default_str();
+    sub->add_option_function<std::string>(
+           "--video",
+           [args](const std::string& name) {
+               args->options.video = host::VideoStandardNamed(name);
+           },
+           "Television standard: ntsc (352x240, 29.97 frames/s) or pal (352x288, 25 frames/s); overrides the project's \"video\"")
+        ->check(CLI::IsMember({"ntsc", "pal"}, CLI::ignore_case));
     sub->add_flag("--dry-run", args->options.dryRun, "Print the plan and stop");
     sub->add_flag("--keep-work", args->options.keepWork, "Keep the work folder");
     auto* quiet = sub->add_flag("-q,--quiet", args->quiet, "Only errors");

@@ -13,6 +13,7 @@
 
 #include "authoring/album_encoding.h"
 #include "authoring/album_motion.h"
+#include "authoring/video_standard_choice.h"
 #include "authoring/transition_sequences.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/transitions.h"
@@ -46,8 +47,9 @@ struct Task {
 
 class Batch {
 public:
-    Batch(const AlbumRequest* albums, const AlbumMotion* motions, unsigned short count)
-        : requests_(albums, albums + count) {
+    Batch(const AlbumRequest* albums, const AlbumMotion* motions, unsigned short count,
+          const video::VideoStandard& standard)
+        : standard_(standard), requests_(albums, albums + count) {
         if (motions != nullptr) motions_.assign(motions, motions + count);
         motions_.resize(count);
         frames_.resize(count);
@@ -169,10 +171,11 @@ private:
         const AlbumRequest& r = requests_[album];
         t_encoderTarget = EncoderTarget{&r, &progressLock_};
         outputs_[album] = EncodeAlbum(r, frames_[album], r.progress != nullptr ? &OnEncoderProgress : nullptr,
-                                      &motions_[album]);
+                                      standard_, &motions_[album]);
         t_encoderTarget = EncoderTarget{};
     }
 
+    const video::VideoStandard& standard_;
     std::vector<AlbumRequest> requests_;
     std::vector<AlbumMotion> motions_;  // one per request; kind none when the host gave none
     std::vector<Task> tasks_;
@@ -199,7 +202,7 @@ int Authoring::AppendAlbums(const AlbumRequest* albums, unsigned short count, in
 int Authoring::AppendMovingAlbums(const AlbumRequest* albums, const AlbumMotion* motions, unsigned short count,
                                   int jobs) {
     if (albums == nullptr) return 0;
-    vcdalbum::authoring::Batch batch(albums, motions, count);
+    vcdalbum::authoring::Batch batch(albums, motions, count, vcdalbum::authoring::StandardOf(*this));
     batch.Run(jobs);
     for (const std::string& output : batch.outputs()) {
         albumFiles.push_back(output);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/video_standard.h"
 #include "vcdalbum/AlbumRequest.h"
 #include "vcdalbum/StreamInfo.h"
 
@@ -32,6 +33,11 @@ int TransitionPercent(unsigned done, unsigned count);
 // `frames` holds one list per transition (empty for one left out). With a
 // `motion` of pan-and-zoom, the encoder moves the pictures that have a source.
 std::string EncodeAlbum(const AlbumRequest& request, std::vector<std::vector<std::string>>& frames,
-                        ProgressCallBack encoderProgress, const AlbumMotion* motion = nullptr);
+                        ProgressCallBack encoderProgress, const video::VideoStandard& standard,
+                        const AlbumMotion* motion = nullptr);
+
+// The option6 a stream record carries: PAL's code, or for NTSC the host's
+// own value, which the encoder has always accepted and left unread.
+uint16_t StandardOption(uint16_t hostOption6, const video::VideoStandard& standard);
 
 }  // namespace vcdalbum::authoring

@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "authoring/video_standard_choice.h"
 #include "platform/heap_string.h"
 #include "vcdalbum/Authoring.h"
 
@@ -37,10 +38,12 @@ Authoring& Authoring::operator=(const Authoring& other) {
     }
     vcdMode = other.vcdMode;
     progressCallBack = other.progressCallBack;
+    vcdalbum::authoring::CopyStandard(other, *this);
     return *this;
 }
 
 Authoring::~Authoring() {
+    vcdalbum::authoring::ForgetStandard(*this);
     for (char*& name : frameFiles) {
         std::free(name);
         name = nullptr;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "authoring/first_sequence_item.h"
+#include "authoring/video_standard_choice.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/VRX_Burner.h"
 
@@ -46,7 +47,7 @@ int Authoring::StartBurning(int drive, int speed, int, int) {
     // The component fills these for every sequence item; the layout needs neither.
     unsigned long size = 0;
     unsigned long isDat = 0;
-    const std::string first = vcdalbum::authoring::FirstSequenceItemPath();
+    const std::string first = vcdalbum::authoring::FirstSequenceItemPath(vcdalbum::authoring::StandardOf(*this));
     burner->addSequenceItem(first.c_str(), "default", "defaultentry", &size, &isDat);
 
     // Growable tables: the disc format's own limits are the burner

@@ -10,7 +10,7 @@ namespace {
 
 // A record without pictures or music: the encoder makes a black clip of its
 // minimum length with silent audio.
-void MakeBlackClip(std::string& path) {
+void MakeBlackClip(std::string& path, const video::VideoStandard& standard) {
     char* noPictures[] = {nullptr};
     char* noMusic[] = {nullptr};
     StreamInfo info{};
@@ -23,16 +23,18 @@ void MakeBlackClip(std::string& path) {
     info.option2 = 1;
     info.option3 = 6;
     info.option4 = 2;
+    info.option6 = video::StreamOption(standard);
     platform::CallStreamEncode(&info);
 }
 
 }  // namespace
 
-std::string FirstSequenceItemPath() {
+std::string FirstSequenceItemPath(const video::VideoStandard& standard) {
     std::error_code ec;
-    if (std::filesystem::is_regular_file(kFixedFirstSequenceItem, ec)) return kFixedFirstSequenceItem;
-    std::string path = platform::TempPath(kFirstSequenceItemName);
-    if (!std::filesystem::is_regular_file(path, ec)) MakeBlackClip(path);
+    const std::string fixed = std::string(kFixedFirstSequenceFolder) + standard.firstItemName;
+    if (std::filesystem::is_regular_file(fixed, ec)) return fixed;
+    std::string path = platform::TempPath(standard.firstItemName);
+    if (!std::filesystem::is_regular_file(path, ec)) MakeBlackClip(path, standard);
     return path;
 }
 

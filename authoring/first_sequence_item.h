@@ -3,17 +3,21 @@
 
 #include <string>
 
+#include "platform/video_standard.h"
+
 namespace vcdalbum::authoring {
 
-// Where the stream lives on the machines the library was first made for.
-inline constexpr char kFixedFirstSequenceItem[] = "D:\\Projects\\QelBuilder\\Data\\EnablePbcNTSC.mpg";
-inline constexpr char kFirstSequenceItemName[] = "EnablePbcNTSC.mpg";
+// Where the streams live on the machines the library was first made for:
+// this folder, then the standard's file name (EnablePbcNTSC.mpg,
+// EnablePbcPAL.mpg).
+inline constexpr char kFixedFirstSequenceFolder[] = "D:\\Projects\\QelBuilder\\Data\\";
 
-// The fixed path when that file exists, else EnablePbcNTSC.mpg in the
-// temporary directory. That file is made through the stream encoder when it
-// is missing (a short black clip with silent audio), so later runs reuse it.
-// The path is returned even when it could not be made; the encoder has said
-// why on standard error, and the burner refuses the missing item.
-std::string FirstSequenceItemPath();
+// The fixed path of the standard's stream when that file exists, else the
+// same name in the temporary directory. That file is made through the
+// stream encoder when it is missing (a short black clip of the standard with
+// silent audio), so later runs reuse it. The path is returned even when it
+// could not be made; the encoder has said why on standard error, and the
+// burner refuses the missing item.
+std::string FirstSequenceItemPath(const video::VideoStandard& standard = video::kNtsc);
 
 }  // namespace vcdalbum::authoring

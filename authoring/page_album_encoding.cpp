@@ -13,6 +13,7 @@
 #include "platform/temp_dir.h"
 #include "authoring/album_encoding.h"
 #include "authoring/album_motion.h"
+#include "authoring/video_standard_choice.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/transitions.h"
 
@@ -75,8 +76,13 @@ int TransitionPercent(unsigned done, unsigned count) {
     return static_cast<int>(static_cast<double>(done) / count * 100.0);
 }
 
+uint16_t StandardOption(uint16_t hostOption6, const video::VideoStandard& standard) {
+    return standard == video::kNtsc ? hostOption6 : video::StreamOption(standard);
+}
+
 std::string EncodeAlbum(const AlbumRequest& request, std::vector<std::vector<std::string>>& frames,
-                        ProgressCallBack encoderProgress, const AlbumMotion* motion) {
+                        ProgressCallBack encoderProgress, const video::VideoStandard& standard,
+                        const AlbumMotion* motion) {
     std::vector<char*> extra;
     if (request.extraFiles != nullptr) extra.assign(request.extraFiles, request.extraFiles + request.extraCount);
     extra.push_back(nullptr);
@@ -102,7 +108,7 @@ std::string EncodeAlbum(const AlbumRequest& request, std::vector<std::vector<std
     StreamInfo info =
         StreamRecord(album, times, extra.data(), request.extraCount, output, request.option4, encoderProgress);
     info.option5 = request.option5;
-    info.option6 = request.option6;
+    info.option6 = StandardOption(request.option6, standard);
     info.sourceCount = request.pictureCount;
     if (motion != nullptr && motion->kind == kAlbumMotionPanZoom) {
         const StreamMotionRecord moving(*motion, request, entries);
@@ -131,6 +137,7 @@ int Authoring::AppendMenuPage(unsigned short menuNo, char** pictures, char** ext
     std::string output = vcdalbum::platform::TempPath("menu" + std::to_string(menuNo) + ".mpg");
 
     StreamInfo info = StreamRecord(pictureFiles, times, extra, 1, output, kMenuOption4, nullptr);
+    info.option6 = StandardOption(0, StandardOf(*this));
     // The encoder's result is not looked at: callers rely on 0, and the
     // component reports its own failures and leaves no file behind.
     vcdalbum::platform::CallStreamEncode(&info);
@@ -170,7 +177,7 @@ int Authoring::AppendAlbum(unsigned short, unsigned short albumNo, unsigned shor
         if (callBack != nullptr) callBack(TransitionPercent(k + 1u, request.transitionCount));
     }
 
-    albumFiles.push_back(EncodeAlbum(request, frames, callBack));
+    albumFiles.push_back(EncodeAlbum(request, frames, callBack, StandardOf(*this)));
     ++albumCount;
     return 0;
 }

@@ -116,7 +116,7 @@ struct PreparedPicture {
 // cannot be used does not stop the others: every such picture is added to
 // `problems`, in the project's order.
 void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<OwnedImage>& thumbnails, unsigned threads,
-                     Progress& progress, InputProblems& problems) {
+                     const VideoStandard& standard, Progress& progress, InputProblems& problems) {
     std::atomic<size_t> done{0};
     std::vector<std::string> refused(jobs.size());
     ForEachOnThreads(jobs.size(), threads, [&](size_t i) {
@@ -125,7 +125,7 @@ void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<Owned
         try {
             OwnedImage picture;
             frame = PrepareFrame(job.source, job.caption, job.thumbnailOf != SIZE_MAX ? &thumbnail : nullptr,
-                                 job.moving.empty() ? nullptr : &picture);
+                                 job.moving.empty() ? nullptr : &picture, standard);
             // A moving picture is sampled from the picture as read: upright,
             // in square pixels, two to four times its size in the frame,
             // which holds every detail the closest view shows.
@@ -188,7 +188,10 @@ std::string ImageName(const std::string& title) {
     return TruncateUtf8(name, 200);
 }
 
-BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progress& progress) {
+BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, Progress& progress) {
+    Project project = projectFile;
+    if (options.video != nullptr) project.video = options.video;
+    const VideoStandard& standard = *project.video;
     BuildResult result;
     result.plan = PlanDisc(project, options.seed, options.discMinutes);
     const DiscPlan& plan = result.plan;
@@ -254,7 +257,7 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
         }
     }
     std::vector<OwnedImage> thumbnails(plan.albums.size());
-    PreparePictures(jobs, thumbnails, threads, progress, problems);
+    PreparePictures(jobs, thumbnails, threads, standard, progress, problems);
     StopOnProblems(project, problems);
     progress.Done(kPreparing, std::to_string(jobs.size()) + " pictures");
     clock.Lap("preparing pictures");
@@ -275,7 +278,7 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
         }
         if (m + 1 < plan.menus.size()) page.nextMenuNumber = choice + 1;
         const fs::path file = work.path() / "menus" / ("menu" + std::to_string(m) + ".jpg");
-        WriteJpeg(DrawMenuPage(page).get(), file);
+        WriteJpeg(DrawMenuPage(page, standard).get(), file);
         menuPictures[m] = file.string();
         progress.Update(kMenus, static_cast<double>(++menusDrawn) / static_cast<double>(plan.menus.size()));
     });
@@ -287,6 +290,7 @@ BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progr
     std::vector<char> burnerName(name.begin(), name.end());
     burnerName.push_back('\0');
     Authoring disc(burnerName.data());
+    disc.SetVideoStandard(standard == video::kPal ? VCD_VIDEO_PAL : VCD_VIDEO_NTSC);
     for (size_t m = 0; m < plan.menus.size(); ++m) disc.SetAlbumNoPerMenu(static_cast<int>(m), static_cast<int>(plan.menus[m].albums.size()));
     const size_t streamsTotal = plan.menus.size() + plan.albums.size();
 

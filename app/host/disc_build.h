@@ -24,6 +24,7 @@ struct BuildOptions {
     bool dryRun = false;
     bool keepWork = false;
     unsigned jobs = 0;  // threads for pictures, menus, transitions and streams; 0: one per core
+    const video::VideoStandard* video = nullptr;  // --video: overrides the project's "video"
 };
 
 struct BuildResult {

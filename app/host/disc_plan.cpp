@@ -44,9 +44,9 @@ std::string AlbumList(const Project& project, const DiscPlan& plan, size_t from)
 
 }  // namespace
 
-double AlbumSeconds(size_t pictures, int secondsPerPicture, size_t transitions) {
+double AlbumSeconds(size_t pictures, int secondsPerPicture, size_t transitions, double framesPerSecond) {
     const double seconds = static_cast<double>(pictures) * secondsPerPicture +
-                           static_cast<double>(transitions * TransitionFrames) / 30.0;
+                           static_cast<double>(transitions * TransitionFrames) / framesPerSecond;
     return std::max(seconds, kMinStreamSeconds);
 }
 
@@ -69,7 +69,9 @@ DiscPlan PlanDisc(const Project& project, uint32_t seed, int discMinutes) {
         AlbumPlan& a = byProjectOrder[i];
         a.album = static_cast<int>(i);
         ChooseTransitions(album, rng, a);
-        a.seconds = AlbumSeconds(album.pictures.size(), album.secondsPerPicture, a.positions.size());
+        // Transitions take a whole number of frames: 1.2 s each in PAL.
+        a.seconds = AlbumSeconds(album.pictures.size(), album.secondsPerPicture, a.positions.size(),
+                                 *project.video == video::kPal ? project.video->fps() : 30.0);
         a.sectors = burner::TrackSectors(StreamSectors(a.seconds));
     }
 
@@ -130,6 +132,7 @@ void PrintPlan(std::ostream& out, const Project& project, const DiscPlan& plan) 
     out << "Disc \"" << project.title << "\": " << plan.menus.size() << " menu(s), " << plan.albums.size()
         << " album(s), seed " << plan.seed << "\n";
     if (project.menuMusic) out << "  menu music: " << project.menuMusic->string() << "\n";
+    if (*project.video == video::kPal) out << "  video: PAL, 352x288 at 25 frames/s\n";
     int number = 0;
     for (size_t m = 0; m < plan.menus.size(); ++m) {
         out << "Menu " << m + 1 << " (" << FormatDuration(plan.menus[m].seconds) << ")\n";

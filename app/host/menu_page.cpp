@@ -13,17 +13,23 @@ namespace vcdalbum::host {
 namespace {
 
 // The page is laid out in square pixels on a 320x240 canvas and stretched to
-// the frame's 352 narrower pixels, so that letters and thumbnails keep their
-// shape on a 4:3 screen.
+// the frame's pixels (352x240 of 10:11 NTSC, 352x288 of 12:11 PAL), so that
+// letters and thumbnails keep their shape on a 4:3 screen.
 constexpr double kCanvasWidth = 320.0;
 constexpr double kCanvasHeight = 240.0;
-// The safe area's edges, moved inwards to whole frame pixels so that no
-// antialiased edge spills over them.
-const double kXScale = kFrameWidth / kCanvasWidth, kYScale = kFrameHeight / kCanvasHeight;
-const double kSafeLeft = std::ceil(kFrameWidth * kSafeMargin) / kXScale;
-const double kSafeRight = std::floor(kFrameWidth * (1 - kSafeMargin)) / kXScale;
-const double kSafeTop = std::ceil(kFrameHeight * kSafeMargin) / kYScale;
-const double kSafeBottom = std::floor(kFrameHeight * (1 - kSafeMargin)) / kYScale;
+
+// The safe area's edges on the canvas, moved inwards to whole frame pixels
+// so that no antialiased edge spills over them.
+struct SafeArea {
+    double left, right, top, bottom;
+};
+
+SafeArea SafeAreaOf(const VideoStandard& standard) {
+    const double frameW = standard.width, frameH = standard.height;
+    const double xScale = frameW / kCanvasWidth, yScale = frameH / kCanvasHeight;
+    return {std::ceil(frameW * kSafeMargin) / xScale, std::floor(frameW * (1 - kSafeMargin)) / xScale,
+            std::ceil(frameH * kSafeMargin) / yScale, std::floor(frameH * (1 - kSafeMargin)) / yScale};
+}
 constexpr const char* kFont = "DejaVu Sans";
 
 struct SurfaceFreer {
@@ -154,12 +160,14 @@ std::string TruncateUtf8(const std::string& text, size_t bytes) {
     return text.substr(0, end);
 }
 
-OwnedImage DrawMenuPage(const MenuPage& page) {
-    Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, kFrameWidth, kFrameHeight));
+OwnedImage DrawMenuPage(const MenuPage& page, const VideoStandard& standard) {
+    const uint32_t frameW = standard.width, frameH = standard.height;
+    const SafeArea safe = SafeAreaOf(standard);
+    Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(frameW), static_cast<int>(frameH)));
     std::unique_ptr<cairo_t, CairoFreer> owner(cairo_create(surface.get()));
     cairo_t* cr = owner.get();
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) throw RunError("cannot draw a menu page: out of memory");
-    cairo_scale(cr, kFrameWidth / kCanvasWidth, kFrameHeight / kCanvasHeight);
+    cairo_scale(cr, frameW / kCanvasWidth, frameH / kCanvasHeight);
 
     // Background: a deep blue gradient, calm behind white text.
     cairo_pattern_t* bg = cairo_pattern_create_linear(0, 0, 0, kCanvasHeight);
@@ -172,15 +180,15 @@ OwnedImage DrawMenuPage(const MenuPage& page) {
     // Disc title, centred at the top of the safe area.
     cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
     cairo_set_font_size(cr, 18);
-    const std::string title = Fitted(cr, page.discTitle, kSafeRight - kSafeLeft);
+    const std::string title = Fitted(cr, page.discTitle, safe.right - safe.left);
     cairo_font_extents_t fe;
     cairo_font_extents(cr, &fe);
     cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_move_to(cr, (kCanvasWidth - TextWidth(cr, title)) / 2, kSafeTop + fe.ascent);
+    cairo_move_to(cr, (kCanvasWidth - TextWidth(cr, title)) / 2, safe.top + fe.ascent);
     cairo_show_text(cr, title.c_str());
-    const double listTop = kSafeTop + fe.height + 6;
+    const double listTop = safe.top + fe.height + 6;
     cairo_set_source_rgb(cr, 0.95, 0.75, 0.20);
-    cairo_rectangle(cr, kSafeLeft, listTop - 4, kSafeRight - kSafeLeft, 1.5);
+    cairo_rectangle(cr, safe.left, listTop - 4, safe.right - safe.left, 1.5);
     cairo_fill(cr);
 
     // Footer: "page i of n".
@@ -189,23 +197,23 @@ OwnedImage DrawMenuPage(const MenuPage& page) {
     cairo_font_extents(cr, &fe);
     const std::string footer = "page " + std::to_string(page.page) + " of " + std::to_string(page.pages);
     cairo_set_source_rgb(cr, 0.8, 0.8, 0.85);
-    cairo_move_to(cr, kSafeRight - TextWidth(cr, footer), kSafeBottom - fe.descent);
+    cairo_move_to(cr, safe.right - TextWidth(cr, footer), safe.bottom - fe.descent);
     cairo_show_text(cr, footer.c_str());
     // Later pages say how to get back: the remote's PREV key leads to the
     // page before (the first page has nowhere to go back to).
     if (page.page > 1) {
-        const double baseline = kSafeBottom - fe.descent;
+        const double baseline = safe.bottom - fe.descent;
         cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
         cairo_set_source_rgb(cr, 0.95, 0.75, 0.20);
-        cairo_move_to(cr, kSafeLeft, baseline);
+        cairo_move_to(cr, safe.left, baseline);
         cairo_show_text(cr, "PREV");
-        const double after = kSafeLeft + TextWidth(cr, "PREV");
+        const double after = safe.left + TextWidth(cr, "PREV");
         cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
         cairo_set_source_rgb(cr, 0.8, 0.8, 0.85);
         cairo_move_to(cr, after, baseline);
         cairo_show_text(cr, (": page " + std::to_string(page.page - 1)).c_str());
     }
-    const double listBottom = kSafeBottom - fe.height - 2;
+    const double listBottom = safe.bottom - fe.height - 2;
 
     // The lines, in one column up to five, then in two (three past twelve).
     std::vector<std::pair<MenuLine, bool>> lines;
@@ -215,22 +223,22 @@ OwnedImage DrawMenuPage(const MenuPage& page) {
     const int columns = count <= 5 ? 1 : count <= 12 ? 2 : 3;
     const int rows = std::max(1, (count + columns - 1) / columns);
     const double gap = 6;
-    const double cellW = (kSafeRight - kSafeLeft - gap * (columns - 1)) / columns;
+    const double cellW = (safe.right - safe.left - gap * (columns - 1)) / columns;
     const double cellH = std::min(34.0, (listBottom - listTop) / rows);
     for (int i = 0; i < count; ++i) {
         const int col = i / rows, row = i % rows;
         DrawLine(cr, lines[static_cast<size_t>(i)].first, lines[static_cast<size_t>(i)].second,
-                 kSafeLeft + col * (cellW + gap), listTop + row * cellH, cellW, cellH, columns > 1);
+                 safe.left + col * (cellW + gap), listTop + row * cellH, cellW, cellH, columns > 1);
     }
 
     cairo_surface_flush(surface.get());
-    OwnedImage out = BlackPicture(kFrameWidth, kFrameHeight);
+    OwnedImage out = BlackPicture(frameW, frameH);
     const unsigned char* data = cairo_image_surface_get_data(surface.get());
     const int stride = cairo_image_surface_get_stride(surface.get());
-    for (uint32_t y = 0; y < kFrameHeight; ++y) {
+    for (uint32_t y = 0; y < frameH; ++y) {
         const auto* src = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
         unsigned char* dst = out.row(y);
-        for (uint32_t x = 0; x < kFrameWidth; ++x) {
+        for (uint32_t x = 0; x < frameW; ++x) {
             dst[3 * x] = static_cast<unsigned char>(src[x]);
             dst[3 * x + 1] = static_cast<unsigned char>(src[x] >> 8);
             dst[3 * x + 2] = static_cast<unsigned char>(src[x] >> 16);

@@ -14,7 +14,7 @@ namespace vcdalbum::host {
 struct MenuLine {
     int number = 0;              // what the viewer presses
     std::string title;
-    const Image* thumbnail = nullptr;  // a prepared 352x240 frame, or none
+    const Image* thumbnail = nullptr;  // a prepared frame (352x240 or 352x288), or none
 };
 
 struct MenuPage {
@@ -28,8 +28,9 @@ struct MenuPage {
 // television sets crop the edges.
 inline constexpr double kSafeMargin = 0.10;
 
-// Draws the page into a 352x240 frame (in the frame's own 10:11 pixels).
-OwnedImage DrawMenuPage(const MenuPage& page);
+// Draws the page into a frame of the standard: 352x240 in its 10:11 pixels
+// (NTSC), or 352x288 in its 12:11 pixels (PAL).
+OwnedImage DrawMenuPage(const MenuPage& page, const VideoStandard& standard = video::kNtsc);
 
 // Hands back the font caches cairo and fontconfig keep for the whole
 // process. Call once drawing is over (no cairo object may be alive), so

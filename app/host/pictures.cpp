@@ -37,12 +37,13 @@ constexpr int64_t kMaxPixels = 100'000'000;
 // twice the size a w x h picture takes in the frame, in either orientation:
 // FitToFrame brings such a picture down to that size anyway, so nothing is
 // lost, and a camera-sized picture then costs a fraction of a full decode
-// and conversion.
+// and conversion. The decoder takes a plain function, hence one per standard.
+template <const VideoStandard& standard>
 int FrameReduction(int w, int h, int maxReduction) {
     for (int r = std::min(maxReduction, 3); r > 0; --r) {
         const auto rw = static_cast<uint32_t>((w + (1 << r) - 1) >> r), rh = static_cast<uint32_t>((h + (1 << r) - 1) >> r);
-        const FitSize upright = FitIntoFrame(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
-        const FitSize turned = FitIntoFrame(static_cast<uint32_t>(h), static_cast<uint32_t>(w));
+        const FitSize upright = FitIntoFrame(static_cast<uint32_t>(w), static_cast<uint32_t>(h), standard);
+        const FitSize turned = FitIntoFrame(static_cast<uint32_t>(h), static_cast<uint32_t>(w), standard);
         if (rw >= 2 * upright.width && rh >= 2 * upright.height && rh >= 2 * turned.width && rw >= 2 * turned.height)
             return r;
     }
@@ -64,12 +65,12 @@ void Scale(const Image& src, OwnedImage& dst) {
 
 }  // namespace
 
-OwnedImage ReadPicture(const fs::path& file, bool forFrame, std::string* dateTaken) {
+OwnedImage ReadPicture(const fs::path& file, bool forFrame, std::string* dateTaken, const VideoStandard& standard) {
     const std::string name = file.string();
     input::DecodeOptions options;
     options.refuseDamaged = true;  // refused rather than burned with grey blocks
     options.maxPixels = kMaxPixels;
-    if (forFrame) options.reduction = &FrameReduction;
+    if (forFrame) options.reduction = standard == video::kPal ? &FrameReduction<video::kPal> : &FrameReduction<video::kNtsc>;
     input::Problem problem;
     const input::FramePtr frame = input::DecodeFirstPicture(name, problem, options);
     if (!frame) {
@@ -96,18 +97,21 @@ OwnedImage ReadPicture(const fs::path& file, bool forFrame, std::string* dateTak
     return upright;
 }
 
-FitSize FitIntoFrame(uint32_t width, uint32_t height) {
-    // In frame pixels the picture is 11/10 as wide as in square pixels.
-    const double w = width * 1.1, h = height;
-    const double s = std::min(kFrameWidth / w, kFrameHeight / h);
-    const auto fw = static_cast<uint32_t>(std::clamp(std::lround(w * s), 1L, static_cast<long>(kFrameWidth)));
-    const auto fh = static_cast<uint32_t>(std::clamp(std::lround(h * s), 1L, static_cast<long>(kFrameHeight)));
+FitSize FitIntoFrame(uint32_t width, uint32_t height, const VideoStandard& standard) {
+    // In frame pixels the picture is 11/10 (NTSC) or 11/12 (PAL) as wide as
+    // in square pixels.
+    const double frameW = standard.width, frameH = standard.height;
+    const double w = width * (static_cast<double>(standard.sarDen) / standard.sarNum), h = height;
+    const double s = std::min(frameW / w, frameH / h);
+    const auto fw = static_cast<uint32_t>(std::clamp(std::lround(w * s), 1L, static_cast<long>(standard.width)));
+    const auto fh = static_cast<uint32_t>(std::clamp(std::lround(h * s), 1L, static_cast<long>(standard.height)));
     return {fw, fh};
 }
 
-OwnedImage FitToFrame(const Image& picture) {
-    OwnedImage frame = BlackPicture(kFrameWidth, kFrameHeight);
-    const FitSize fit = FitIntoFrame(picture.width, picture.height);
+OwnedImage FitToFrame(const Image& picture, const VideoStandard& standard) {
+    const uint32_t frameW = standard.width, frameH = standard.height;
+    OwnedImage frame = BlackPicture(frameW, frameH);
+    const FitSize fit = FitIntoFrame(picture.width, picture.height, standard);
 
     // The library's bicubic scaler samples without a low-pass filter, so a
     // camera-sized picture is first brought down to twice the fitted size
@@ -124,7 +128,7 @@ OwnedImage FitToFrame(const Image& picture) {
     if (!ScaleImage(*source, fit.width, fit.height, fitted.get()))
         throw RunError("picture scaler: cannot fit a " + std::to_string(picture.width) + "x" +
                        std::to_string(picture.height) + " picture");
-    const uint32_t x0 = (kFrameWidth - fit.width) / 2, y0 = (kFrameHeight - fit.height) / 2;
+    const uint32_t x0 = (frameW - fit.width) / 2, y0 = (frameH - fit.height) / 2;
     for (uint32_t y = 0; y < fit.height; ++y)
         std::memcpy(frame.row(y0 + y) + 3 * x0, fitted.row(y), 3 * static_cast<size_t>(fit.width));
     return frame;
@@ -136,10 +140,10 @@ void WriteJpeg(const Image& image, const fs::path& out) {
 }
 
 OwnedImage PrepareFrame(const fs::path& in, const CaptionRequest& caption, OwnedImage* uncaptioned,
-                        OwnedImage* asRead) {
+                        OwnedImage* asRead, const VideoStandard& standard) {
     std::string taken;
-    OwnedImage picture = ReadPicture(in, true, caption.fromDate ? &taken : nullptr);
-    OwnedImage frame = FitToFrame(picture.get());
+    OwnedImage picture = ReadPicture(in, true, caption.fromDate ? &taken : nullptr, standard);
+    OwnedImage frame = FitToFrame(picture.get(), standard);
     if (uncaptioned) {
         *uncaptioned = BlackPicture(frame.width(), frame.height());
         std::memcpy(uncaptioned->row(0), frame.row(0), ImageStride(frame.width()) * static_cast<size_t>(frame.height()));
@@ -149,8 +153,9 @@ OwnedImage PrepareFrame(const fs::path& in, const CaptionRequest& caption, Owned
     return frame;
 }
 
-void PreparePicture(const fs::path& in, const fs::path& out, const CaptionRequest& caption) {
-    WriteJpeg(PrepareFrame(in, caption).get(), out);
+void PreparePicture(const fs::path& in, const fs::path& out, const CaptionRequest& caption,
+                    const VideoStandard& standard) {
+    WriteJpeg(PrepareFrame(in, caption, nullptr, nullptr, standard).get(), out);
 }
 
 }  // namespace vcdalbum::host

@@ -37,7 +37,8 @@ private:
 };
 
 const std::set<std::string> kProjectKeys = {"title", "menu_music", "albums", "menus", "albums_per_menu",
-                                            "seconds_per_picture", "transitions", "music", "captions", "motion"};
+                                            "seconds_per_picture", "transitions", "music", "captions", "motion",
+                                            "video"};
 const std::set<std::string> kAlbumKeys = {"title", "pictures", "seconds_per_picture", "music", "transitions",
                                           "captions", "motion"};
 const std::set<std::string> kPictureKeys = {"file", "caption"};
@@ -163,6 +164,14 @@ std::vector<fs::path> PicturesInFolder(const fs::path& folder) {
     return out;
 }
 
+const video::VideoStandard* VideoStandardNamed(const std::string& name) {
+    std::string lower;
+    for (char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == "ntsc") return &video::kNtsc;
+    if (lower == "pal") return &video::kPal;
+    return nullptr;
+}
+
 Project ParseProject(const std::string& text, const fs::path& file) {
     const Context ctx(file);
     json root;
@@ -185,6 +194,11 @@ Project ParseProject(const std::string& text, const fs::path& file) {
         project.menuMusic = Resolve(base, RequireString(root["menu_music"], "\"menu_music\"", ctx));
     if (root.contains("albums_per_menu"))
         project.albumsPerMenu = RequireInt(root["albums_per_menu"], "\"albums_per_menu\"", 1, kMaxAlbumsPerMenu, ctx);
+
+    if (root.contains("video")) {
+        project.video = VideoStandardNamed(RequireString(root["video"], "\"video\"", ctx));
+        if (project.video == nullptr) ctx.Fail("\"video\" must be \"ntsc\" or \"pal\"");
+    }
 
     // Project-wide defaults that every album may override.
     int defaultSeconds = 5;
@@ -386,6 +400,7 @@ std::string ProjectJson(const Project& project, const fs::path& file) {
     ordered_json root;
     root["title"] = project.title;
     if (project.menuMusic) root["menu_music"] = PathText(*project.menuMusic, base);
+    if (*project.video == video::kPal) root["video"] = "pal";
     if (PagedMenus(project)) {
         if (project.albumsPerMenu != Project{}.albumsPerMenu) root["albums_per_menu"] = project.albumsPerMenu;
     } else {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/video_standard.h"
+
 namespace vcdalbum::host {
 
 // How an album's neighbouring pictures are joined.
@@ -47,7 +49,13 @@ struct Project {
     // explicit groups, or by paging at most `albumsPerMenu` albums per menu.
     std::vector<std::vector<int>> menus;
     int albumsPerMenu = 8;
+    // "video": "ntsc" (the default) or "pal".
+    const video::VideoStandard* video = &video::kNtsc;
 };
+
+// The standard a "video" setting or --video option names ("ntsc" or "pal",
+// in any case), or null.
+const video::VideoStandard* VideoStandardNamed(const std::string& name);
 
 inline constexpr int kMaxSecondsPerPicture = 600;
 inline constexpr int kMaxAlbumsPerMenu = 98;  // the next-menu choice takes the 99th selection

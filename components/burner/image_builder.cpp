@@ -9,6 +9,7 @@
 #include "mpeg_file.h"
 #include "process.h"
 #include "results.h"
+#include "standard_check.h"
 
 namespace vcdalbum::components::burner {
 namespace {
@@ -59,7 +60,9 @@ void PassOnToolOutput(const Project& project, const std::string& output, bool fa
 
 com::HRESULT BuildImage(Project& project) {
     project.built = false;
-    if (auto problem = CheckProject(project)) {
+    std::optional<std::string> problem = CheckProject(project);
+    if (!problem) problem = CheckOneStandard(project);
+    if (problem) {
         Complain("cannot build: " + *problem);
         if (!project.workDir.empty()) EmptyDirectory(project.workDir);
         return QEL_E_INVALID_PROJECT;

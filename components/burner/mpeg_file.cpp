@@ -43,7 +43,52 @@ bool FindDataChunk(std::ifstream& in, uint64_t fileSize, uint64_t& offset, uint6
     return false;
 }
 
+// Players find the sequence header in the first video packet; a stream
+// whose first megabyte has none is not looked at further.
+constexpr size_t kHeaderSearchBytes = 1 << 20;
+
+std::optional<VideoFormat> FindSequenceHeader(const std::vector<unsigned char>& bytes) {
+    for (size_t i = 0; i + 8 <= bytes.size(); ++i) {
+        if (bytes[i] != 0 || bytes[i + 1] != 0 || bytes[i + 2] != 1 || bytes[i + 3] != 0xB3) continue;
+        const unsigned char* p = bytes.data() + i + 4;
+        VideoFormat f;
+        f.width = p[0] << 4 | p[1] >> 4;
+        f.height = (p[1] & 0x0F) << 8 | p[2];
+        f.aspectCode = p[3] >> 4;
+        f.rateCode = p[3] & 0x0F;
+        return f;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<VideoFormat> ReadVideoFormat(const std::filesystem::path& file) {
+    std::error_code ec;
+    const uint64_t size = std::filesystem::file_size(file, ec);
+    std::ifstream in(file, std::ios::binary);
+    if (ec || !in) return std::nullopt;
+    std::vector<unsigned char> bytes;
+    const StreamProbe probe = ProbeStream(file);
+    if (!probe.ok) return std::nullopt;
+    if (probe.isDat) {
+        // Only the sectors' payloads, joined, so that a header split over two
+        // sectors is still found.
+        uint64_t offset = 0, dataSize = 0;
+        if (!FindDataChunk(in, size, offset, dataSize)) return std::nullopt;
+        std::vector<unsigned char> sector(kRawSectorBytes);
+        in.seekg(static_cast<std::streamoff>(offset));
+        for (uint64_t n = dataSize / kRawSectorBytes; n > 0 && bytes.size() < kHeaderSearchBytes; --n) {
+            if (!in.read(reinterpret_cast<char*>(sector.data()), static_cast<std::streamsize>(sector.size()))) break;
+            bytes.insert(bytes.end(), sector.begin() + kPayloadOffset, sector.begin() + kPayloadOffset + kTrackSectorBytes);
+        }
+    } else {
+        bytes.resize(static_cast<size_t>(std::min<uint64_t>(size, kHeaderSearchBytes)));
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<size_t>(in.gcount()));
+    }
+    return FindSequenceHeader(bytes);
+}
 
 StreamProbe ProbeStream(const std::filesystem::path& file) {
     StreamProbe probe;

@@ -55,8 +55,13 @@ bool ParseTransitionFrameName(const std::string& path, std::string& dir, long lo
     return vcdalbum::contract::ParseTransitionFrameFileName(base, serial, k);
 }
 
+int64_t MinimumFrames(const VideoStandard& standard) {
+    return static_cast<int64_t>(std::ceil(kMinimumSeconds * standard.fps() - 1e-9));
+}
+
 EncodePlan MakePlan(const StreamInfo& info, const StreamMotion* motion) {
     EncodePlan plan;
+    plan.standard = &video::FromStreamOption(info.option6);
     plan.music = ReadNames(info.extraFiles, info.extraCount);
 
     // Positions in pictureTimes follow the record's entries, null names included.
@@ -75,7 +80,9 @@ EncodePlan MakePlan(const StreamInfo& info, const StreamMotion* motion) {
 
     // Cumulative time is rounded onto the frame grid, so that rounding never
     // accumulates into drift over a long album.
-    const double fps = static_cast<double>(kFrameRateNum) / kFrameRateDen;
+    // A transition keeps one frame per entry whatever the rate: 30 frames
+    // are 1.2 s in PAL.
+    const double fps = plan.standard->fps();
     double elapsedSeconds = 0;
     int64_t framesSoFar = 0;
     for (size_t i = 0; i < names.size(); ++i) {
@@ -93,9 +100,10 @@ EncodePlan MakePlan(const StreamInfo& info, const StreamMotion* motion) {
         framesSoFar += frames;
     }
     if (plan.pictures.empty()) plan.pictures.push_back(PlannedPicture{});
-    if (framesSoFar < kMinimumFrames) {
-        plan.pictures.back().frames += kMinimumFrames - framesSoFar;
-        framesSoFar = kMinimumFrames;
+    const int64_t minimum = MinimumFrames(*plan.standard);
+    if (framesSoFar < minimum) {
+        plan.pictures.back().frames += minimum - framesSoFar;
+        framesSoFar = minimum;
     }
     plan.totalFrames = framesSoFar;
     return plan;

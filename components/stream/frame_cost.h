@@ -11,18 +11,22 @@
 #include <string>
 
 #include "ffmpeg_util.h"
+#include "platform/video_standard.h"
 
 namespace vcdalbum::components::stream {
 
 class FrameCostProbe {
 public:
-    // Bits of `frame` (352x240 YUV 4:2:0) coded as an I-frame at quantiser
+    explicit FrameCostProbe(const video::VideoStandard& standard = video::kNtsc) : standard_(standard) {}
+
+    // Bits of `frame` (YUV 4:2:0 of the standard's size) coded as an I-frame at quantiser
     // 31, or -1 when the probe encoder fails.
     int64_t CoarsestIntraBits(const AVFrame& frame);
 
 private:
     std::string Open();
 
+    const video::VideoStandard& standard_;
     CodecContextPtr encoder_;
     PacketPtr packet_;
     int64_t pts_ = 0;

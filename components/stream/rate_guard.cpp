@@ -15,8 +15,8 @@ constexpr double kSafetyFactor = 1.15;
 constexpr double kSafetyBits = 4000;
 constexpr double kLevelFactor = 1.3;
 // Random noise in all three planes, the dearest 352x240 picture there is,
-// takes about 208,000 bits at quantiser 31.
-constexpr int64_t kDearestFrameBits = 220000;
+// takes about 208,000 bits at quantiser 31; the cost grows with the area.
+constexpr int64_t kDearestNtscFrameBits = 220000;
 constexpr int kSofteningRounds = 12;
 constexpr double kSofteningStep = 0.7;
 // Groups of pictures asked for early are at least this long.
@@ -29,7 +29,10 @@ double NeededBits(int64_t coarsestBits, int level) {
     return static_cast<double>(coarsestBits) * kSafetyFactor * std::pow(kLevelFactor, l) + kSafetyBits * (l + 1);
 }
 
-double ContentThatFitsAnyFrame(int level) { return NeededBits(kDearestFrameBits, level); }
+double ContentThatFitsAnyFrame(int level, const video::VideoStandard& standard) {
+    const int64_t dearest = kDearestNtscFrameBits * standard.width * standard.height / (video::kNtsc.width * video::kNtsc.height);
+    return NeededBits(dearest, level);
+}
 
 FramePtr RateGuard::Soften(const AVFrame& frame, double contentBits, int level, int64_t& bits) {
     FramePtr soft(av_frame_clone(&frame));
@@ -54,7 +57,7 @@ const AVFrame* PictureFitter::SoftFitting(double contentBits) {
 PictureFitter::Choice PictureFitter::Next(double contentBits, int64_t sinceKeyFrame) {
     if (sinceKeyFrame < lastSinceKey_) dipped_ = false;  // a new group began
     lastSinceKey_ = sinceKeyFrame;
-    if (contentBits >= ContentThatFitsAnyFrame(level_)) {
+    if (contentBits >= ContentThatFitsAnyFrame(level_, guard_.standard())) {
         sharpShown_ = true;
         return {&picture_, false};
     }
@@ -70,7 +73,7 @@ PictureFitter::Choice PictureFitter::Next(double contentBits, int64_t sinceKeyFr
         return {SoftFitting(contentBits), false};
     }
     if (!fits) dipped_ = true;
-    if (sinceKeyFrame >= kGopSize && !fits) {
+    if (sinceKeyFrame >= guard_.standard().gopSize && !fits) {
         // The encoder's own I-frame, and no room for it: soft again, until
         // the buffer can take the picture once more.
         sharpShown_ = false;

@@ -30,12 +30,15 @@ inline constexpr int kMaxSafetyLevel = 6;
 // needs before it is sent, at safety `level` (0 on the first pass).
 double NeededBits(int64_t coarsestBits, int level);
 
-// Buffer content at or above which no 352x240 frame needs checking: even
-// random noise in every plane fits.
-double ContentThatFitsAnyFrame(int level);
+// Buffer content at or above which no frame of the standard's size needs
+// checking: even random noise in every plane fits.
+double ContentThatFitsAnyFrame(int level, const video::VideoStandard& standard);
 
 class RateGuard {
 public:
+    explicit RateGuard(const video::VideoStandard& standard = video::kNtsc) : standard_(standard), probe_(standard) {}
+    const video::VideoStandard& standard() const { return standard_; }
+
     // The frame's quantiser-31 I-frame bits (-1 when they cannot be learnt).
     int64_t Cost(const AVFrame& frame) { return probe_.CoarsestIntraBits(frame); }
 
@@ -44,6 +47,7 @@ public:
     FramePtr Soften(const AVFrame& frame, double contentBits, int level, int64_t& bits);
 
 private:
+    const video::VideoStandard& standard_;
     FrameCostProbe probe_;
 };
 
@@ -52,8 +56,8 @@ private:
 // picture as an I-frame, and when the next I-frame comes.
 //
 // A held picture costs next to nothing after its first frames, except at
-// each I-frame. The encoder starts a group of pictures every kGopSize
-// frames; when the buffer has dipped below what this picture's I-frame
+// each I-frame. The encoder starts a group of pictures every gopSize
+// frames of the standard; when the buffer has dipped below what this picture's I-frame
 // needs, the next I-frame is asked for early, at a frame where it fits,
 // and if none fits before the encoder's own, that one is sent soft.
 class PictureFitter {

@@ -34,8 +34,8 @@ int Fail(const std::string& output, const std::string& tmp, int code, const std:
 }
 
 // Samples per channel that cover `frames` video frames.
-int64_t SamplesForFrames(int64_t frames) {
-    return (frames * kFrameRateDen * kAudioRate + kFrameRateNum / 2) / kFrameRateNum;
+int64_t SamplesForFrames(int64_t frames, const VideoStandard& standard) {
+    return (frames * standard.rateDen * kAudioRate + standard.rateNum / 2) / standard.rateNum;
 }
 
 // Passes over the whole stream before giving up. Ordinary pictures need one;
@@ -78,9 +78,10 @@ namespace {
 // in `error` on failure; the file is closed when this returns.
 int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const std::string& path, Progress& progress,
                 std::string& error) {
-    const int64_t totalSamples = SamplesForFrames(plan.totalFrames);
-    VcdWriter writer;
-    RateGuard guard;
+    const VideoStandard& standard = *plan.standard;
+    const int64_t totalSamples = SamplesForFrames(plan.totalFrames, standard);
+    VcdWriter writer(standard);
+    RateGuard guard(standard);
     if (!(error = writer.Open(path)).empty()) return kVrxStreamEncoderFailure;
     Music music(plan.music, totalSamples);
     std::vector<int16_t> samples(static_cast<size_t>(writer.AudioFrameSamples()) * 2);
@@ -102,7 +103,11 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
         FramePtr frame;
         MovingPicture moving;
         if (!picture.source.empty()) {
-            std::string why = moving.Open(picture.source, picture.seed, motion::VideoCdFrame(kFrameWidth, kFrameHeight));
+            // The path is laid out on the stream's own frame: its size and its
+            // pixels' shape, so a PAL picture moves on 352x288 at 12:11.
+            const motion::FrameShape shape{standard.width, standard.height,
+                                           static_cast<double>(standard.sarNum) / standard.sarDen};
+            std::string why = moving.Open(picture.source, picture.seed, shape);
             if (!why.empty()) {
                 error = "picture '" + picture.source + "': " + why;
                 return kVrxStreamBadPicture;
@@ -113,14 +118,14 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
                 return kVrxStreamEncoderFailure;
             }
         } else if (picture.path.empty()) {
-            frame = MakeBlackFrame();
+            frame = MakeBlackFrame(standard);
             if (!frame) {
                 error = "out of memory";
                 return kVrxStreamEncoderFailure;
             }
         } else {
             std::string why;
-            frame = LoadPictureFrame(picture.path, why);
+            frame = LoadPictureFrame(picture.path, standard, why);
             if (!frame) {
                 error = "picture '" + picture.path + "': " + why;
                 return kVrxStreamBadPicture;
@@ -148,7 +153,7 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
                 error = "out of memory";
                 return kVrxStreamEncoderFailure;
             }
-            if (!(error = writeAudioUpTo(SamplesForFrames(framesDone + 1))).empty() ||
+            if (!(error = writeAudioUpTo(SamplesForFrames(framesDone + 1, standard))).empty() ||
                 !(error = writer.WriteVideo(*choice.frame, choice.keyFrame)).empty())
                 return kVrxStreamEncoderFailure;
             ++framesDone;

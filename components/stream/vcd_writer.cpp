@@ -9,11 +9,6 @@ extern "C" {
 }
 
 namespace vcdalbum::components::stream {
-namespace {
-
-constexpr AVRational kVideoTimeBase{1001, 30000};
-
-}  // namespace
 
 VcdWriter::~VcdWriter() {
     if (output_ != nullptr) {
@@ -34,14 +29,16 @@ std::string VcdWriter::Open(const std::string& path) {
     video_.reset(avcodec_alloc_context3(vcodec));
     if (!video_) return "out of memory";
     AVCodecContext* v = video_.get();
-    v->width = 352;
-    v->height = 240;
+    v->width = standard_.width;
+    v->height = standard_.height;
     v->pix_fmt = AV_PIX_FMT_YUV420P;
     v->color_range = AVCOL_RANGE_MPEG;
-    v->time_base = kVideoTimeBase;
-    v->framerate = AVRational{30000, 1001};
-    v->sample_aspect_ratio = AVRational{10, 11};
-    v->gop_size = kGopSize;
+    v->time_base = AVRational{standard_.rateDen, standard_.rateNum};
+    v->framerate = AVRational{standard_.rateNum, standard_.rateDen};
+    // The encoder picks the sequence header's aspect code nearest to this
+    // pixel shape: 12 for NTSC's 10:11, 8 for PAL's 12:11.
+    v->sample_aspect_ratio = AVRational{standard_.sarNum, standard_.sarDen};
+    v->gop_size = standard_.gopSize;
     v->max_b_frames = 0;  // each frame's size is known as soon as it is sent
     v->bit_rate = kVideoBitRate;
     v->rc_min_rate = kVideoBitRate;

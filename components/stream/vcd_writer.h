@@ -1,19 +1,19 @@
-// The VCD 2.0 NTSC program stream writer: MPEG-1 video and Layer II audio
-// encoders and FFmpeg's "vcd" muxer, set up with the values a VCD player
-// expects.
+// The VCD 2.0 program stream writer, NTSC or PAL: MPEG-1 video and Layer II
+// audio encoders and FFmpeg's "vcd" muxer, set up with the values a VCD
+// player expects.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "ffmpeg_util.h"
+#include "platform/video_standard.h"
 #include "vbv_model.h"
 
 namespace vcdalbum::components::stream {
 
 inline constexpr int64_t kVideoBitRate = 1150000;
 inline constexpr int kVbvBufferBits = 327680;
-inline constexpr int kGopSize = 18;
 inline constexpr int kAudioBitRate = 224000;
 inline constexpr int kPacketSize = 2324;
 inline constexpr int kMuxRate = 1411200;
@@ -22,7 +22,7 @@ inline constexpr int kMuxMaxDelay = 700000;
 
 class VcdWriter {
 public:
-    VcdWriter() = default;
+    explicit VcdWriter(const video::VideoStandard& standard = video::kNtsc) : standard_(standard) {}
     VcdWriter(const VcdWriter&) = delete;
     VcdWriter& operator=(const VcdWriter&) = delete;
     ~VcdWriter();
@@ -31,7 +31,7 @@ public:
     // string on success, else the reason.
     std::string Open(const std::string& path);
 
-    // Encodes the next video frame (YUV 4:2:0 352x240); frames are numbered
+    // Encodes the next video frame (YUV 4:2:0 of the standard's size); frames are numbered
     // from 0 in the order they are given. `keyFrame` makes it an I-frame
     // that starts a new group of pictures.
     std::string WriteVideo(const AVFrame& frame, bool keyFrame = false);
@@ -43,7 +43,7 @@ public:
     int AudioFrameSamples() const { return audio_ ? audio_->frame_size : 1152; }
     int64_t videoFrames() const { return videoFrames_; }
     // Number of the last I-frame written. The encoder makes frame
-    // lastKeyFrame() + kGopSize an I-frame by itself.
+    // lastKeyFrame() + the standard's gopSize an I-frame by itself.
     int64_t lastKeyFrame() const { return lastKeyFrame_; }
     int64_t audioSamples() const { return audioSamples_; }
 
@@ -56,6 +56,7 @@ public:
 private:
     std::string Drain(AVCodecContext* encoder, AVStream* stream);
 
+    const video::VideoStandard& standard_;
     AVFormatContext* output_ = nullptr;
     CodecContextPtr video_;
     CodecContextPtr audio_;
@@ -67,7 +68,7 @@ private:
     int64_t lastKeyFrame_ = 0;
     int64_t audioSamples_ = 0;
     // Starts as full as the encoder's own model (rc_initial_buffer_occupancy).
-    VbvModel vbv_{VbvParams{static_cast<double>(kVideoBitRate), kVbvBufferBits, 30000.0 / 1001}, kVbvBufferBits * 0.75};
+    VbvModel vbv_{VbvParams{static_cast<double>(kVideoBitRate), kVbvBufferBits, standard_.fps()}, kVbvBufferBits * 0.75};
     bool headerWritten_ = false;
 };
 

@@ -11,6 +11,12 @@
 #include "vcdalbum/StreamInfo.h"
 #include "vcdalbum/export.h"
 
+// The television standard of a disc's streams (Authoring::SetVideoStandard).
+enum VcdVideoStandard : int {
+    VCD_VIDEO_NTSC = 0,  // 352x240 at 30000/1001 frames/s: the default
+    VCD_VIDEO_PAL = 1,   // 352x288 at 25 frames/s
+};
+
 class VCDALBUM_API Authoring {
 public:
     Authoring();
@@ -24,6 +30,15 @@ public:
     // nothing for a menu index outside the table.
     int SetAlbumNoPerMenu(int menu, int count);
     void SetProgressCallBack(void* callback);
+    // The standard of the menu pages and albums appended from now on and of
+    // the disc's fixed first item: VCD_VIDEO_NTSC (the default) or
+    // VCD_VIDEO_PAL. Returns non-zero and changes nothing for another value.
+    // Choose it before the first page or album: the burner refuses a disc
+    // whose streams mix standards. Prepared pictures and menu pages are taken
+    // as finished frames at the standard's size (352x288 for PAL); pictures
+    // of other sizes are fitted. Copies of the object take the choice over.
+    int SetVideoStandard(int standard);
+    int GetVideoStandard() const;
 
     int AppendMenuPage(unsigned short menuNo, char** pictures, char** extraFiles);
     int AppendAlbum(unsigned short unused, unsigned short albumNo, unsigned short pictureCount, char** pictures,

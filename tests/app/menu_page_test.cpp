@@ -26,11 +26,12 @@ OwnedImage Solid(unsigned char b, unsigned char g, unsigned char r) {
     return img;
 }
 
-bool InsideSafeArea(uint32_t x, uint32_t y) {
-    return x >= kFrameWidth * kSafeMargin && x < kFrameWidth * (1 - kSafeMargin) && y >= kFrameHeight * kSafeMargin &&
-           y < kFrameHeight * (1 - kSafeMargin);
+bool InsideSafeArea(uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
+    return x >= width * kSafeMargin && x < width * (1 - kSafeMargin) && y >= height * kSafeMargin &&
+           y < height * (1 - kSafeMargin);
 }
 
+// On the NTSC frame and on the taller PAL one, whose safe area is its own.
 TEST(MenuPage, EverythingDrawnStaysInsideTheSafeArea) {
     const OwnedImage green = Solid(0, 255, 0);
     MenuPage full;
@@ -44,26 +45,30 @@ TEST(MenuPage, EverythingDrawnStaysInsideTheSafeArea) {
     empty.page = 1;
     empty.pages = 3;
 
-    const OwnedImage a = DrawMenuPage(full), b = DrawMenuPage(empty);
-    ASSERT_EQ(a.width(), kFrameWidth);
-    ASSERT_EQ(a.height(), kFrameHeight);
-    size_t greenInside = 0, differentOutside = 0, differentInside = 0;
-    for (uint32_t y = 0; y < kFrameHeight; ++y)
-        for (uint32_t x = 0; x < kFrameWidth; ++x) {
-            const unsigned char* p = a.row(y) + 3 * x;
-            const bool differs = std::memcmp(p, b.row(y) + 3 * x, 3) != 0;
-            if (InsideSafeArea(x, y)) {
-                differentInside += differs;
-                greenInside += p[1] > 200 && p[0] < 60 && p[2] < 60;
-            } else {
-                if (differs && differentOutside < 5) ADD_FAILURE() << "drawn outside the safe area at " << x << "," << y;
-                differentOutside += differs;
+    for (const VideoStandard* standard : {&video::kNtsc, &video::kPal}) {
+        SCOPED_TRACE(standard->name);
+        const uint32_t width = standard->width, height = standard->height;
+        const OwnedImage a = DrawMenuPage(full, *standard), b = DrawMenuPage(empty, *standard);
+        ASSERT_EQ(a.width(), width);
+        ASSERT_EQ(a.height(), height);
+        size_t greenInside = 0, differentOutside = 0, differentInside = 0;
+        for (uint32_t y = 0; y < height; ++y)
+            for (uint32_t x = 0; x < width; ++x) {
+                const unsigned char* p = a.row(y) + 3 * x;
+                const bool differs = std::memcmp(p, b.row(y) + 3 * x, 3) != 0;
+                if (InsideSafeArea(x, y, width, height)) {
+                    differentInside += differs;
+                    greenInside += p[1] > 200 && p[0] < 60 && p[2] < 60;
+                } else {
+                    if (differs && differentOutside < 5) ADD_FAILURE() << "drawn outside the safe area at " << x << "," << y;
+                    differentOutside += differs;
+                }
             }
-        }
-    EXPECT_EQ(differentOutside, 0u);
-    EXPECT_GT(differentInside, 5000u);
-    // Eight thumbnails of a green first picture, each some hundreds of pixels.
-    EXPECT_GT(greenInside, 8u * 200);
+        EXPECT_EQ(differentOutside, 0u);
+        EXPECT_GT(differentInside, 5000u);
+        // Eight thumbnails of a green first picture, each some hundreds of pixels.
+        EXPECT_GT(greenInside, 8u * 200);
+    }
 }
 
 TEST(MenuPage, LinesAreLegibleInOneColumnForFewAlbums) {
@@ -93,7 +98,7 @@ TEST(MenuPage, LaterPagesShowTheWayBackInsideTheSafeArea) {
         for (uint32_t y = 0; y < kFrameHeight; ++y)
             for (uint32_t x = 0; x < kFrameWidth; ++x) {
                 if (std::memcmp(a.row(y) + 3 * x, b.row(y) + 3 * x, 3) == 0) continue;
-                if (!InsideSafeArea(x, y)) ++outside;
+                if (!InsideSafeArea(x, y, kFrameWidth, kFrameHeight)) ++outside;
                 else if (x < kFrameWidth / 2 && y > kFrameHeight * 3 / 4) ++inside;
             }
         return inside;

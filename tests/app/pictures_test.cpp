@@ -84,6 +84,16 @@ TEST(FitIntoFrame, KeepsTheAspectRatioForTallPixels) {
     EXPECT_EQ(FitIntoFrame(10000, 1).height, 1u);
 }
 
+TEST(FitIntoFrame, KeepsTheAspectRatioForPalsWidePixels) {
+    const VideoStandard& pal = video::kPal;
+    EXPECT_EQ(FitIntoFrame(640, 480, pal).width, 352u);   // 4:3 fills the frame
+    EXPECT_EQ(FitIntoFrame(640, 480, pal).height, 288u);
+    EXPECT_EQ(FitIntoFrame(1920, 1080, pal).width, 352u);  // 16:9: bars above and below
+    EXPECT_EQ(FitIntoFrame(1920, 1080, pal).height, 216u);
+    EXPECT_EQ(FitIntoFrame(480, 640, pal).width, 198u);    // portrait: bars left and right
+    EXPECT_EQ(FitIntoFrame(480, 640, pal).height, 288u);
+}
+
 TEST_F(PicturesTest, FitCentresWithBlackBorders) {
     const OwnedImage tall = Halves(300, 400);
     const OwnedImage frame = FitToFrame(tall.get());

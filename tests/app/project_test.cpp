@@ -128,6 +128,8 @@ TEST(Project, BadInputIsRefusedNamingTheCulprit) {
          "\"albums_per_menu\" is 0"},
         {R"({"title": "T", "albums": [{"title": "A", "pictures": ["a.jpg"], "motion": "ken"}]})",
          "album \"A\": \"motion\" must be \"pan-zoom\" or \"none\", not \"ken\""},
+        {R"({"title": "T", "video": "secam", "albums": [{"title": "A", "pictures": ["a.jpg"]}]})",
+         "\"video\" must be \"ntsc\" or \"pal\""},
     };
     for (const auto& c : cases) {
         const std::string error = ErrorOf(c.json);
@@ -170,6 +172,7 @@ TEST(Project, WrittenProjectReadsBackTheSame) {
         EXPECT_EQ(a.title, b.title);
         EXPECT_EQ(a.menuMusic, b.menuMusic);
         EXPECT_EQ(a.menus, b.menus);
+        EXPECT_EQ(a.video, b.video);
         ASSERT_EQ(a.albums.size(), b.albums.size());
         for (size_t i = 0; i < a.albums.size(); ++i) {
             SCOPED_TRACE(a.albums[i].title);
@@ -186,7 +189,7 @@ TEST(Project, WrittenProjectReadsBackTheSame) {
         }
     };
     const Project grouped = ParseProject(R"({
-        "title": "Sommer été", "menu_music": "/music/theme.mp3", "seconds_per_picture": 4,
+        "title": "Sommer été", "menu_music": "/music/theme.mp3", "seconds_per_picture": 4, "video": "pal",
         "menus": [[3, 1], [2, "Night"]],
         "albums": [
             {"title": "Same", "pictures": ["b1.jpg", "/abs/b2.png", "../x/b3.jpg"], "music": "sea.ogg",

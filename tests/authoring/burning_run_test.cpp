@@ -58,14 +58,19 @@ std::vector<std::string> StableCalls(const Recording& rec) {
 // Stands in for the stream encoder: records the output paths and writes
 // nothing.
 std::vector<std::string> g_encoded;
+std::vector<uint16_t> g_standardOptions;  // option6 of each record
 int RecordOutput(StreamInfo* info) {
     g_encoded.push_back(info->outputFile);
+    g_standardOptions.push_back(info->option6);
     return 0;
 }
 
 class ScopedEncoder {
 public:
-    ScopedEncoder() : previous_(vcdalbum::platform::SetStreamEncoder(&RecordOutput)) { g_encoded.clear(); }
+    ScopedEncoder() : previous_(vcdalbum::platform::SetStreamEncoder(&RecordOutput)) {
+        g_encoded.clear();
+        g_standardOptions.clear();
+    }
     ~ScopedEncoder() { vcdalbum::platform::SetStreamEncoder(previous_); }
     ScopedEncoder(const ScopedEncoder&) = delete;
     ScopedEncoder& operator=(const ScopedEncoder&) = delete;
@@ -270,6 +275,18 @@ TEST_F(BurningRun, NoMenusStillBurnsTheFirstItem) {
     EXPECT_THAT(rec->CallsOf("AddSequence").size(), 1u);
     EXPECT_TRUE(rec->nodes.empty());
     EXPECT_EQ(rec->recorderIO.size(), 1u);
+}
+
+// A PAL disc must not start with the NTSC clip: players would switch
+// standards before the first menu, and the burner refuses the mix.
+TEST_F(BurningRun, PalObjectStartsItsDiscWithItsOwnPalClip) {
+    Authoring disc;
+    ASSERT_EQ(disc.SetVideoStandard(VCD_VIDEO_PAL), 0);
+    disc.StartBurning(0, 4, 0, 0);
+    const std::string first = In(kTemp, "EnablePbcPAL.mpg");
+    EXPECT_EQ(StableCalls(*rec).at(2), "AddSequence(81, default, " + first + ", defaultentry)");
+    EXPECT_EQ(g_encoded, std::vector<std::string>{first});
+    EXPECT_EQ(g_standardOptions, std::vector<uint16_t>{625});
 }
 
 TEST(FirstSequenceItem, FallsBackToTheTemporaryDirectoryAndIsMadeOnce) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -267,6 +268,46 @@ TEST_F(EncodingTest, SecondsPerPictureAreAtLeastThree) {
     EXPECT_EQ(r.option6, 9);
     EXPECT_EQ(r.extras, (std::vector<std::string>{"song.mp3", "more.ogg"}));
     EXPECT_EQ(r.extraCount, 2);
+}
+
+// The standard reaches the encoder in option6: PAL's code on every record of
+// a PAL object (a host's own option6 gives way), the host's value otherwise.
+// The choice lives outside the object, so it must follow copies and must not
+// outlive the object at its address.
+TEST_F(EncodingTest, PalChoiceReachesEveryRecordAndFollowsTheObjectOnly) {
+    Authoring pal;
+    ASSERT_EQ(pal.SetVideoStandard(VCD_VIDEO_PAL), 0);
+    EXPECT_NE(pal.SetVideoStandard(2), 0);
+    EXPECT_EQ(pal.GetVideoStandard(), VCD_VIDEO_PAL);
+    char* page[] = {pictures_[0], nullptr};
+    pal.AppendMenuPage(0, page, nullptr);
+    Album(pal, 2, {0});
+    AlbumRequest request;
+    request.pictureCount = 2;
+    request.pictures = pictures_.data();
+    request.option6 = 9;
+    pal.AppendAlbums(&request, 1, 2);
+    Authoring copy(pal);
+    Album(copy, 2, {});
+    Authoring ntsc;
+    Album(ntsc, 2, {});
+    std::vector<uint16_t> seen;
+    for (const Recorded& r : g_records) seen.push_back(r.option6);
+    EXPECT_EQ(seen, (std::vector<uint16_t>{625, 625, 625, 625, 9}));
+
+    Authoring assigned;
+    assigned = pal;
+    EXPECT_EQ(assigned.GetVideoStandard(), VCD_VIDEO_PAL);
+    assigned = ntsc;
+    EXPECT_EQ(assigned.GetVideoStandard(), VCD_VIDEO_NTSC);
+
+    alignas(Authoring) unsigned char storage[sizeof(Authoring)];
+    auto* first = new (storage) Authoring;
+    first->SetVideoStandard(VCD_VIDEO_PAL);
+    first->~Authoring();
+    auto* second = new (storage) Authoring;
+    EXPECT_EQ(second->GetVideoStandard(), VCD_VIDEO_NTSC);
+    second->~Authoring();
 }
 
 TEST_F(EncodingTest, AlbumWithoutTransitionsPassesPicturesUnchanged) {

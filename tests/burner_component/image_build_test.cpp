@@ -220,6 +220,24 @@ TEST_F(ImageBuild, MissingStreamFileFailsAtBuild) {
                                                   "' cannot be read");
 }
 
+// vcdimager builds a disc of NTSC and PAL tracks without a word, and players
+// then switch badly or not at all: the first stream that leaves the disc's
+// standard is named, and nothing is written.
+TEST_F(ImageBuild, MixedStandardsFailAtBuildNamingTheFirstStreamThatDiffers) {
+    AddExampleItems();
+    ScratchDir dir;
+    for (const char* item : {"AlbumItem5", "AlbumItem6"}) {
+        const fs::path file = dir / (std::string(item) + ".mpg");
+        ASSERT_TRUE(MakeStream(file, "white", 4, true));
+        ASSERT_EQ(project_->AddSequence(handle_, item, file.c_str(), "5", nullptr, nullptr), com::S_OK);
+    }
+    AddNodes(kExampleNodes);
+    ExpectBuildFailure(QEL_E_INVALID_PROJECT, "sequence item 'AlbumItem5' (file '" + (dir / "AlbumItem5.mpg").string() +
+                                                  "') is PAL (352x288 at 25 frames/s), but the first stream, sequence "
+                                                  "item 'default' (file '" + Streams::Stream(0).string() +
+                                                  "'), is NTSC (352x240 at 29.97 frames/s)");
+}
+
 TEST_F(ImageBuild, DanglingSelectionFailsAtBuild) {
     AddExampleItems();
     std::vector<Link> nodes = kExampleNodes;

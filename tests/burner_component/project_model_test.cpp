@@ -132,6 +132,15 @@ TEST_F(ProjectModel, SequenceItemsReportTheirSectorsAndKind) {
     EXPECT_EQ(size, sectors);
     EXPECT_EQ(isDat, 1u);
 
+    // The sequence header, read from the stream and from the sectors' payloads alike.
+    for (const fs::path& file : {Clip(), dir / "AVSEQ01.DAT"}) {
+        const std::optional<VideoFormat> format = ReadVideoFormat(file);
+        ASSERT_TRUE(format) << file;
+        EXPECT_EQ(format->width, 352);
+        EXPECT_EQ(format->height, 240);
+        EXPECT_EQ(format->rateCode, 4);
+    }
+
     std::string unwrapError;
     ASSERT_TRUE(UnwrapDat(dir / "AVSEQ01.DAT", dir / "back.mpg", unwrapError)) << unwrapError;
     EXPECT_EQ(ReadFile(dir / "back.mpg").substr(0, mpeg.size()), mpeg);

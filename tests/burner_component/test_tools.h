@@ -50,11 +50,14 @@ inline CommandResult RunShell(const std::string& command) {
 
 inline bool HaveTool(const std::string& tool) { return RunShell("command -v " + tool + " >/dev/null 2>&1").exitCode == 0; }
 
-// A Video CD NTSC stream of one colour with silent sound, made by the ffmpeg tool.
-inline bool MakeStream(const fs::path& file, const std::string& colour, double seconds = 4) {
+// A Video CD stream (NTSC, or PAL when `pal`) of one colour with silent
+// sound, made by the ffmpeg tool.
+inline bool MakeStream(const fs::path& file, const std::string& colour, double seconds = 4, bool pal = false) {
     const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i color=c=" + colour +
-                                ":s=352x240:r=30000/1001 -f lavfi -i anullsrc=r=44100:cl=stereo -target ntsc-vcd -t " +
-                                std::to_string(seconds) + " '" + file.string() + "' 2>&1";
+                                (pal ? ":s=352x288:r=25" : ":s=352x240:r=30000/1001") +
+                                " -f lavfi -i anullsrc=r=44100:cl=stereo -target " +
+                                (pal ? "pal-vcd" : "ntsc-vcd") + " -t " + std::to_string(seconds) + " '" +
+                                file.string() + "' 2>&1";
     return RunShell(command).exitCode == 0 && fs::exists(file);
 }
 

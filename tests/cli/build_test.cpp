@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <regex>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -34,23 +36,23 @@ protected:
         }
     }
 
+    // Two menus offering 3 and 2 albums of two pictures, `settings` (JSON
+    // members with a trailing comma) added to the disc.
+    fs::path GraphProject(const std::string& settings = "") {
+        std::string albums;
+        for (int a = 0; a < 5; ++a)
+            albums += std::string(a ? "," : "") + R"({"title": "A)" + std::to_string(a) +
+                      R"(", "pictures": ["p1.jpg", "p2.jpg"], "seconds_per_picture": 1})";
+        return Project(R"({"title": "Graph", )" + settings + R"("menus": [["A0", "A1", "A2"], ["A3", "A4"]], "albums": [)" +
+                       albums + "]}");
+    }
+
     ScratchDir dir_{"build"};
 };
 
-// Two menus offering 3 and 2 albums: menus first, then albums, linked as a
-// remote control expects (next album, back to the menu, previous).
-TEST_F(Build, ExplicitGroupsOfThreeAndTwoGiveTheMenuGraph) {
-    std::string albums;
-    for (int a = 0; a < 5; ++a)
-        albums += std::string(a ? "," : "") + R"({"title": "A)" + std::to_string(a) +
-                  R"(", "pictures": ["p1.jpg", "p2.jpg"], "seconds_per_picture": 1})";
-    const fs::path project =
-        Project(R"({"title": "Graph", "menus": [["A0", "A1", "A2"], ["A3", "A4"]], "albums": [)" + albums + "]}");
-    const RunResult run = RunCli({"build", project.string(), "--out", (dir_ / "out").string(), "--quiet"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    fs::create_directories(dir_ / "rip");
-    const Disc disc = RipDisc(dir_ / "out" / "Graph.cue", dir_ / "rip");
-
+// Menus first, then albums, linked as a remote control expects (next album,
+// back to the menu, previous).
+void ExpectMenuGraph(const Disc& disc) {
     // Tracks: lead clip, menu 0, albums 0-2, menu 1, albums 3-4.
     ASSERT_EQ(disc.tracks.size(), 8u);
     ASSERT_EQ(disc.nodes.size(), 7u);
@@ -84,6 +86,53 @@ TEST_F(Build, ExplicitGroupsOfThreeAndTwoGiveTheMenuGraph) {
             EXPECT_EQ(n.wait, "3");
         }
     }
+}
+
+TEST_F(Build, ExplicitGroupsOfThreeAndTwoGiveTheMenuGraph) {
+    const RunResult run = RunCli({"build", GraphProject().string(), "--out", (dir_ / "out").string(), "--quiet"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    fs::create_directories(dir_ / "rip");
+    ExpectMenuGraph(RipDisc(dir_ / "out" / "Graph.cue", dir_ / "rip"));
+}
+
+// A PAL project: every track, the lead clip and the menus too, is PAL with
+// the 625-line 4:3 aspect code (RipDisc checks each track's rate buffer), the
+// disc reads as VCD 2.0, and the graph is the NTSC one.
+TEST_F(Build, PalProjectGivesAPalDiscWithTheSameGraph) {
+    const fs::path project = GraphProject(R"("video": "pal", "transitions": "CrossFade", )");
+    const RunResult run = RunCli({"build", project.string(), "--out", (dir_ / "out").string(), "--quiet"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    fs::create_directories(dir_ / "rip");
+    const Disc disc = RipDisc(dir_ / "out" / "Graph.cue", dir_ / "rip");
+    ExpectMenuGraph(disc);
+    const RunResult info = RunProgram("vcd-info", {"-B", "-c", (dir_ / "out" / "Graph.cue").string(), "-f", "-I"});
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_TRUE(std::regex_search(info.out, std::regex("VCD 2\\.0"))) << info.out.substr(0, 2000);
+    // INFO.VCD flags each of the eight tracks as PAL for the player.
+    EXPECT_TRUE(std::regex_search(info.out, std::regex("pal flags: 11111111 0"))) << info.out.substr(0, 2000);
+    for (const fs::path& track : disc.tracks) {
+        const RunResult probe = RunProgram("ffprobe", {"-v", "error", "-show_entries",
+                                                        "stream=codec_name,width,height,r_frame_rate,sample_rate,channels",
+                                                        "-of", "default=noprint_wrappers=1", track.string()});
+        ASSERT_EQ(probe.exitCode, 0) << track << "\n" << probe.err;
+        for (const char* expected : {"codec_name=mpeg1video", "width=352", "height=288", "r_frame_rate=25/1",
+                                     "codec_name=mp2", "sample_rate=44100", "channels=2"})
+            EXPECT_NE(probe.out.find(expected), std::string::npos) << track << " lacks " << expected << "\n" << probe.out;
+        const std::vector<uint8_t> bytes = ReadBytes(track);
+        const uint8_t header[] = {0, 0, 1, 0xB3};
+        const auto at = std::search(bytes.begin(), bytes.end(), std::begin(header), std::end(header));
+        ASSERT_LT(at + 8, bytes.end()) << track;
+        EXPECT_EQ(at[7] >> 4, 8) << track << ": aspect code";
+        EXPECT_EQ(at[7] & 0x0F, 3) << track << ": picture rate code";
+    }
+
+    // --video overrides the project's choice; the plan says which it is.
+    const RunResult plan = RunCli({"build", project.string(), "--dry-run"});
+    const RunResult ntsc = RunCli({"build", project.string(), "--dry-run", "--video", "NTSC"});
+    EXPECT_NE(plan.out.find("video: PAL"), std::string::npos) << plan.out;
+    EXPECT_EQ(ntsc.exitCode, 0) << ntsc.err;
+    EXPECT_EQ(ntsc.out.find("video: PAL"), std::string::npos) << ntsc.out;
+    EXPECT_NE(RunCli({"build", project.string(), "--dry-run", "--video", "secam"}).exitCode, 0);
 }
 
 // The image depends on the project and the seed only: not on the clock, and

@@ -82,6 +82,30 @@ TEST(EncodePlan, OnlyHeldAlbumPicturesMove) {
     for (const auto& p : MakePlan(menu.info, &motion).pictures) EXPECT_TRUE(p.source.empty());
 }
 
+// PAL counts on its own 25-frame grid: a transition keeps its 30 frames
+// (1.2 s), and the minimum length is 3.2 s of PAL frames. Only option6 625
+// asks for PAL; any other value a host passed before PAL existed stays NTSC.
+TEST(EncodePlan, PalRecordCountsOnTheTwentyFiveFrameGrid) {
+    std::vector<std::string> names{"/a/x.jpg"};
+    for (auto& n : FrameRun("/t", 4)) names.push_back(n);
+    names.push_back("/a/y.jpg");
+    Record r(names, 1.0f / 30, 3);
+    r.info.option6 = 625;
+    auto plan = MakePlan(r.info);
+    EXPECT_EQ(plan.standard->height, 288);
+    ASSERT_EQ(plan.pictures.size(), 32u);
+    EXPECT_EQ(plan.pictures[0].frames, 75);
+    EXPECT_EQ(plan.pictures[1].frames, 1);
+    EXPECT_EQ(plan.totalFrames, 180);
+
+    Record shortOne({"/a/x.jpg"}, 1.0f, 0);
+    shortOne.info.option6 = 625;
+    EXPECT_EQ(MakePlan(shortOne.info).totalFrames, 80);
+    shortOne.info.option6 = 1;
+    EXPECT_EQ(MakePlan(shortOne.info).standard->height, 240);
+    EXPECT_EQ(MakePlan(shortOne.info).totalFrames, 96);
+}
+
 TEST(EncodePlan, OnlyCompleteRunsInOneDirectoryAreTransitions) {
     std::vector<std::string> names = FrameRun("/t", 1, 1, 29);  // one frame short
     auto mixed = FrameRun("/t", 2);
@@ -123,15 +147,15 @@ TEST(EncodePlan, MenuUsesPictureTimesAndTransitionNamesMeanNothing) {
 TEST(EncodePlan, ShortStreamsAreHeldToTheMinimumAndEmptyOnesAreBlack) {
     Record one({"/a.jpg"}, 0.5f, 0);
     auto plan = MakePlan(one.info);
-    EXPECT_EQ(plan.totalFrames, vcdalbum::components::stream::kMinimumFrames);
-    EXPECT_EQ(plan.pictures.back().frames, vcdalbum::components::stream::kMinimumFrames);
+    EXPECT_EQ(plan.totalFrames, vcdalbum::components::stream::MinimumFrames(vcdalbum::video::kNtsc));
+    EXPECT_EQ(plan.pictures.back().frames, vcdalbum::components::stream::MinimumFrames(vcdalbum::video::kNtsc));
     EXPECT_GE(plan.totalFrames * 1001.0 / 30000, 3.2);
 
     StreamInfo empty{};
     plan = MakePlan(empty);
     ASSERT_EQ(plan.pictures.size(), 1u);
     EXPECT_TRUE(plan.pictures[0].path.empty());
-    EXPECT_EQ(plan.totalFrames, vcdalbum::components::stream::kMinimumFrames);
+    EXPECT_EQ(plan.totalFrames, vcdalbum::components::stream::MinimumFrames(vcdalbum::video::kNtsc));
 
     // A count larger than the list stops at the null entry; music likewise.
     Record r({"/a.jpg", "/b.jpg"}, 1.0f, 0);

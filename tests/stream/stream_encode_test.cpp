@@ -23,6 +23,7 @@ extern "C" {
 #include "authoring/first_sequence_item.h"
 #include "doubles/scoped_env.h"
 #include "platform/stream_encoder.h"
+#include "platform/video_standard.h"
 #include "stream_encode.h"
 #include "stream/stream_test_support.h"
 #include "vcdalbum/Authoring.h"
@@ -67,12 +68,12 @@ protected:
         Ffmpeg("-f lavfi -i sine=f=440:d=1.5 -ac 2 '" + Path("music.mp3") + "'");
     }
 
-    static void ExpectVcdStream(const std::string& file) {
+    static void ExpectVcdStream(const std::string& file, const vcdalbum::video::VideoStandard& standard = vcdalbum::video::kNtsc) {
         auto video = Probe(file, "v:0");
         EXPECT_EQ(video["codec_name"], "mpeg1video");
-        EXPECT_EQ(video["width"], "352");
-        EXPECT_EQ(video["height"], "240");
-        EXPECT_EQ(video["r_frame_rate"], "30000/1001");
+        EXPECT_EQ(video["width"], std::to_string(standard.width));
+        EXPECT_EQ(video["height"], std::to_string(standard.height));
+        EXPECT_EQ(video["r_frame_rate"], std::to_string(standard.rateNum) + "/" + std::to_string(standard.rateDen));
         auto audio = Probe(file, "a:0");
         EXPECT_EQ(audio["codec_name"], "mp2");
         EXPECT_EQ(audio["sample_rate"], "44100");
@@ -81,13 +82,20 @@ protected:
         // VBV size in the sequence header, mux rate and size of the packs.
         std::vector<uint8_t> bytes = ReadFile(file);
         std::vector<size_t> packs;
-        int vbv = -1;
+        int vbv = -1, aspectCode = -1, rateCode = -1;
         for (size_t i = 0; i + 12 < bytes.size(); ++i) {
             if (bytes[i] != 0 || bytes[i + 1] != 0 || bytes[i + 2] != 1) continue;
             if (bytes[i + 3] == 0xBA) packs.push_back(i);
-            if (bytes[i + 3] == 0xB3 && vbv < 0) vbv = ((bytes[i + 10] & 0x1F) << 5) | (bytes[i + 11] >> 3);
+            if (bytes[i + 3] == 0xB3 && vbv < 0) {
+                vbv = ((bytes[i + 10] & 0x1F) << 5) | (bytes[i + 11] >> 3);
+                aspectCode = bytes[i + 7] >> 4;
+                rateCode = bytes[i + 7] & 0x0F;
+            }
         }
         EXPECT_EQ(vbv * 16 * 1024, 327680);
+        // The 4:3 entry of the standard (12 for 525 lines, 8 for 625), not square pixels.
+        EXPECT_EQ(aspectCode, standard.aspectCode);
+        EXPECT_EQ(rateCode, standard.rateCode);
         ASSERT_GE(packs.size(), 3u);
         const uint8_t* p = &bytes[packs[0] + 9];
         int muxRate = ((p[0] & 0x7F) << 15) | (p[1] << 7) | (p[2] >> 1);
@@ -102,12 +110,12 @@ protected:
     }
 
     // Luma plane of one decoded frame, in the stream's own (TV) range.
-    std::vector<uint8_t> LumaOfFrame(const std::string& file, int frame) {
+    std::vector<uint8_t> LumaOfFrame(const std::string& file, int frame, size_t height = 240) {
         std::string raw = Path("frame.y");
         Ffmpeg("-i '" + file + "' -vf \"select=eq(n\\," + std::to_string(frame) +
                ")\" -frames 1 -f rawvideo -pix_fmt yuv420p '" + raw + "'");
         std::vector<uint8_t> yuv = ReadFile(raw);
-        if (yuv.size() >= 352u * 240u) yuv.resize(352u * 240u);  // the luma plane as coded
+        if (yuv.size() >= 352u * height) yuv.resize(352u * height);  // the luma plane as coded
         return yuv;
     }
 
@@ -255,6 +263,22 @@ TEST_F(StreamEncodeTest, PortraitPhotoIsTurnedUprightAndPillarboxed) {
     EXPECT_GT(at(230, 220), 200);
     EXPECT_LT(at(120, 20), 40);
     EXPECT_LT(at(120, 220), 40);
+}
+
+// PAL is asked for in option6: 352x288 at 25 frames/s, everything else as
+// for NTSC. A 4:3 photo fills the frame's 12:11 pixels edge to edge; fitted
+// for NTSC's narrower pixels it would leave black bands above and below.
+TEST_F(StreamEncodeTest, PalRecordGivesA352x288StreamAt25WithA43PhotoFillingTheFrame) {
+    Ffmpeg("-f lavfi -i color=white:s=640x480 -frames 1 '" + Path("four-three.jpg") + "'");
+    const std::string out = Path("pal.mpg");
+    ASSERT_EQ(EncodeStream({Path("four-three.jpg")}, 3, out, 625), kVrxStreamOk);
+    ExpectVcdStream(out, vcdalbum::video::kPal);
+    EXPECT_EQ(Probe(out, "v:0")["nb_read_packets"], "80");  // 3.2 s at 25 frames/s
+
+    std::vector<uint8_t> y = LumaOfFrame(out, 40, 288);
+    ASSERT_EQ(y.size(), 352u * 288u);
+    for (auto [x, row] : {std::pair{2, 2}, {349, 2}, {2, 285}, {349, 285}, {176, 144}})
+        EXPECT_GT(y[static_cast<size_t>(row) * 352 + x], 200) << x << "," << row;
 }
 
 TEST_F(StreamEncodeTest, RelativeNamesWithAColonAreFiles) {

@@ -84,8 +84,9 @@ protected:
     }
 
     // Encodes `names` straight through the encoder into `out`, `seconds`
-    // per picture, transition runs one frame per entry.
-    int EncodeStream(std::vector<std::string> names, unsigned short seconds, std::string out) {
+    // per picture, transition runs one frame per entry; `option6` names the
+    // standard (625: PAL).
+    int EncodeStream(std::vector<std::string> names, unsigned short seconds, std::string out, uint16_t option6 = 0) {
         std::vector<char*> pictures;
         for (auto& n : names) pictures.push_back(n.data());
         pictures.push_back(nullptr);
@@ -94,6 +95,7 @@ protected:
         info.pictureCount = static_cast<int32_t>(names.size());
         info.outputFile = out.data();
         info.option5 = seconds;
+        info.option6 = option6;
         return vcdalbum::components::stream::Encode(&info);
     }
 
