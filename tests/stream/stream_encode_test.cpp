@@ -279,6 +279,20 @@ TEST_F(StreamEncodeTest, PalRecordGivesA352x288StreamAt25WithA43PhotoFillingTheF
     ASSERT_EQ(y.size(), 352u * 288u);
     for (auto [x, row] : {std::pair{2, 2}, {349, 2}, {2, 285}, {349, 285}, {176, 144}})
         EXPECT_GT(y[static_cast<size_t>(row) * 352 + x], 200) << x << "," << row;
+
+    // Moving, the picture travels on the same frame: laid out for NTSC's
+    // pixels, the 4:3 photo would leave bands above and below.
+    std::string source = Path("four-three.jpg");
+    char* sources[] = {source.data(), nullptr};
+    uint32_t seeds[] = {7};
+    const StreamMotion motion{sources, seeds};
+    const std::string moving = Path("pal-moving.mpg");
+    ASSERT_EQ(EncodeStream({Path("four-three.jpg")}, 3, moving, 625, &motion), kVrxStreamOk);
+    ExpectVcdStream(moving, vcdalbum::video::kPal);
+    y = LumaOfFrame(moving, 40, 288);
+    ASSERT_EQ(y.size(), 352u * 288u);
+    for (auto [x, row] : {std::pair{176, 2}, {176, 285}, {176, 144}})
+        EXPECT_GT(y[static_cast<size_t>(row) * 352 + x], 200) << x << "," << row;
 }
 
 TEST_F(StreamEncodeTest, RelativeNamesWithAColonAreFiles) {

@@ -85,8 +85,9 @@ protected:
 
     // Encodes `names` straight through the encoder into `out`, `seconds`
     // per picture, transition runs one frame per entry; `option6` names the
-    // standard (625: PAL).
-    int EncodeStream(std::vector<std::string> names, unsigned short seconds, std::string out, uint16_t option6 = 0) {
+    // standard (625: PAL); `motion`, when given, moves the pictures.
+    int EncodeStream(std::vector<std::string> names, unsigned short seconds, std::string out, uint16_t option6 = 0,
+                     const StreamMotion* motion = nullptr) {
         std::vector<char*> pictures;
         for (auto& n : names) pictures.push_back(n.data());
         pictures.push_back(nullptr);
@@ -96,7 +97,7 @@ protected:
         info.outputFile = out.data();
         info.option5 = seconds;
         info.option6 = option6;
-        return vcdalbum::components::stream::Encode(&info);
+        return vcdalbum::components::stream::Encode(&info, motion);
     }
 
     // Encodes album `albumNo` through Authoring with the real stream
