@@ -24,7 +24,6 @@ constexpr float kMenuPictureSeconds = 0.5f;
 // Album entries carry one frame time each; the encoder gives the pictures
 // their real display time from option5.
 constexpr float kFrameSeconds = 1.0f / 30.0f;
-constexpr unsigned short kMinimumSecondsPerPicture = 3;
 
 constexpr int32_t kOption1 = 2;
 constexpr int32_t kOption2 = 1;
@@ -53,7 +52,7 @@ StreamInfo StreamRecord(std::vector<char*>& pictures, std::vector<float>& times,
 }  // namespace
 
 AlbumRequest Normalised(AlbumRequest request) {
-    if (request.option5 < kMinimumSecondsPerPicture) request.option5 = kMinimumSecondsPerPicture;
+    if (request.option5 < kAlbumMinimumSecondsPerPicture) request.option5 = kAlbumMinimumSecondsPerPicture;
     if (request.pictures == nullptr) request.pictureCount = 0;
     if (request.transitionPositions == nullptr || request.transitionEffects == nullptr) request.transitionCount = 0;
     return request;

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <random>
 
+#include <vcdalbum/AlbumRequest.h>
 #include <vcdalbum/transitions.h>
 
 #include "host/effects.h"
@@ -44,8 +45,17 @@ std::string AlbumList(const Project& project, const DiscPlan& plan, size_t from)
 
 }  // namespace
 
+namespace {
+
+// The library raises a shorter time, so the plan counts what it will show.
+int ShownSecondsPerPicture(int secondsPerPicture) {
+    return std::max(secondsPerPicture, static_cast<int>(kAlbumMinimumSecondsPerPicture));
+}
+
+}  // namespace
+
 double AlbumSeconds(size_t pictures, int secondsPerPicture, size_t transitions, double framesPerSecond) {
-    const double seconds = static_cast<double>(pictures) * secondsPerPicture +
+    const double seconds = static_cast<double>(pictures) * ShownSecondsPerPicture(secondsPerPicture) +
                            static_cast<double>(transitions * TransitionFrames) / framesPerSecond;
     return std::max(seconds, kMinStreamSeconds);
 }
@@ -142,7 +152,7 @@ void PrintPlan(std::ostream& out, const Project& project, const DiscPlan& plan) 
             const Album& album = project.albums[static_cast<size_t>(a.album)];
             ++number;
             out << "  " << ++choice << ". \"" << album.title << "\" (album " << number << "): " << album.pictures.size()
-                << " picture(s) x " << album.secondsPerPicture << " s, " << a.positions.size() << " transition(s), "
+                << " picture(s) x " << ShownSecondsPerPicture(album.secondsPerPicture) << " s, " << a.positions.size() << " transition(s), "
                 << FormatDuration(a.seconds) << ", " << album.music.size() << " music file(s)\n";
             if (!a.effects.empty()) {
                 out << "     transitions:";

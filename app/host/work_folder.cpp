@@ -97,17 +97,31 @@ void InstallOnce() {
     });
 }
 
+// The temporary directory, or a RunError that names the variable pointing
+// elsewhere (the standard call throws a bare filesystem error instead).
+fs::path TemporaryDirectory() {
+    std::error_code ec;
+    fs::path dir = fs::temp_directory_path(ec);
+    if (!ec) return dir;
+    for (const char* name : {"TMPDIR", "TMP", "TEMP", "TEMPDIR"})
+        if (const char* value = std::getenv(name))
+            throw RunError("no temporary folder: " + std::string(name) + " names " + value +
+                           ", which is not an existing folder");
+    throw RunError("no temporary folder: " + ec.message());
+}
+
 }  // namespace
 
 WorkFolder::WorkFolder(const std::string& prefix, bool keep) : keep_(keep) {
-    std::string pattern = (fs::temp_directory_path() / (prefix + "XXXXXX")).string();
+    const fs::path temporary = TemporaryDirectory();
+    std::string pattern = (temporary / (prefix + "XXXXXX")).string();
     if (!keep_) InstallOnce();
     {
         // Made and registered in one step, so that no signal finds it unlisted.
         Registry& registry = Folders();
         std::lock_guard lock(registry.mutex);
         if (!mkdtemp(pattern.data()))
-            throw RunError("cannot make a work folder in " + fs::temp_directory_path().string());
+            throw RunError("cannot make a work folder in " + temporary.string());
         path_ = pattern;
         if (!keep_) registry.folders.insert(path_);
     }

@@ -9,6 +9,10 @@
 // encoder's 0..100).
 typedef void (*AlbumProgressCallBack)(void* context, int percent);
 
+// AppendAlbum and AppendAlbums show an album's pictures for at least this
+// many seconds each: a smaller option5 is raised to it.
+inline constexpr unsigned short kAlbumMinimumSecondsPerPicture = 3;
+
 struct AlbumRequest {
     unsigned short albumNo = 0;  // names the stream file "album<albumNo>.mpg"
     unsigned short pictureCount = 0;

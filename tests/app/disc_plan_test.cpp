@@ -54,6 +54,7 @@ TEST(DiscPlan, RandomTransitionsRepeatForASeedAndVaryAcrossSeeds) {
 TEST(DiscPlan, DurationsAndSectorsAtTheFixedRate) {
     EXPECT_DOUBLE_EQ(AlbumSeconds(8, 5, 7), 47.0);  // 40 s of pictures, 7 one-second transitions
     EXPECT_DOUBLE_EQ(AlbumSeconds(1, 1, 0), kMinStreamSeconds);
+    EXPECT_DOUBLE_EQ(AlbumSeconds(4, 1, 0), 12.0);  // the library holds each picture at least 3 s
     EXPECT_EQ(StreamSectors(10.0), 750 + kStreamOverheadSectors);
     EXPECT_EQ(StreamSectors(0.01), 1 + kStreamOverheadSectors);
 

@@ -92,6 +92,19 @@ TEST(Messages, QuietBuildSaysNothingAndVerboseOnlyWhatMeansSomething) {
     ExpectNoInsideVoices(verbose.err);
 }
 
+// A temporary folder that is not there is named, with the variable that
+// points at it, instead of ending the tool on an uncaught exception.
+TEST(Messages, MissingTemporaryFolderIsNamed) {
+    ScratchDir dir("no_tmp");
+    WritePicture(dir / "a.jpg", 1);
+    const std::string missing = (dir / "gone").string();
+    const RunResult run =
+        RunCli({"build", Project(dir, R"("a.jpg")", 1), "--out", (dir / "out").string()}, {"TMPDIR=" + missing});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("TMPDIR names " + missing), std::string::npos) << run.err;
+    EXPECT_FALSE(HasEntries(dir / "out"));
+}
+
 TEST(Messages, EveryUnusablePictureIsNamedInPlainWordsInOneRun) {
     ScratchDir dir("unusable");
     ScratchDir temp("unusable_tmp");
