@@ -124,7 +124,8 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
                 return kVrxStreamEncoderFailure;
             }
             if (!(error = writeAudioUpTo(SamplesForFrames(framesDone + 1))).empty() ||
-                !(error = writer.WriteVideo(*choice.frame, choice.keyFrame)).empty())
+                !(error = writer.WriteVideo(*choice.frame, choice.keyFrame,
+                                            choice.frame == frame.get() ? picture.frames - f - 1 : 0)).empty())
                 return kVrxStreamEncoderFailure;
             ++framesDone;
             progress.Frames(framesDone, plan.totalFrames);
