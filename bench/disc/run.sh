@@ -148,6 +148,7 @@ printf '  vcdalbum build --jobs %d:   %6.2f s  (CPU %6.2f s)\n' "$cores" "$mN" "
 printf '  ffmpeg + vcdxbuild:        %6.2f s  (CPU %6.2f s)\n' "$mp" "$(cpu peer)"
 printf '  ratio --jobs %d / pipeline: %6.2f   (goal: <= 0.5)\n' "$cores" "$(calc "$mN / $mp")"
 printf '  ratio --jobs 1 / pipeline: %6.2f\n' "$(calc "$m1 / $mp")"
+printf '  CPU ratio --jobs %d / pipeline: %6.2f\n' "$cores" "$(calc "$(cpu oursN) / $(cpu peer)")"
 printf '  scaling 1 -> %d jobs:       %6.2fx\n' "$cores" "$(calc "$m1 / $mN")"
 printf '  images of --jobs 1 and --jobs %d identical: %s\n' "$cores" "$same"
 for j in 1 N; do

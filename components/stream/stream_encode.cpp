@@ -136,6 +136,11 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
         const bool held = picture.frames > 1;
         LimitDetail(*frame, ActivityLimit(held ? 1.0 : writer.vbvFullness()));
         std::optional<PictureFitter> fitter(std::in_place, guard, *frame, level);
+        // The frames still to come with the same pixels as frame f: the rest
+        // of a held picture, none for a moving one or a softened stand-in.
+        const auto repeatsAfter = [&](const PictureFitter::Choice& choice, int64_t f) -> int64_t {
+            return picture.source.empty() && choice.frame == frame.get() ? picture.frames - f - 1 : 0;
+        };
         for (int64_t f = 0; f < picture.frames; ++f) {
             if (!picture.source.empty() && f > 0) {
                 // A moving picture: every frame is new content.
@@ -154,7 +159,7 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
                 return kVrxStreamEncoderFailure;
             }
             if (!(error = writeAudioUpTo(SamplesForFrames(framesDone + 1, standard))).empty() ||
-                !(error = writer.WriteVideo(*choice.frame, choice.keyFrame)).empty())
+                !(error = writer.WriteVideo(*choice.frame, choice.keyFrame, repeatsAfter(choice, f))).empty())
                 return kVrxStreamEncoderFailure;
             ++framesDone;
             progress.Frames(framesDone, plan.totalFrames);

@@ -9,6 +9,19 @@ extern "C" {
 }
 
 namespace vcdalbum::components::stream {
+namespace {
+
+// The writer, not the encoder, starts the groups of pictures: frames written
+// without the encoder leave its own count behind the stream's. Its count
+// must never reach its group size first.
+constexpr int kEncoderGroupSize = 600;
+// A P-picture coded in at most this share of a frame's bits leaves nothing
+// to refine: the encoder skipped all but a few macroblocks.
+constexpr int64_t kSettledShare = 40;
+// Kept pictures are written again only with this margin in the rate buffer.
+constexpr double kKeptMargin = 1.1;
+
+}  // namespace
 
 VcdWriter::~VcdWriter() {
     if (output_ != nullptr) {
@@ -38,7 +51,7 @@ std::string VcdWriter::Open(const std::string& path) {
     // The encoder picks the sequence header's aspect code nearest to this
     // pixel shape: 12 for NTSC's 10:11, 8 for PAL's 12:11.
     v->sample_aspect_ratio = AVRational{standard_.sarNum, standard_.sarDen};
-    v->gop_size = standard_.gopSize;
+    v->gop_size = kEncoderGroupSize;
     v->max_b_frames = 0;  // each frame's size is known as soon as it is sent
     v->bit_rate = kVideoBitRate;
     v->rc_min_rate = kVideoBitRate;
@@ -55,6 +68,9 @@ std::string VcdWriter::Open(const std::string& path) {
     v->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
     if (output_->oformat->flags & AVFMT_GLOBALHEADER) v->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if ((r = avcodec_open2(v, vcodec, nullptr)) < 0) return "cannot open the MPEG-1 video encoder: " + AvErrorText(r);
+    framesPerSecond_ = (v->framerate.num + v->framerate.den / 2) / v->framerate.den;
+    skippedPicture_ = SkippedPicture((v->width + 15) / 16, (v->height + 15) / 16);
+    held_ = HeldFrames(v->bit_rate * v->framerate.den / v->framerate.num / kSettledShare);
 
     // Audio: MPEG-1 Layer II, 44.1 kHz stereo.
     const AVCodec* acodec = avcodec_find_encoder(AV_CODEC_ID_MP2);
@@ -115,20 +131,15 @@ std::string VcdWriter::Drain(AVCodecContext* encoder, AVStream* stream) {
         if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return std::string();
         if (r < 0) return "encoding failed: " + AvErrorText(r);
         if (encoder == video_.get()) {
-            // The encoder's own buffer model adds a whole number of bits per
-            // frame, 0.67 fewer than 1,150,000 bit/s brings, so over a long
-            // still its stuffing falls short and the player's buffer would
-            // overflow by a little more every frame. Zero bytes in front of
-            // the next start code make up the difference.
-            const int64_t stuffing = vbv_.StuffingBytes(static_cast<int64_t>(packet_->size) * 8);
-            if (stuffing > 0) {
-                const int oldSize = packet_->size;
-                if ((r = av_grow_packet(packet_.get(), static_cast<int>(stuffing))) < 0) return "out of memory";
-                std::memset(packet_->data + oldSize, 0, static_cast<size_t>(stuffing));
-            }
-            vbv_.TakePicture(static_cast<int64_t>(packet_->size) * 8);
-            packet_->dts = packet_->pts - 1;
-            if (packet_->flags & AV_PKT_FLAG_KEY) lastKeyFrame_ = packet_->pts;
+            if ((r = av_packet_make_writable(packet_.get())) < 0) return "out of memory";
+            const std::span<uint8_t> bytes(packet_->data, static_cast<size_t>(packet_->size));
+            const size_t pictureStart = PictureStartOffset(bytes);
+            const bool intra = (packet_->flags & AV_PKT_FLAG_KEY) != 0;
+            ++encodedVideoFrames_;
+            if (pictureStart != kNoStartCode) held_.Coded(bytes, pictureStart, intra);
+            std::string error = MuxVideoPacket(pictureStart, intra);
+            if (!error.empty()) return error;
+            continue;
         }
         av_packet_rescale_ts(packet_.get(), encoder->time_base, stream->time_base);
         packet_->stream_index = stream->index;
@@ -137,14 +148,98 @@ std::string VcdWriter::Drain(AVCodecContext* encoder, AVStream* stream) {
     }
 }
 
-std::string VcdWriter::WriteVideo(const AVFrame& frame, bool keyFrame) {
+std::string VcdWriter::MuxVideoPacket(size_t pictureStart, bool intra) {
+    const std::span<uint8_t> bytes(packet_->data, static_cast<size_t>(packet_->size));
+    if (intra) lastKeyFrame_ = packet_->pts;
+    if (pictureStart != kNoStartCode) {
+        SetTemporalReference(bytes, pictureStart, packet_->pts - lastKeyFrame_);
+        if (intra) SetGroupTimeCode(bytes, packet_->pts, framesPerSecond_);
+    }
+    // The encoder's own buffer model adds a whole number of bits per
+    // frame, 0.67 fewer than 1,150,000 bit/s brings, so over a long
+    // still its stuffing falls short and the player's buffer would
+    // overflow by a little more every frame; pictures written without the
+    // encoder bring no stuffing at all. Zero bytes in front of the next
+    // start code make up the difference.
+    const int64_t stuffing = vbv_.StuffingBytes(static_cast<int64_t>(packet_->size) * 8);
+    if (stuffing > 0) {
+        const int oldSize = packet_->size;
+        if (av_grow_packet(packet_.get(), static_cast<int>(stuffing)) < 0) return "out of memory";
+        std::memset(packet_->data + oldSize, 0, static_cast<size_t>(stuffing));
+    }
+    vbv_.TakePicture(static_cast<int64_t>(packet_->size) * 8);
+    packet_->dts = packet_->pts - 1;
+    av_packet_rescale_ts(packet_.get(), video_->time_base, videoStream_->time_base);
+    packet_->stream_index = videoStream_->index;
+    const int r = av_interleaved_write_frame(output_, packet_.get());
+    if (r < 0) return "cannot write the stream: " + AvErrorText(r);
+    return std::string();
+}
+
+std::string VcdWriter::EncodeVideo(const AVFrame& frame, bool intra) {
     FramePtr ref(av_frame_clone(&frame));
     if (!ref) return "out of memory";
     ref->pts = videoFrames_++;
-    ref->pict_type = keyFrame ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+    ref->pict_type = intra ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     int r = avcodec_send_frame(video_.get(), ref.get());
     if (r < 0) return "video encoding failed: " + AvErrorText(r);
     return Drain(video_.get(), videoStream_);
+}
+
+std::string VcdWriter::WriteCoded(std::span<const uint8_t> picture, size_t pictureStart, bool intra) {
+    av_packet_unref(packet_.get());
+    if (av_new_packet(packet_.get(), static_cast<int>(picture.size())) < 0) return "out of memory";
+    std::memcpy(packet_->data, picture.data(), picture.size());
+    packet_->pts = videoFrames_++;
+    if (intra) packet_->flags |= AV_PKT_FLAG_KEY;
+    // The delay the buffer model gives; the encoder's own model never saw
+    // this frame.
+    const std::span<uint8_t> bytes(packet_->data, static_cast<size_t>(packet_->size));
+    SetVbvDelay(bytes, pictureStart,
+                VbvDelayFor(vbv_.ContentBeforeNext(), static_cast<int64_t>(pictureStart + 4) * 8, vbv_.Params().bitRate));
+    return MuxVideoPacket(pictureStart, intra);
+}
+
+bool VcdWriter::BufferFull(const VbvModel& model) const {
+    // Stuffing brought it to the top; a few bits below are the rounding of
+    // stuffing to whole bytes.
+    constexpr double kRounding = 64;
+    return model.ContentBeforeNext() >= model.Params().bufferBits - kRounding;
+}
+
+bool VcdWriter::KeptFit(const std::vector<CodedPicture>& pictures, int64_t frames) const {
+    VbvModel model = vbv_;
+    int64_t written = 0;
+    for (const CodedPicture& picture : pictures) {
+        const int64_t bits = static_cast<int64_t>(picture.bytes.size()) * 8;
+        if (static_cast<double>(bits) * kKeptMargin > model.ContentBeforeNext()) return false;
+        model.TakePicture(bits + model.StuffingBytes(bits) * 8);
+        ++written;
+    }
+    const int64_t skippedBits = static_cast<int64_t>(skippedPicture_.size()) * 8;
+    for (; !BufferFull(model); ++written) {
+        if (written >= frames) return false;
+        model.TakePicture(skippedBits);
+    }
+    return written <= frames;
+}
+
+std::string VcdWriter::WriteVideo(const AVFrame& frame, bool keyFrame, int64_t repeatsAfter) {
+    const bool groupDue = keyFrame || videoFrames_ - lastKeyFrame_ >= standard_.gopSize;
+    const auto keptFit = [&](const std::vector<CodedPicture>& kept) { return KeptFit(kept, repeatsAfter + 1); };
+    switch (held_.Next(frame, groupDue, BufferFull(vbv_), keptFit)) {
+    case HeldFrames::Action::Skipped:
+        return WriteCoded(skippedPicture_, 0, false);
+    case HeldFrames::Action::WriteKept: {
+        const CodedPicture& picture = held_.KeptPicture();
+        return WriteCoded(picture.bytes, picture.pictureStart, picture.intra);
+    }
+    case HeldFrames::Action::EncodeIntra:
+        return EncodeVideo(frame, true);
+    case HeldFrames::Action::Encode:
+        break;
+    }
+    return EncodeVideo(frame, false);
 }
 
 std::string VcdWriter::WriteAudio(const int16_t* samples) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ffmpeg_util.h"
+#include "held_frames.h"
 #include "platform/video_standard.h"
 #include "vbv_model.h"
 
@@ -31,10 +32,17 @@ public:
     // string on success, else the reason.
     std::string Open(const std::string& path);
 
-    // Encodes the next video frame (YUV 4:2:0 of the standard's size); frames are numbered
+    // Writes the next video frame (YUV 4:2:0 of the standard's size); frames are numbered
     // from 0 in the order they are given. `keyFrame` makes it an I-frame
-    // that starts a new group of pictures.
-    std::string WriteVideo(const AVFrame& frame, bool keyFrame = false);
+    // that starts a new group of pictures. A frame that repeats the one
+    // before it is written without the encoder once the encoder has nothing
+    // left to refine in it (held_frames.h). `repeatsAfter`: how many frames
+    // after this one the caller will give with the same pixels; pictures
+    // coded before are written again only where the rate buffer refills
+    // within them, because the encoder's own model of the buffer does not
+    // see them and must not believe it fuller than it is when new pictures
+    // come.
+    std::string WriteVideo(const AVFrame& frame, bool keyFrame = false, int64_t repeatsAfter = 0);
     // Encodes one audio frame of AudioFrameSamples() interleaved stereo s16 samples.
     std::string WriteAudio(const int16_t* samples);
     // Flushes both encoders and writes the trailer.
@@ -46,6 +54,9 @@ public:
     // lastKeyFrame() + the standard's gopSize an I-frame by itself.
     int64_t lastKeyFrame() const { return lastKeyFrame_; }
     int64_t audioSamples() const { return audioSamples_; }
+    // Video frames that went through the encoder; the others were written
+    // from pictures coded before.
+    int64_t encodedVideoFrames() const { return encodedVideoFrames_; }
 
     // Fullness of the decoder's rate buffer after the last video frame, as a
     // share 0..1 of its size, from the coded frame sizes.
@@ -55,6 +66,19 @@ public:
 
 private:
     std::string Drain(AVCodecContext* encoder, AVStream* stream);
+    std::string EncodeVideo(const AVFrame& frame, bool intra);
+    // Writes a coded picture as the next frame, its header fields set for
+    // where it stands in the stream.
+    std::string WriteCoded(std::span<const uint8_t> picture, size_t pictureStart, bool intra);
+    // Whether `pictures`, written from the next frame on, keep the rate
+    // buffer, and leave it full again within `frames` frames.
+    bool KeptFit(const std::vector<CodedPicture>& pictures, int64_t frames) const;
+    bool BufferFull(const VbvModel& model) const;
+    // Hands the picture in packet_ (pts: its frame number) to the muxer,
+    // with the temporal reference and time code of its place in the stream
+    // and the stuffing the rate buffer needs. `pictureStart` is the offset
+    // of its picture start code.
+    std::string MuxVideoPacket(size_t pictureStart, bool intra);
 
     const video::VideoStandard& standard_;
     AVFormatContext* output_ = nullptr;
@@ -67,6 +91,10 @@ private:
     int64_t videoFrames_ = 0;
     int64_t lastKeyFrame_ = 0;
     int64_t audioSamples_ = 0;
+    int64_t encodedVideoFrames_ = 0;
+    int framesPerSecond_ = 30;  // for group time codes
+    HeldFrames held_{0};
+    std::vector<uint8_t> skippedPicture_;
     // Starts as full as the encoder's own model (rc_initial_buffer_occupancy).
     VbvModel vbv_{VbvParams{static_cast<double>(kVideoBitRate), kVbvBufferBits, standard_.fps()}, kVbvBufferBits * 0.75};
     bool headerWritten_ = false;
