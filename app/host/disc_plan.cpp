@@ -169,6 +169,9 @@ void PrintPlan(std::ostream& out, const Project& project, const DiscPlan& plan) 
                 if (album.captions != CaptionSource::None)
                     out << (own > 0 ? ", the others" : "") << " from the "
                         << (album.captions == CaptionSource::Name ? "file names" : "dates taken");
+                // Moving frames are sampled from the picture itself, which
+                // carries no caption: say so rather than drop them unseen.
+                if (album.motion == Motion::PanZoom) out << " (not shown: the album's pictures move)";
                 out << "\n";
             }
         }

@@ -106,21 +106,24 @@ TEST(DiscPlan, TooManyTracks) {
 }
 
 TEST(DiscPlan, PrintedPlanListsMenusAlbumsAndUse) {
-    const Project p = ParseProject(R"({"title": "Trip", "menus": [[2], [1]], "albums": [
+    const Project p = ParseProject(R"({"title": "Trip", "menus": [[2], [1, 3]], "albums": [
         {"title": "First", "pictures": ["a", {"file": "b", "caption": "B"}], "transitions": "CrossFade",
          "captions": "date"},
-        {"title": "Second", "pictures": ["a"]}]})",
+        {"title": "Second", "pictures": ["a"]},
+        {"title": "Moving", "pictures": ["a"], "captions": "name", "motion": "pan-zoom"}]})",
                                    "/d/disc.json");
     std::ostringstream out;
     PrintPlan(out, p, PlanDisc(p, 3, 74));
     const std::string text = out.str();
-    EXPECT_NE(text.find("Disc \"Trip\": 2 menu(s), 2 album(s)"), std::string::npos) << text;
+    EXPECT_NE(text.find("Disc \"Trip\": 2 menu(s), 3 album(s)"), std::string::npos) << text;
     EXPECT_NE(text.find("Menu 1"), std::string::npos);
     EXPECT_NE(text.find("1. \"Second\" (album 1)"), std::string::npos) << text;
     EXPECT_NE(text.find("2. next menu"), std::string::npos) << text;
     EXPECT_NE(text.find("1->2 CrossFade"), std::string::npos) << text;
     EXPECT_NE(text.find("captions: 1 given, the others from the dates taken"), std::string::npos) << text;
-    EXPECT_EQ(text.find("captions:"), text.rfind("captions:")) << "the album without captions shows some";
+    EXPECT_EQ(text.find("captions: 1 given"), text.find("captions:")) << "the album without captions shows some";
+    EXPECT_NE(text.find("captions: from the file names (not shown: the album's pictures move)"), std::string::npos)
+        << text;
     EXPECT_NE(text.find("Disc use:"), std::string::npos);
     EXPECT_EQ(FormatDuration(3725), "1:02:05");
     EXPECT_EQ(FormatDuration(59.2), "1:00");

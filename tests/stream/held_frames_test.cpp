@@ -57,6 +57,8 @@ std::vector<std::string> DecodedFrameHashes(const std::string& file) {
     return hashes;
 }
 
+constexpr int kNtscGop = vcdalbum::video::kNtsc.gopSize;
+
 class HeldFramesTest : public vcdalbum::testing::StreamTest {
 protected:
     // Writes `holds[i]` frames of picture i through the writer, with silence.
@@ -67,7 +69,7 @@ protected:
         int64_t frame = 0;
         for (size_t p = 0; p < pictures.size(); ++p) {
             std::string why;
-            FramePtr picture = LoadPictureFrame(pictures[p], why);
+            FramePtr picture = LoadPictureFrame(pictures[p], vcdalbum::video::kNtsc, why);
             EXPECT_TRUE(picture) << why;
             if (!picture) return -1;
             for (int f = 0; f < holds[p]; ++f, ++frame) {
@@ -92,7 +94,7 @@ TEST_F(HeldFramesTest, HeldPicturesCostFewEncodedFramesAndPlayAsEncodedOnes) {
     // copies of pictures coded before, sooner than announced, so the
     // encoder's reference and the player's differ when the second picture
     // comes.
-    const int firstHold = 2 * kGopSize + 2, secondHold = 300;
+    const int firstHold = 2 * kNtscGop + 2, secondHold = 300;
     const std::string out = Path("held.mpg");
     const int64_t encoded = WriteHolds({Path("a.jpg"), Path("b.jpg")}, {firstHold, secondHold}, out);
     const int total = firstHold + secondHold;
@@ -108,7 +110,7 @@ TEST_F(HeldFramesTest, HeldPicturesCostFewEncodedFramesAndPlayAsEncodedOnes) {
             lastIntra = i;
             EXPECT_EQ(p.groupTimeCode, i) << "group time code of picture " << i;
         }
-        EXPECT_LE(i - lastIntra, kGopSize - 1) << "picture " << i;
+        EXPECT_LE(i - lastIntra, kNtscGop - 1) << "picture " << i;
         EXPECT_EQ(p.temporalReference, i - lastIntra) << "picture " << i;
     }
     EXPECT_EQ(pictures[firstHold].type, 1) << "the picture after a cut-short copy must not predict from it";
@@ -117,9 +119,9 @@ TEST_F(HeldFramesTest, HeldPicturesCostFewEncodedFramesAndPlayAsEncodedOnes) {
     ASSERT_EQ(decoded.size(), static_cast<size_t>(total));
     // Each group of the held picture shows what the first complete one
     // showed, frame for frame, and ends on the same settled picture.
-    const int held = firstHold + kGopSize;  // a group of the second picture that the encoder coded in full or copied
-    for (int i = held + 2 * kGopSize; i < total; ++i)
-        EXPECT_EQ(decoded[static_cast<size_t>(i)], decoded[static_cast<size_t>(i - kGopSize)]) << "frame " << i;
+    const int held = firstHold + kNtscGop;  // a group of the second picture that the encoder coded in full or copied
+    for (int i = held + 2 * kNtscGop; i < total; ++i)
+        EXPECT_EQ(decoded[static_cast<size_t>(i)], decoded[static_cast<size_t>(i - kNtscGop)]) << "frame " << i;
     EXPECT_EQ(decoded[static_cast<size_t>(total - 1)], decoded[static_cast<size_t>(total - 2)]);
 }
 
