@@ -12,12 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "authoring/album_encoding.h"
 #include "authoring/authoring_test_access.h"
 #include "doubles/scoped_env.h"
 #include "doubles/scratch_dir.h"
 #include "platform/stream_encoder.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/codec.h"
+#include "vcdalbum/transitions.h"
 
 namespace {
 
@@ -292,6 +294,19 @@ TEST_F(EncodingTest, UndrawableTransitionIsLeftOut) {
     EXPECT_EQ(r.pictures[1], paths_[1]);
     ExpectTransitionRun(r.pictures, 2);
     EXPECT_EQ(g_progress, (std::vector<int>{50, 100}));
+}
+
+TEST_F(EncodingTest, FramesCountOnlyWhenRenderedAndEveryFileIsThere) {
+    std::vector<std::string> files(vcdalbum::TransitionFrames, paths_[0]);
+    std::vector<char*> names;
+    for (std::string& file : files) names.push_back(file.data());
+    EXPECT_EQ(vcdalbum::authoring::CompleteFrames(true, names.data()), files);
+    EXPECT_TRUE(vcdalbum::authoring::CompleteFrames(false, names.data()).empty());
+    std::string missing = Temp("gone.jpg");
+    names.back() = missing.data();
+    EXPECT_TRUE(vcdalbum::authoring::CompleteFrames(true, names.data()).empty());
+    names.back() = nullptr;
+    EXPECT_TRUE(vcdalbum::authoring::CompleteFrames(true, names.data()).empty());
 }
 
 TEST_F(EncodingTest, PathsAreKeptWhenTheEncoderFailsAndHaveNoLengthLimit) {
