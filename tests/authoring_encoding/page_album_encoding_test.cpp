@@ -14,6 +14,7 @@
 
 #include "authoring/album_encoding.h"
 #include "authoring/authoring_test_access.h"
+#include "authoring/transition_sequences.h"
 #include "doubles/scoped_env.h"
 #include "doubles/scratch_dir.h"
 #include "platform/stream_encoder.h"
@@ -414,6 +415,8 @@ TEST_F(EncodingTest, BatchOnThreadsGivesWhatAlbumsInARowGive) {
     ASSERT_EQ(order.size(), 7u);
     std::swap(order[5], order[6]);
     for (size_t i = 1; i < order.size(); ++i) EXPECT_EQ(order[i], order[0] + static_cast<int>(i));
+    // The batch took its seven serials and no fewer: later frames reuse none.
+    EXPECT_EQ(vcdalbum::authoring::ReserveTransitionSerials(0), order[0] + 7);
 
     EXPECT_TRUE(g_progress.empty());
     std::map<int, std::vector<int>> byAlbum;
