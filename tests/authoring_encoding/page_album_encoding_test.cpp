@@ -149,10 +149,7 @@ TEST_F(EncodingTest, MenuPageRecordAndPath) {
     EXPECT_EQ(r.times, (std::vector<float>{0.5f, 0.5f}));
     EXPECT_EQ(r.extras, std::vector<std::string>{"menu.mp3"});
     EXPECT_EQ(r.extraCount, 1);
-    EXPECT_EQ(r.options[0], 2);
-    EXPECT_EQ(r.options[1], 1);
-    EXPECT_EQ(r.options[2], 6);
-    EXPECT_EQ(r.options[3], 2);
+    EXPECT_EQ(std::vector<int32_t>(r.options, r.options + 4), (std::vector<int32_t>{2, 1, 6, 2}));
     EXPECT_EQ(r.callBack, nullptr);
     EXPECT_EQ(r.output, Temp("menu7.mpg"));
     EXPECT_TRUE(g_progress.empty());
