@@ -13,12 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "authoring/album_encoding.h"
 #include "authoring/authoring_test_access.h"
+#include "authoring/transition_sequences.h"
 #include "doubles/scoped_env.h"
 #include "doubles/scratch_dir.h"
 #include "platform/stream_encoder.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/codec.h"
+#include "vcdalbum/transitions.h"
 
 namespace {
 
@@ -147,10 +150,7 @@ TEST_F(EncodingTest, MenuPageRecordAndPath) {
     EXPECT_EQ(r.times, (std::vector<float>{0.5f, 0.5f}));
     EXPECT_EQ(r.extras, std::vector<std::string>{"menu.mp3"});
     EXPECT_EQ(r.extraCount, 1);
-    EXPECT_EQ(r.options[0], 2);
-    EXPECT_EQ(r.options[1], 1);
-    EXPECT_EQ(r.options[2], 6);
-    EXPECT_EQ(r.options[3], 2);
+    EXPECT_EQ(std::vector<int32_t>(r.options, r.options + 4), (std::vector<int32_t>{2, 1, 6, 2}));
     EXPECT_EQ(r.callBack, nullptr);
     EXPECT_EQ(r.output, Temp("menu7.mpg"));
     EXPECT_TRUE(g_progress.empty());
@@ -335,6 +335,19 @@ TEST_F(EncodingTest, UndrawableTransitionIsLeftOut) {
     EXPECT_EQ(g_progress, (std::vector<int>{50, 100}));
 }
 
+TEST_F(EncodingTest, FramesCountOnlyWhenRenderedAndEveryFileIsThere) {
+    std::vector<std::string> files(vcdalbum::TransitionFrames, paths_[0]);
+    std::vector<char*> names;
+    for (std::string& file : files) names.push_back(file.data());
+    EXPECT_EQ(vcdalbum::authoring::CompleteFrames(true, names.data()), files);
+    EXPECT_TRUE(vcdalbum::authoring::CompleteFrames(false, names.data()).empty());
+    std::string missing = Temp("gone.jpg");
+    names.back() = missing.data();
+    EXPECT_TRUE(vcdalbum::authoring::CompleteFrames(true, names.data()).empty());
+    names.back() = nullptr;
+    EXPECT_TRUE(vcdalbum::authoring::CompleteFrames(true, names.data()).empty());
+}
+
 TEST_F(EncodingTest, PathsAreKeptWhenTheEncoderFailsAndHaveNoLengthLimit) {
     fs::path deep = dir_ / std::string(200, 'd') / std::string(200, 'e');
     fs::create_directories(deep);
@@ -440,6 +453,8 @@ TEST_F(EncodingTest, BatchOnThreadsGivesWhatAlbumsInARowGive) {
     ASSERT_EQ(order.size(), 7u);
     std::swap(order[5], order[6]);
     for (size_t i = 1; i < order.size(); ++i) EXPECT_EQ(order[i], order[0] + static_cast<int>(i));
+    // The batch took its seven serials and no fewer: later frames reuse none.
+    EXPECT_EQ(vcdalbum::authoring::ReserveTransitionSerials(0), order[0] + 7);
 
     EXPECT_TRUE(g_progress.empty());
     std::map<int, std::vector<int>> byAlbum;

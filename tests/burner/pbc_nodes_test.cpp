@@ -173,6 +173,8 @@ TEST(PbcNodes, NullArgumentsAreRefused) {
     EXPECT_EQ(burner.setTimeoutID(menu, nullptr), VRX_FAIL);
     EXPECT_EQ(burner.addSelectionID(menu, nullptr), VRX_FAIL);
     EXPECT_EQ(burner.setLoopCount(nullptr, 1), VRX_FAIL);
+    EXPECT_EQ(burner.setNextNode(nullptr, Text("Album1")), VRX_FAIL);
+    EXPECT_EQ(burner.setRetNode(nullptr, Text("Menu0")), VRX_FAIL);
     EXPECT_EQ(burner.AddNode(nullptr), VRX_FAIL);
     EXPECT_EQ(menu->selections->count, 0);
 }

@@ -90,6 +90,7 @@ TEST(PictureEncoder, UnreadablePictureWritesNothing) {
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("picture '" + (dir / "bad.jpg").string() + "'"),
               std::string::npos);
     EXPECT_EQ(nRet, 1);
+    EXPECT_EQ(encoder->ConvertPicture(0, (dir / "bad.jpg").c_str(), nullptr, &nRet), com::E_POINTER);
     EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"bad.jpg"});
 }
 

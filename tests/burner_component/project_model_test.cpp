@@ -220,12 +220,15 @@ TEST_F(ProjectModel, DamagedNodesAreRefused) {
     NodeRecord shortList(PBC_SELECTION_LIST, "Short");
     shortList.Select("A");
     shortList.get()->selections->count = 2;  // claims a cell that is not there
+    NodeRecord unnamed(PBC_PLAY_LIST, "");
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(project_->AddPbcNode(handle_, odd.get()), QEL_E_BAD_NODE);
+    EXPECT_EQ(project_->AddPbcNode(handle_, unnamed.get()), QEL_E_BAD_NODE);
     EXPECT_EQ(project_->AddPbcNode(handle_, shortList.get()), QEL_E_BAD_NODE);
     const std::string message = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(message.find("'Odd' has unknown type 3"), std::string::npos) << message;
     EXPECT_NE(message.find("'Short' has a damaged list of selections"), std::string::npos) << message;
+    EXPECT_NE(message.find("has no name"), std::string::npos) << message;
     EXPECT_EQ(project_->AddPbcNode(handle_, nullptr), com::E_POINTER);
     Inspect([](Project& p) { EXPECT_TRUE(p.nodes.empty()); });
 }

@@ -2,12 +2,9 @@
 // commands, and short Video CD streams made by the ffmpeg tool.
 #pragma once
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "doubles/run_shell.h"
 #include "doubles/scoped_env.h"
 #include "doubles/scratch_dir.h"
 
@@ -24,29 +22,12 @@ namespace vcdalbum::components::burner::testing {
 
 namespace fs = std::filesystem;
 
+using ::vcdalbum::testing::CommandResult;
 using ::vcdalbum::testing::ReadFile;
+using ::vcdalbum::testing::RunShell;
 using ::vcdalbum::testing::ScopedEnv;
 using ::vcdalbum::testing::ScratchDir;
 using ::vcdalbum::testing::WriteFile;
-
-struct CommandResult {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs a shell command and collects its standard output (and error, when the
-// command says 2>&1).
-inline CommandResult RunShell(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer{};
-    size_t got;
-    while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), got);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
 
 inline bool HaveTool(const std::string& tool) { return RunShell("command -v " + tool + " >/dev/null 2>&1").exitCode == 0; }
 

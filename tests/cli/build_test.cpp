@@ -18,13 +18,13 @@ namespace vcdalbum::clitest {
 namespace {
 namespace fs = std::filesystem;
 
-class Build : public testing::Test {
+class Build : public ::testing::Test {
 protected:
     void SetUp() override {
         for (int i = 1; i <= 4; ++i) WritePicture(dir_ / ("p" + std::to_string(i) + ".jpg"), i);
     }
     fs::path Project(const std::string& json, const std::string& name = "disc.json") {
-        WriteText(dir_ / name, json);
+        WriteFile(dir_ / name, json);
         return dir_ / name;
     }
     // No image of any name in `out`.
@@ -47,7 +47,7 @@ protected:
                        albums + "]}");
     }
 
-    ScratchDir dir_{"build"};
+    ScratchDir dir_{"vcdalbum-build-"};
 };
 
 // Menus first, then albums, linked as a remote control expects (next album,
@@ -196,8 +196,8 @@ TEST_F(Build, BadInputStopsWithExitTwoNamingTheCulpritAndNoImage) {
     const auto jpeg = ReadBytes(dir_ / "p1.jpg");
     std::ofstream(dir_ / "cut.jpg", std::ios::binary)
         .write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(jpeg.size() / 4));
-    WriteText(dir_ / "notes.jpg", "these are not pixels\n");
-    WriteText(dir_ / "blocker", "a file where a folder should be");
+    WriteFile(dir_ / "notes.jpg", "these are not pixels\n");
+    WriteFile(dir_ / "blocker", "a file where a folder should be");
     std::string hours = R"("p1.jpg")";
     for (int i = 0; i < 499; ++i) hours += R"(, "p1.jpg")";
 

@@ -6,10 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
-
 #include <gtest/gtest.h>
 #include <vcdalbum/codec.h>
 
@@ -18,19 +14,10 @@ extern char** environ;
 namespace vcdalbum::clitest {
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string Slurp(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-}  // namespace
-
 RunningProgram StartProgram(const std::string& program, const std::vector<std::string>& args,
                             const std::vector<std::string>& env, const fs::path& cwd) {
     static int serial = 0;
-    const fs::path base = fs::path(testing::TempDir()) /
+    const fs::path base = fs::path(::testing::TempDir()) /
                           ("vcdalbum_run_" + std::to_string(getpid()) + "_" + std::to_string(serial++));
     RunningProgram running;
     running.outFile = base.string() + ".out";
@@ -89,8 +76,8 @@ RunResult RunningProgram::Wait() {
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         pid = -1;
     }
-    result.out = Slurp(outFile);
-    result.err = Slurp(errFile);
+    result.out = vcdalbum::testing::ReadFile(outFile);
+    result.err = vcdalbum::testing::ReadFile(errFile);
     std::error_code ec;
     fs::remove(outFile, ec);
     fs::remove(errFile, ec);
@@ -110,17 +97,6 @@ RunningProgram StartCli(const std::vector<std::string>& args, const std::vector<
     return StartProgram(VCDALBUM_CLI, args, env);
 }
 
-ScratchDir::ScratchDir(const std::string& name)
-    : path_(fs::path(testing::TempDir()) / ("vcdalbum_" + name + "_" + std::to_string(getpid()))) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
-
 void WritePicture(const fs::path& file, int seed, unsigned width, unsigned height) {
     Image image{};
     ASSERT_TRUE(AllocateImage(image, width, height));
@@ -136,13 +112,6 @@ void WritePicture(const fs::path& file, int seed, unsigned width, unsigned heigh
     const CodecResult rc = EncodeJpegFile(file.string(), image);
     ReleaseImage(image);
     ASSERT_TRUE(rc.ok()) << rc.message;
-}
-
-void WriteText(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
-
-std::vector<uint8_t> ReadBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace vcdalbum::clitest

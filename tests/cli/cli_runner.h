@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "doubles/scratch_dir.h"
+
 namespace vcdalbum::clitest {
 
 struct RunResult {
@@ -31,23 +33,12 @@ RunningProgram StartProgram(const std::string& program, const std::vector<std::s
                             const std::vector<std::string>& env = {}, const std::filesystem::path& cwd = {});
 RunningProgram StartCli(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
-// A fresh folder under the test's temporary directory, removed by the destructor.
-class ScratchDir {
-public:
-    explicit ScratchDir(const std::string& name);
-    ~ScratchDir();
-    const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
+using vcdalbum::testing::ReadBytes;
+using vcdalbum::testing::ScratchDir;
+using vcdalbum::testing::WriteFile;
 
 // A 4:3 JPEG of one colour with a white band whose place depends on `seed`,
 // written with the library's encoder.
 void WritePicture(const std::filesystem::path& file, int seed, unsigned width = 320, unsigned height = 240);
-
-void WriteText(const std::filesystem::path& file, const std::string& text);
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& file);
 
 }  // namespace vcdalbum::clitest

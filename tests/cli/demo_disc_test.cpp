@@ -14,10 +14,10 @@ namespace vcdalbum::clitest {
 namespace {
 namespace fs = std::filesystem;
 
-class DemoDisc : public testing::Test {
+class DemoDisc : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = new ScratchDir("demo_disc");
+        dir_ = new ScratchDir("vcdalbum-demo-disc-");
         run_ = new RunResult(RunCli({"demo", "--out", (*dir_ / "out").string()}));
         cue_ = *dir_ / "out" / "vcdalbum demo.cue";
         fs::create_directories(*dir_ / "rip");

@@ -64,7 +64,7 @@ double ProbedSeconds(const fs::path& track) {
 // Three albums: one dated out of name order, two in folders whose names only
 // a natural order sorts right.
 TEST(FolderBuild, ThreeAlbumFoldersMakeTheDiscAndItsWrittenProjectTheSameImage) {
-    ScratchDir dir("folder_build");
+    ScratchDir dir("vcdalbum-folder-build-");
     const fs::path trip = dir / "Trip";
     fs::create_directories(trip / "Beach");
     fs::create_directories(trip / "Day 10");
@@ -116,7 +116,7 @@ TEST(FolderBuild, ThreeAlbumFoldersMakeTheDiscAndItsWrittenProjectTheSameImage) 
         << "the written project gives another image";
 
     // An edited project file is never written over.
-    WriteText(project, "{\"edited\": true}\n");
+    WriteFile(project, "{\"edited\": true}\n");
     const RunResult over = RunCli({"build", trip.string(), "--write-project", project.string()});
     EXPECT_EQ(over.exitCode, 2);
     EXPECT_NE(over.err.find("already exists"), std::string::npos) << over.err;
@@ -126,7 +126,7 @@ TEST(FolderBuild, ThreeAlbumFoldersMakeTheDiscAndItsWrittenProjectTheSameImage) 
 // --captions gives every album of a folder its captions, and the written
 // project keeps them; a project file says so itself, so there it is refused.
 TEST(FolderBuild, CaptionsForAFolderGoIntoItsPlanAndProject) {
-    ScratchDir dir("folder_captions");
+    ScratchDir dir("vcdalbum-folder-captions-");
     fs::create_directories(dir / "Trip" / "Beach");
     WritePicture(dir / "Trip" / "Beach" / "a.jpg", 1);
     const fs::path project = dir / "disc.json";

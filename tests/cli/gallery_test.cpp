@@ -19,7 +19,7 @@ std::string Chromium() {
 }
 
 TEST(Gallery, ShowsAll38EffectsInHeadlessChromium) {
-    ScratchDir dir("gallery");
+    ScratchDir dir("vcdalbum-gallery-");
     const RunResult run = RunCli({"gallery", "--out", dir.path().string(), "--quiet"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const fs::path page = dir / "effects.html";

@@ -57,7 +57,7 @@ void WriteCmykJpeg(const fs::path& file) {
 
 std::string Project(const ScratchDir& dir, const std::string& pictures, int seconds) {
     const fs::path file = dir / "disc.json";
-    WriteText(file, R"({"title": "Said", "transitions": "CrossFade", "albums": [{"title": "Walk", "seconds_per_picture": )" +
+    WriteFile(file, R"({"title": "Said", "transitions": "CrossFade", "albums": [{"title": "Walk", "seconds_per_picture": )" +
                         std::to_string(seconds) + R"(, "pictures": [)" + pictures + "]}]}");
     return file.string();
 }
@@ -74,7 +74,7 @@ void ExpectNoInsideVoices(const std::string& err) {
 }
 
 TEST(Messages, QuietBuildSaysNothingAndVerboseOnlyWhatMeansSomething) {
-    ScratchDir dir("said");
+    ScratchDir dir("vcdalbum-said-");
     WritePicture(dir / "a.jpg", 1);
     WritePicture(dir / "b.jpg", 3);
     const std::string project = Project(dir, R"("a.jpg", "b.jpg")", 1);
@@ -95,7 +95,7 @@ TEST(Messages, QuietBuildSaysNothingAndVerboseOnlyWhatMeansSomething) {
 // A temporary folder that is not there is named, with the variable that
 // points at it, instead of ending the tool on an uncaught exception.
 TEST(Messages, MissingTemporaryFolderIsNamed) {
-    ScratchDir dir("no_tmp");
+    ScratchDir dir("vcdalbum-no-tmp-");
     WritePicture(dir / "a.jpg", 1);
     const std::string missing = (dir / "gone").string();
     const RunResult run =
@@ -106,15 +106,15 @@ TEST(Messages, MissingTemporaryFolderIsNamed) {
 }
 
 TEST(Messages, EveryUnusablePictureIsNamedInPlainWordsInOneRun) {
-    ScratchDir dir("unusable");
-    ScratchDir temp("unusable_tmp");
+    ScratchDir dir("vcdalbum-unusable-");
+    ScratchDir temp("vcdalbum-unusable-tmp-");
     WritePicture(dir / "fine.jpg", 1);
     WriteArithmeticJpeg(dir / "arith.jpg");
     WriteCmykJpeg(dir / "print.jpg");
     WritePicture(dir / "whole.jpg", 4);
     const std::vector<uint8_t> whole = ReadBytes(dir / "whole.jpg");
     WriteBytes(dir / "cut.jpg", std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2));
-    WriteText(dir / "notes.jpg", "shopping list\n");
+    WriteFile(dir / "notes.jpg", "shopping list\n");
     const std::string project =
         Project(dir, R"("fine.jpg", "arith.jpg", "print.jpg", "cut.jpg", "notes.jpg", "fine.jpg")", 1);
 
@@ -137,13 +137,13 @@ TEST(Messages, EveryUnusablePictureIsNamedInPlainWordsInOneRun) {
 }
 
 TEST(Messages, StoppedBuildTakesItsWorkFolderAlong) {
-    ScratchDir dir("stopped");
+    ScratchDir dir("vcdalbum-stopped-");
     for (int i = 1; i <= 4; ++i) WritePicture(dir / ("p" + std::to_string(i) + ".jpg"), i);
     // Long enough to be still encoding when the signal comes.
     const std::string project = Project(dir, R"("p1.jpg", "p2.jpg", "p3.jpg", "p4.jpg")", 120);
     for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
         SCOPED_TRACE(strsignal(signal));
-        ScratchDir temp("stopped_tmp");
+        ScratchDir temp("vcdalbum-stopped-tmp-");
         RunningProgram build =
             StartCli({"build", project, "--out", (dir / "out").string(), "-q"}, {"TMPDIR=" + temp.path().string()});
         ASSERT_GT(build.pid, 0);

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 // A two-track Video CD with no playback control, built straight with
 // vcdxbuild from a short test clip; the second track has a second entry
 // point, 2 s in.
-class PlainDisc : public testing::Test {
+class PlainDisc : public ::testing::Test {
 protected:
     void SetUp() override {
         const fs::path clip = dir_ / "clip.mpg";
@@ -29,7 +29,7 @@ protected:
             items += "<sequence-item src=\"" + clip.string() + "\" id=\"s" + std::to_string(i) +
                      "\"><default-entry id=\"e" + std::to_string(i) + "\"/>" +
                      (i == 2 ? "<entry id=\"middle\">2</entry>" : "") + "</sequence-item>";
-        WriteText(dir_ / "disc.xml",
+        WriteFile(dir_ / "disc.xml",
                   "<?xml version=\"1.0\"?>\n"
                   "<!DOCTYPE videocd PUBLIC \"-//GNU//DTD VideoCD//EN\" "
                   "\"http://www.gnu.org/software/vcdimager/videocd.dtd\">\n"
@@ -43,7 +43,7 @@ protected:
         ASSERT_EQ(build.exitCode, 0) << build.err;
     }
 
-    ScratchDir dir_{"plain_disc"};
+    ScratchDir dir_{"vcdalbum-plain-disc-"};
     fs::path cue_ = dir_ / "plain.cue";
 };
 
@@ -77,7 +77,7 @@ TEST_F(PlainDisc, ACutImageNamesTheUnreadableTrackAndLeavesNoPage) {
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() * 3 / 4));
     const fs::path out = dir_ / "preview";
     fs::create_directories(out);
-    WriteText(out / "index.html", "an older preview");
+    WriteFile(out / "index.html", "an older preview");
     const RunResult run = RunCli({"preview", cue_.string(), "--out", out.string(), "-q"});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("track 2 cannot be read"), std::string::npos) << run.err;
@@ -101,11 +101,11 @@ TEST_F(PlainDisc, AnAlbumNameThatIsNotUtf8StillGivesJson) {
 }
 
 TEST(PreviewInput, AFileThatIsNoVideoCdGivesExitTwoNamingIt) {
-    ScratchDir dir("preview_input");
+    ScratchDir dir("vcdalbum-preview-input-");
     // A CUE sheet of the right shape over bytes that are no Video CD.
-    WriteText(dir / "junk.cue", "FILE \"junk.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n");
-    WriteText(dir / "junk.bin", std::string(2352 * 400, 'x'));
-    WriteText(dir / "notes.cue", "just some words\n");
+    WriteFile(dir / "junk.cue", "FILE \"junk.bin\" BINARY\n  TRACK 01 MODE2/2352\n    INDEX 01 00:00:00\n");
+    WriteFile(dir / "junk.bin", std::string(2352 * 400, 'x'));
+    WriteFile(dir / "notes.cue", "just some words\n");
     for (const char* name : {"junk.cue", "notes.cue", "missing.cue"}) {
         SCOPED_TRACE(name);
         for (const char* command : {"preview", "inspect"}) {

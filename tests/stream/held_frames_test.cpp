@@ -17,8 +17,8 @@ namespace {
 
 using namespace vcdalbum::components::stream;
 using vcdalbum::testing::ExpectRateBufferKept;
-using vcdalbum::testing::ReadFile;
-using vcdalbum::testing::Shell;
+using vcdalbum::testing::ReadBytes;
+using vcdalbum::testing::RunShell;
 
 struct CodedPictureInfo {
     int type = 0;               // 1 I, 2 P
@@ -30,7 +30,7 @@ struct CodedPictureInfo {
 // at 30 frames per time-code second) of the video in a program stream.
 std::vector<CodedPictureInfo> ReadPictures(const std::string& file) {
     std::string error;
-    const std::vector<uint8_t> es = ExtractVideoElementaryStream(ReadFile(file), error);
+    const std::vector<uint8_t> es = ExtractVideoElementaryStream(ReadBytes(file), error);
     EXPECT_EQ(error, "");
     std::vector<CodedPictureInfo> pictures;
     int64_t pendingTimeCode = -1;
@@ -51,7 +51,7 @@ std::vector<CodedPictureInfo> ReadPictures(const std::string& file) {
 }
 
 std::vector<std::string> DecodedFrameHashes(const std::string& file) {
-    std::istringstream lines(Shell("ffmpeg -v error -i '" + file + "' -map 0:v -f framemd5 - | grep -v '^#'"));
+    std::istringstream lines(RunShell("ffmpeg -v error -i '" + file + "' -map 0:v -f framemd5 - | grep -v '^#'").output);
     std::vector<std::string> hashes;
     for (std::string line; std::getline(lines, line);) hashes.push_back(line.substr(line.rfind(',') + 1));
     return hashes;

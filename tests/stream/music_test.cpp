@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "doubles/scratch_dir.h"
 #include "music.h"
 
 namespace {
@@ -25,15 +24,9 @@ double Rms(const std::vector<int16_t>& s, int64_t from, int64_t to) {
 class MusicTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("vcdalbum-music-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
         tone_ = (dir_ / "tone.wav").string();
         ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=f=440:d=0.7:sample_rate=22050 "
                                "-ac 1 '" + tone_ + "'").c_str()), 0);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
     std::vector<int16_t> ReadAll(vcdalbum::components::stream::Music& music, int64_t samples) {
         std::vector<int16_t> out(static_cast<size_t>(samples) * 2);
@@ -43,7 +36,8 @@ protected:
         }
         return out;
     }
-    fs::path dir_;
+    vcdalbum::testing::ScratchDir scratch_{"vcdalbum-music-"};
+    const fs::path dir_ = scratch_.path();
     std::string tone_;
 };
 

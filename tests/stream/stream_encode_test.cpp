@@ -34,13 +34,13 @@ namespace {
 namespace fs = std::filesystem;
 
 using vcdalbum::testing::ExpectRateBufferKept;
-using vcdalbum::testing::ReadFile;
-using vcdalbum::testing::Shell;
+using vcdalbum::testing::ReadBytes;
+using vcdalbum::testing::RunShell;
 
 std::map<std::string, std::string> Probe(const std::string& file, const char* stream) {
-    std::string out = Shell(std::string("ffprobe -v error -select_streams ") + stream +
-                          " -count_packets -show_entries stream=codec_name,width,height,r_frame_rate,sample_rate,"
-                          "channels,nb_read_packets -of default=nw=1 '" + file + "'");
+    std::string out = RunShell(std::string("ffprobe -v error -select_streams ") + stream +
+                               " -count_packets -show_entries stream=codec_name,width,height,r_frame_rate,sample_rate,"
+                               "channels,nb_read_packets -of default=nw=1 '" + file + "'").output;
     std::map<std::string, std::string> values;
     size_t pos = 0;
     while (pos < out.size()) {
@@ -80,7 +80,7 @@ protected:
         EXPECT_EQ(audio["channels"], "2");
 
         // VBV size in the sequence header, mux rate and size of the packs.
-        std::vector<uint8_t> bytes = ReadFile(file);
+        std::vector<uint8_t> bytes = ReadBytes(file);
         std::vector<size_t> packs;
         int vbv = -1, aspectCode = -1, rateCode = -1;
         for (size_t i = 0; i + 12 < bytes.size(); ++i) {
@@ -114,7 +114,7 @@ protected:
         std::string raw = Path("frame.y");
         Ffmpeg("-i '" + file + "' -vf \"select=eq(n\\," + std::to_string(frame) +
                ")\" -frames 1 -f rawvideo -pix_fmt yuv420p '" + raw + "'");
-        std::vector<uint8_t> yuv = ReadFile(raw);
+        std::vector<uint8_t> yuv = ReadBytes(raw);
         if (yuv.size() >= 352u * height) yuv.resize(352u * height);  // the luma plane as coded
         return yuv;
     }
@@ -168,11 +168,10 @@ TEST_F(StreamEncodeTest, AlbumWithTwoTransitionsAndMusicIsAVcdStream) {
            "<pvd><volume-id>TEST</volume-id><system-id>CD-RTOS CD-BRIDGE</system-id></pvd>\n"
            "<sequence-items><sequence-item src=\"" << out << "\" id=\"s0\"><default-entry id=\"e0\"/></sequence-item>"
            "</sequence-items>\n</videocd>\n";
-    int status = 0;
-    std::string log = Shell("vcdxbuild -c '" + Path("disc.cue") + "' -b '" + Path("disc.bin") + "' '" + Path("disc.xml") +
-                          "' 2>&1", &status);
-    EXPECT_EQ(status, 0) << log;
-    EXPECT_EQ(log.find("WARN"), std::string::npos) << log;
+    const auto build = RunShell("vcdxbuild -c '" + Path("disc.cue") + "' -b '" + Path("disc.bin") + "' '" +
+                                Path("disc.xml") + "' 2>&1");
+    EXPECT_EQ(build.exitCode, 0) << build.output;
+    EXPECT_EQ(build.output.find("WARN"), std::string::npos) << build.output;
     EXPECT_TRUE(fs::exists(Path("disc.bin")));
 }
 
@@ -235,7 +234,7 @@ TEST_F(StreamEncodeTest, PortraitPhotoIsTurnedUprightAndPillarboxed) {
     // a clockwise quarter turn, which puts the white half on the right.
     Ffmpeg("-f lavfi -i \"color=black:s=480x320,drawbox=x=0:y=0:w=480:h=160:color=white:t=fill\" -frames 1 "
            "-pix_fmt yuvj420p '" + Path("stored.jpg") + "'");
-    std::vector<uint8_t> jpeg = ReadFile(Path("stored.jpg"));
+    std::vector<uint8_t> jpeg = ReadBytes(Path("stored.jpg"));
     const uint8_t app1[] = {0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 0x2A, 0, 8, 0, 0, 0,
                             1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};
     jpeg.insert(jpeg.begin() + 2, std::begin(app1), std::end(app1));

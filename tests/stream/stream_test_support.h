@@ -9,18 +9,16 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "doubles/run_shell.h"
 #include "doubles/scoped_env.h"
+#include "doubles/scratch_dir.h"
 #include "platform/stream_encoder.h"
 #include "stream_encode.h"
 #include "vbv_model.h"
@@ -38,23 +36,6 @@ inline void CountUnderflowMessages(void* avcl, int level, const char* fmt, va_li
     if (level <= AV_LOG_ERROR) std::fprintf(stderr, "[%s] %s", avcl ? av_default_item_name(avcl) : "ffmpeg", line);
 }
 
-inline std::string Shell(const std::string& command, int* status = nullptr) {
-    std::string out;
-    FILE* p = ::popen(command.c_str(), "r");
-    if (p == nullptr) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int rc = ::pclose(p);
-    if (status != nullptr) *status = rc;
-    return out;
-}
-
-inline std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 // The player's rate buffer never runs dry and never overflows.
 inline void ExpectRateBufferKept(const std::string& file) {
     const vcdalbum::components::stream::VbvReport report = vcdalbum::components::stream::CheckVbvFile(file);
@@ -64,23 +45,18 @@ inline void ExpectRateBufferKept(const std::string& file) {
 class StreamTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("vcdalbum-stream-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
         g_underflowMessages = 0;
         av_log_set_callback(&CountUnderflowMessages);
     }
     void TearDown() override {
         av_log_set_callback(av_log_default_callback);
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
     }
 
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
     void Ffmpeg(const std::string& args) {
-        int status = 0;
-        std::string log = Shell("ffmpeg -nostdin -hide_banner -loglevel error -y " + args + " 2>&1", &status);
-        ASSERT_EQ(status, 0) << args << "\n" << log;
+        const CommandResult run = RunShell("ffmpeg -nostdin -hide_banner -loglevel error -y " + args + " 2>&1");
+        ASSERT_EQ(run.exitCode, 0) << args << "\n" << run.output;
     }
 
     // Encodes `names` straight through the encoder into `out`, `seconds`
@@ -131,7 +107,8 @@ protected:
                std::to_string(height) + ":flags=neighbor,noise=alls=30:allf=t+u\" -frames 1 -q:v 2 '" + Path(name) + "'");
     }
 
-    std::filesystem::path dir_;
+    ScratchDir scratch_{"vcdalbum-stream-"};
+    const std::filesystem::path dir_ = scratch_.path();
 };
 
 }  // namespace vcdalbum::testing

@@ -94,6 +94,10 @@ TEST(VbvModel, UnreadableInputIsAnErrorNamingIt) {
     // A pack whose video packet claims more bytes than there are.
     const std::vector<uint8_t> cut = {0, 0, 1, 0xBA, 0x21, 0, 1, 0, 1, 0x80, 0x1B, 0x91, 0, 0, 1, 0xE0, 0x08, 0x00, 0x0F};
     EXPECT_FALSE(vcdalbum::components::stream::CheckVbv(cut).error.empty());
+    // A sequence header without a picture rate leaves no time to fill the buffer in.
+    std::vector<uint8_t> noRate = ElementaryStream({2000, 2000}, 9000);
+    noRate[7] = 0xC0;
+    EXPECT_EQ(vcdalbum::components::stream::CheckVbv(noRate).error, "no usable sequence header");
 }
 
 class VbvCheckerOnFfmpegStreams : public vcdalbum::testing::StreamTest {};

@@ -101,6 +101,13 @@ TEST(DiagonalWipesSmall, PicturesBelowEightPixelsAreOneCell) {
                 for (int x = 0; x < 7; ++x) ASSERT_NE(InPlace(out.get(), y, x), '?');
         }
     }
+    // From 8 to 15 pixels a cell is a single pixel, its own top-left corner:
+    // once the tiled wipe has begun, every cell shows `second`.
+    MakeCoded(first, 12, 9, kFirst);
+    MakeCoded(second, 12, 9, kSecond);
+    OwnedImage wipe;
+    ASSERT_TRUE(RenderTransition(first.get(), second.get(), 26, 15, wipe.get()).ok());
+    EXPECT_TRUE(SamePixels(wipe.get(), second.get()));
 }
 
 }  // namespace

@@ -129,6 +129,9 @@ TEST_F(FrameSequences, UnreadablePictureWritesNothingAndReturnsNoNames) {
     EXPECT_NE(authoring.GetTransitionEffect(first_.data(), missing.data(), 14, names), 0);
     for (char* name : names) EXPECT_EQ(name, nullptr);
     EXPECT_NE(authoring.GetTransitionEffect(nullptr, second_.data(), 14, names), 0);
+    // So is a pair whose first picture cannot be scaled to the second's size.
+    std::string wide = Picture("wide.jpg", 30001, 8, kSecond);
+    EXPECT_NE(authoring.GetTransitionEffect(first_.data(), wide.data(), 14, names), 0);
     EXPECT_EQ(authoring::transitionSerial, serial);
     EXPECT_FALSE(fs::exists(FramePath(serial, 1)));
 }

@@ -91,6 +91,12 @@ TEST_F(ShapeReveals, IrisWithAZeroSemiAxisIsEmpty) {
     Render(19, 30, closing);
     EXPECT_TRUE(SamePixels(opening.get(), first.get()));
     EXPECT_TRUE(SamePixels(closing.get(), second.get()));
+    // On a wide strip only the short semi-axis is 0 at frame 2 (a = 1, b = 0).
+    OwnedImage wideFirst, wideSecond, strip;
+    MakeCoded(wideFirst, 352, 60, kFirst);
+    MakeCoded(wideSecond, 352, 60, kSecond);
+    ASSERT_TRUE(RenderTransition(wideFirst.get(), wideSecond.get(), 18, 2, strip.get()).ok());
+    EXPECT_TRUE(SamePixels(strip.get(), wideFirst.get()));
 }
 
 TEST(ShapeRevealsSmall, BlindsOnPicturesBelowTenPixelsOpenAsOneStrip) {
