@@ -27,6 +27,11 @@
 #define VCDALBUM_HAVE_SSE2 0
 #endif
 
+// Fully unrolls the short fixed loops of a vector kernel. Without it -O2
+// keeps them as loops, and the arrays of vectors they walk live on the stack
+// instead of in registers.
+#define VCDALBUM_UNROLL _Pragma("GCC unroll 16")
+
 namespace vcdalbum::codec {
 
 enum class SimdLevel { kScalar, kSse2, kAvx2 };
