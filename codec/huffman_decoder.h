@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codec/byte_swap.h"
 #include "codec/codec_memory.h"
 
 namespace vcdalbum::codec {
@@ -62,7 +63,7 @@ public:
             const uint64_t inverted = ~word;
             // No 0xFF byte among the eight: take whole bytes at once.
             if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
-                if constexpr (std::endian::native == std::endian::little) word = ByteSwap(word);
+                if constexpr (std::endian::native == std::endian::little) word = ByteSwap64(word);
                 const int take = (64 - bits_) >> 3;
                 const uint64_t keep = take == 8 ? ~0ull : ~((~0ull) >> (take * 8));
                 acc_ |= (word & keep) >> bits_;
@@ -120,16 +121,6 @@ public:
     const uint8_t* Position() const { return marker_ ? marker_ : p_; }
 
 private:
-    static uint64_t ByteSwap(uint64_t v) {
-#if defined(__GNUC__)
-        return __builtin_bswap64(v);
-#else
-        uint64_t r = 0;
-        for (int i = 0; i < 8; ++i) r = (r << 8) | ((v >> (8 * i)) & 0xFF);
-        return r;
-#endif
-    }
-
     const uint8_t* p_ = nullptr;
     const uint8_t* stop_ = nullptr;     // p_ never passes it: the data end or a marker
     const uint8_t* dataEnd_ = nullptr;
