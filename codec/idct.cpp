@@ -60,7 +60,7 @@ inline uint8_t Clamp(int32_t v) {
 // The portable transform, and the yardstick of the vector ones; like them it
 // takes the coefficients outside the extents as zero.
 template <int columns, int rows>
-void Transform2DScalar(const int32_t* block, uint8_t* out, size_t stride) {
+void Transform2DScalar(int32_t* block, uint8_t* out, size_t stride) {
     int32_t ws[64];
     for (int r = 0; r < rows; ++r) {
         u32 d[8], o[8];
@@ -68,6 +68,7 @@ void Transform2DScalar(const int32_t* block, uint8_t* out, size_t stride) {
         TransformT<u32>(d, o);
         for (int k = 0; k < 8; ++k) ws[8 * r + k] = Descale(o[k], 1024u, 11);
     }
+    std::memset(block, 0, 8 * columns * sizeof(int32_t));
     for (int j = 0; j < 8; ++j) {
         u32 d[8], o[8];
         for (int k = 0; k < 8; ++k) d[k] = k < rows ? static_cast<u32>(ws[8 * k + j]) : 0u;
@@ -185,13 +186,17 @@ VCDALBUM_SSE2_INLINE void Transform1DSse2(const Lanes* d, Lanes* o) {
 #undef VCDALBUM_SSE2_INLINE
 
 template <int columns, int rows>
-void Transform2DSse2(const int32_t* __restrict block, uint8_t* __restrict out, size_t stride) {
+void Transform2DSse2(int32_t* __restrict block, uint8_t* __restrict out, size_t stride) {
     // Row pass: lane r works on coefficient row r; d[k] holds column k.
     Lanes d[8];
     VCDALBUM_UNROLL
     for (int k = 0; k < 8; ++k) {
-        if (k < columns) std::memcpy(&d[k], block + 8 * k, sizeof(Lanes));
-        else d[k] = Lanes{};
+        if (k < columns) {
+            std::memcpy(&d[k], block + 8 * k, sizeof(Lanes));
+            std::memset(block + 8 * k, 0, sizeof(Lanes));
+        } else {
+            d[k] = Lanes{};
+        }
     }
     Lanes o[8];
     Transform1DSse2<columns>(d, o);
@@ -342,12 +347,14 @@ VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void TransposeAvx2(co
 }
 
 template <int columns, int rows>
-VCDALBUM_TARGET_AVX2 void Transform2DAvx2(const int32_t* block, uint8_t* out, size_t stride) {
+VCDALBUM_TARGET_AVX2 void Transform2DAvx2(int32_t* block, uint8_t* out, size_t stride) {
     // Row pass: lane r works on coefficient row r; d[k] holds column k.
     V d[8];
     VCDALBUM_UNROLL
-    for (int k = 0; k < 8; ++k)
+    for (int k = 0; k < 8; ++k) {
         d[k] = k < columns ? _mm256_loadu_si256(reinterpret_cast<const V*>(block + 8 * k)) : _mm256_setzero_si256();
+        if (k < columns) _mm256_storeu_si256(reinterpret_cast<V*>(block + 8 * k), _mm256_setzero_si256());
+    }
     V o[8];
     Transform1DAvx2<columns>(d, o);
     const V rowRound = _mm256_set1_epi32(1024);
@@ -393,15 +400,9 @@ inline int Extent(uint32_t mask) { return (mask & 0xFCu) == 0 ? 0 : (mask & 0xF0
 
 void InverseDct(const CodecKernels& kernels, int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out,
                 size_t stride) {
-    const int columns = Extent(columnMask);
-    kernels.idct[columns][Extent(rowMask)](block, out, stride);
-    // Every non-zero term lies in the leading 2, 4 or 8 columns, which are
-    // contiguous; constant sizes let the compiler clear them in wide stores.
-    switch (columns) {
-        case 0: std::memset(block, 0, 2 * 8 * sizeof(int32_t)); break;
-        case 1: std::memset(block, 0, 4 * 8 * sizeof(int32_t)); break;
-        default: std::memset(block, 0, 8 * 8 * sizeof(int32_t)); break;
-    }
+    // The kernel clears the columns it reads: every non-zero term lies in
+    // them.
+    kernels.idct[Extent(columnMask)][Extent(rowMask)](block, out, stride);
 }
 
 void InverseDct(int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out, size_t stride) {
