@@ -35,8 +35,12 @@ struct HuffmanLookup {
 void DeriveHuffmanTable(HuffTable& table, HuffmanLookup& lookup, bool ac);
 
 // EXTEND of T.81 Figure F.12.
+// Without a branch: the sign of v - 2^(n-1) selects the offset, since
+// magnitudes are as likely negative as positive and a branch would guess
+// wrong half the time.
 inline int32_t Extend(uint32_t v, int n) {
-    return v < (1u << (n - 1)) ? static_cast<int32_t>(v) - (1 << n) + 1 : static_cast<int32_t>(v);
+    const int32_t below = static_cast<int32_t>(v - (1u << (n - 1))) >> 31;  // -1 when v < 2^(n-1), else 0
+    return static_cast<int32_t>(v) + (below & static_cast<int32_t>(1u - (1u << n)));
 }
 
 // Reads the entropy-coded bytes of one scan, most significant bit first.
