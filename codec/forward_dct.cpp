@@ -159,6 +159,7 @@ void TransformBlockSimd(const uint8_t* samples, size_t rowLength, const QuantTab
     const __m128i zero = _mm_setzero_si128();
     const __m128i bias = _mm_set1_epi16(128);
     __m128i v[8];
+    VCDALBUM_UNROLL
     for (int r = 0; r < 8; ++r) {
         const __m128i row = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + r * rowLength));
         v[r] = _mm_sub_epi16(_mm_unpacklo_epi8(row, zero), bias);
@@ -170,6 +171,7 @@ void TransformBlockSimd(const uint8_t* samples, size_t rowLength, const QuantTab
     DctPassSimd<false>(v);
 
     const __m128i one = _mm_set1_epi16(1);
+    VCDALBUM_UNROLL
     for (int r = 0; r < 8; ++r) {
         const __m128i x = v[r];
         const __m128i sign = _mm_srai_epi16(x, 15);
@@ -278,6 +280,7 @@ VCDALBUM_TARGET_AVX2 void TransformPairAvx2(const uint8_t* first, const uint8_t*
     }
     const __m256i bias = _mm256_set1_epi16(128);
     __m256i v[8];
+    VCDALBUM_UNROLL
     for (int r = 0; r < 8; ++r) {
         const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(first + r * rowLength));
         const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(second + r * rowLength));
@@ -290,6 +293,7 @@ VCDALBUM_TARGET_AVX2 void TransformPairAvx2(const uint8_t* first, const uint8_t*
     DctPass2<false>(v);
 
     const __m256i one = _mm256_set1_epi16(1);
+    VCDALBUM_UNROLL
     for (int r = 0; r < 8; ++r) {
         const __m256i x = v[r];
         const __m256i sign = _mm256_srai_epi16(x, 15);

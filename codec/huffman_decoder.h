@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codec/byte_swap.h"
 #include "codec/codec_memory.h"
 
 namespace vcdalbum::codec {
@@ -34,8 +35,12 @@ struct HuffmanLookup {
 void DeriveHuffmanTable(HuffTable& table, HuffmanLookup& lookup, bool ac);
 
 // EXTEND of T.81 Figure F.12.
+// Without a branch: the sign of v - 2^(n-1) selects the offset, since
+// magnitudes are as likely negative as positive and a branch would guess
+// wrong half the time.
 inline int32_t Extend(uint32_t v, int n) {
-    return v < (1u << (n - 1)) ? static_cast<int32_t>(v) - (1 << n) + 1 : static_cast<int32_t>(v);
+    const int32_t below = static_cast<int32_t>(v - (1u << (n - 1))) >> 31;  // -1 when v < 2^(n-1), else 0
+    return static_cast<int32_t>(v) + (below & static_cast<int32_t>(1u - (1u << n)));
 }
 
 // Reads the entropy-coded bytes of one scan, most significant bit first.
@@ -62,7 +67,7 @@ public:
             const uint64_t inverted = ~word;
             // No 0xFF byte among the eight: take whole bytes at once.
             if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
-                if constexpr (std::endian::native == std::endian::little) word = ByteSwap(word);
+                if constexpr (std::endian::native == std::endian::little) word = ByteSwap64(word);
                 const int take = (64 - bits_) >> 3;
                 const uint64_t keep = take == 8 ? ~0ull : ~((~0ull) >> (take * 8));
                 acc_ |= (word & keep) >> bits_;
@@ -120,16 +125,6 @@ public:
     const uint8_t* Position() const { return marker_ ? marker_ : p_; }
 
 private:
-    static uint64_t ByteSwap(uint64_t v) {
-#if defined(__GNUC__)
-        return __builtin_bswap64(v);
-#else
-        uint64_t r = 0;
-        for (int i = 0; i < 8; ++i) r = (r << 8) | ((v >> (8 * i)) & 0xFF);
-        return r;
-#endif
-    }
-
     const uint8_t* p_ = nullptr;
     const uint8_t* stop_ = nullptr;     // p_ never passes it: the data end or a marker
     const uint8_t* dataEnd_ = nullptr;

@@ -60,7 +60,7 @@ inline uint8_t Clamp(int32_t v) {
 // The portable transform, and the yardstick of the vector ones; like them it
 // takes the coefficients outside the extents as zero.
 template <int columns, int rows>
-void Transform2DScalar(const int32_t* block, uint8_t* out, size_t stride) {
+void Transform2DScalar(int32_t* block, uint8_t* out, size_t stride) {
     int32_t ws[64];
     for (int r = 0; r < rows; ++r) {
         u32 d[8], o[8];
@@ -68,6 +68,7 @@ void Transform2DScalar(const int32_t* block, uint8_t* out, size_t stride) {
         TransformT<u32>(d, o);
         for (int k = 0; k < 8; ++k) ws[8 * r + k] = Descale(o[k], 1024u, 11);
     }
+    std::memset(block, 0, 8 * columns * sizeof(int32_t));
     for (int j = 0; j < 8; ++j) {
         u32 d[8], o[8];
         for (int k = 0; k < 8; ++k) d[k] = k < rows ? static_cast<u32>(ws[8 * k + j]) : 0u;
@@ -86,16 +87,19 @@ typedef uint8_t ByteLanes __attribute__((vector_size(8)));
 
 inline void TransposeLanes(const Lanes* in, Lanes* out) {
     Lanes t[8], u[8];
+    VCDALBUM_UNROLL
     for (int i = 0; i < 8; i += 2) {
         t[i] = __builtin_shufflevector(in[i], in[i + 1], 0, 8, 1, 9, 4, 12, 5, 13);
         t[i + 1] = __builtin_shufflevector(in[i], in[i + 1], 2, 10, 3, 11, 6, 14, 7, 15);
     }
+    VCDALBUM_UNROLL
     for (int i = 0; i < 8; i += 4) {
         u[i] = __builtin_shufflevector(t[i], t[i + 2], 0, 1, 8, 9, 4, 5, 12, 13);
         u[i + 1] = __builtin_shufflevector(t[i], t[i + 2], 2, 3, 10, 11, 6, 7, 14, 15);
         u[i + 2] = __builtin_shufflevector(t[i + 1], t[i + 3], 0, 1, 8, 9, 4, 5, 12, 13);
         u[i + 3] = __builtin_shufflevector(t[i + 1], t[i + 3], 2, 3, 10, 11, 6, 7, 14, 15);
     }
+    VCDALBUM_UNROLL
     for (int i = 0; i < 4; ++i) {
         out[i] = __builtin_shufflevector(u[i], u[i + 4], 0, 1, 2, 3, 8, 9, 10, 11);
         out[i + 4] = __builtin_shufflevector(u[i], u[i + 4], 4, 5, 6, 7, 12, 13, 14, 15);
@@ -120,6 +124,7 @@ VCDALBUM_SSE2_INLINE void JoinLanes(const __m128i& lo, const __m128i& hi, Lanes&
 template <int n>
 VCDALBUM_SSE2_INLINE bool LanesFitSixteenBits(const Lanes* x) {
     Lanes any{};
+    VCDALBUM_UNROLL
     for (int k = 0; k < n; ++k) any |= x[k] + 32768u;
     __m128i lo, hi;
     SplitLanes(any, lo, hi);
@@ -181,21 +186,29 @@ VCDALBUM_SSE2_INLINE void Transform1DSse2(const Lanes* d, Lanes* o) {
 #undef VCDALBUM_SSE2_INLINE
 
 template <int columns, int rows>
-void Transform2DSse2(const int32_t* __restrict block, uint8_t* __restrict out, size_t stride) {
+void Transform2DSse2(int32_t* __restrict block, uint8_t* __restrict out, size_t stride) {
     // Row pass: lane r works on coefficient row r; d[k] holds column k.
     Lanes d[8];
+    VCDALBUM_UNROLL
     for (int k = 0; k < 8; ++k) {
-        if (k < columns) std::memcpy(&d[k], block + 8 * k, sizeof(Lanes));
-        else d[k] = Lanes{};
+        if (k < columns) {
+            std::memcpy(&d[k], block + 8 * k, sizeof(Lanes));
+            std::memset(block + 8 * k, 0, sizeof(Lanes));
+        } else {
+            d[k] = Lanes{};
+        }
     }
     Lanes o[8];
     Transform1DSse2<columns>(d, o);
+    VCDALBUM_UNROLL
     for (int m = 0; m < 8; ++m) o[m] = (Lanes)((SignedLanes)(o[m] + 1024u) >> 11);  // casts reinterpret the bits
     // o[m] lane r is row r, position m; the column pass wants rows as vectors.
     Lanes w[8];
     TransposeLanes(o, w);
+    VCDALBUM_UNROLL
     for (int k = rows; k < 8; ++k) w[k] = Lanes{};
     Transform1DSse2<rows>(w, o);
+    VCDALBUM_UNROLL
     for (int m = 0; m < 8; ++m) {
         SignedLanes v = ((SignedLanes)(o[m] + 131072u) >> 18) + 128;
         v = v < 0 ? 0 : v;
@@ -262,6 +275,7 @@ template <int n>
 VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) bool FitSixteenBits(const V x[8]) {
     const V bias = _mm256_set1_epi32(32768);
     V any = _mm256_setzero_si256();
+    VCDALBUM_UNROLL
     for (int k = 0; k < n; ++k) any = _mm256_or_si256(any, _mm256_add_epi32(x[k], bias));
     return _mm256_testz_si256(any, _mm256_set1_epi32(static_cast<int32_t>(0xFFFF0000u)));
 }
@@ -313,16 +327,19 @@ VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void Transform1DAvx2(
 // out[j] lane i = in[i] lane j.
 VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void TransposeAvx2(const V in[8], V out[8]) {
     V t[8], u[8];
+    VCDALBUM_UNROLL
     for (int i = 0; i < 8; i += 2) {
         t[i] = _mm256_unpacklo_epi32(in[i], in[i + 1]);
         t[i + 1] = _mm256_unpackhi_epi32(in[i], in[i + 1]);
     }
+    VCDALBUM_UNROLL
     for (int i = 0; i < 8; i += 4) {
         u[i] = _mm256_unpacklo_epi64(t[i], t[i + 2]);
         u[i + 1] = _mm256_unpackhi_epi64(t[i], t[i + 2]);
         u[i + 2] = _mm256_unpacklo_epi64(t[i + 1], t[i + 3]);
         u[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
     }
+    VCDALBUM_UNROLL
     for (int i = 0; i < 4; ++i) {
         out[i] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x20);
         out[i + 4] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x31);
@@ -330,21 +347,27 @@ VCDALBUM_TARGET_AVX2 inline __attribute__((always_inline)) void TransposeAvx2(co
 }
 
 template <int columns, int rows>
-VCDALBUM_TARGET_AVX2 void Transform2DAvx2(const int32_t* block, uint8_t* out, size_t stride) {
+VCDALBUM_TARGET_AVX2 void Transform2DAvx2(int32_t* block, uint8_t* out, size_t stride) {
     // Row pass: lane r works on coefficient row r; d[k] holds column k.
     V d[8];
-    for (int k = 0; k < 8; ++k)
+    VCDALBUM_UNROLL
+    for (int k = 0; k < 8; ++k) {
         d[k] = k < columns ? _mm256_loadu_si256(reinterpret_cast<const V*>(block + 8 * k)) : _mm256_setzero_si256();
+        if (k < columns) _mm256_storeu_si256(reinterpret_cast<V*>(block + 8 * k), _mm256_setzero_si256());
+    }
     V o[8];
     Transform1DAvx2<columns>(d, o);
     const V rowRound = _mm256_set1_epi32(1024);
+    VCDALBUM_UNROLL
     for (int m = 0; m < 8; ++m) o[m] = _mm256_srai_epi32(_mm256_add_epi32(o[m], rowRound), 11);
     // o[m] lane r is row r, position m; the column pass wants rows as vectors.
     V w[8];
     TransposeAvx2(o, w);
+    VCDALBUM_UNROLL
     for (int k = rows; k < 8; ++k) w[k] = _mm256_setzero_si256();
     Transform1DAvx2<rows>(w, o);
     const V columnRound = _mm256_set1_epi32(131072), levelShift = _mm256_set1_epi32(128);
+    VCDALBUM_UNROLL
     for (int m = 0; m < 8; ++m) {
         const V v = _mm256_add_epi32(_mm256_srai_epi32(_mm256_add_epi32(o[m], columnRound), 18), levelShift);
         // |v| < 2^14: the signed pack is exact, the unsigned one clamps to 0..255.
@@ -377,15 +400,9 @@ inline int Extent(uint32_t mask) { return (mask & 0xFCu) == 0 ? 0 : (mask & 0xF0
 
 void InverseDct(const CodecKernels& kernels, int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out,
                 size_t stride) {
-    const int columns = Extent(columnMask);
-    kernels.idct[columns][Extent(rowMask)](block, out, stride);
-    // Every non-zero term lies in the leading 2, 4 or 8 columns, which are
-    // contiguous; constant sizes let the compiler clear them in wide stores.
-    switch (columns) {
-        case 0: std::memset(block, 0, 2 * 8 * sizeof(int32_t)); break;
-        case 1: std::memset(block, 0, 4 * 8 * sizeof(int32_t)); break;
-        default: std::memset(block, 0, 8 * 8 * sizeof(int32_t)); break;
-    }
+    // The kernel clears the columns it reads: every non-zero term lies in
+    // them.
+    kernels.idct[Extent(columnMask)][Extent(rowMask)](block, out, stride);
 }
 
 void InverseDct(int32_t* block, uint32_t rowMask, uint32_t columnMask, uint8_t* out, size_t stride) {

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "codec/bitmap.h"
+#include "codec/byte_swap.h"
 #include "codec/bgr_to_ycbcr.h"
 #include "codec/forward_dct.h"
 #include "codec/jpeg_tables.h"
@@ -78,13 +79,14 @@ const EncoderTables& Tables() {
     return tables;
 }
 
-// Bit-writer state. Bits gather in a 64-bit word and leave 32 at a time; a
-// 0xFF byte is followed by 0x00. Kept in locals while a block is coded, so
-// that the byte stores (which may alias anything) do not force it to memory.
+// Bit-writer state. Bits gather in a 64-bit word and leave as a whole word
+// once it is full; a 0xFF byte is followed by 0x00. Kept in locals while a
+// block is coded, so that the byte stores (which may alias anything) do not
+// force it to memory.
 struct BitState {
     uint8_t* p;
-    uint64_t acc;
-    int count;
+    uint64_t acc;  // the pending bits are the low `count`; bits above them are left over and ignored
+    int count;     // 0 .. 63
 };
 
 inline void EmitByte(BitState& s, uint8_t b) {
@@ -93,31 +95,32 @@ inline void EmitByte(BitState& s, uint8_t b) {
     s.p += b == 0xFF ? 2 : 1;
 }
 
-inline void Emit32(BitState& s, uint32_t w) {
-    // A byte of 0xFF in w is a zero byte in ~w.
-    const uint32_t n = ~w;
-    if (((n - 0x01010101u) & ~n & 0x80808080u) == 0) {
-        s.p[0] = static_cast<uint8_t>(w >> 24);
-        s.p[1] = static_cast<uint8_t>(w >> 16);
-        s.p[2] = static_cast<uint8_t>(w >> 8);
-        s.p[3] = static_cast<uint8_t>(w);
-        s.p += 4;
+inline void Emit64(BitState& s, uint64_t w) {
+    // A byte of 0xFF in w is a zero byte in ~w: one test covers all eight.
+    const uint64_t n = ~w;
+    if (((n - 0x0101010101010101ull) & ~n & 0x8080808080808080ull) == 0) {
+        StoreBigEndian64(s.p, w);
+        s.p += 8;
     } else {
-        EmitByte(s, static_cast<uint8_t>(w >> 24));
-        EmitByte(s, static_cast<uint8_t>(w >> 16));
-        EmitByte(s, static_cast<uint8_t>(w >> 8));
-        EmitByte(s, static_cast<uint8_t>(w));
+        for (int shift = 56; shift >= 0; shift -= 8) EmitByte(s, static_cast<uint8_t>(w >> shift));
     }
 }
 
 // `length` <= 32 bits, already masked.
 inline void Put(BitState& s, uint32_t bits, int length) {
-    s.acc = (s.acc << length) | bits;
-    s.count += length;
-    if (s.count >= 32) {
-        s.count -= 32;
-        Emit32(s, static_cast<uint32_t>(s.acc >> s.count));
+    const int total = s.count + length;
+    if (total < 64) {
+        s.acc = (s.acc << length) | bits;
+        s.count = total;
+        return;
     }
+    // The word fills up: its last bits are the leading bits of `bits`, and
+    // the ones left over start the next word (count >= 32 here, so the
+    // shifts stay below 64).
+    const int over = total - 64;
+    Emit64(s, (s.acc << (length - over)) | (static_cast<uint64_t>(bits) >> over));
+    s.acc = bits;
+    s.count = over;
 }
 
 // The entropy-coded segment, written straight into the growing output.
@@ -403,7 +406,7 @@ public:
             }
             writer_.Commit();
         }
-        if (!writer_.Reserve(16)) return kEncodeOutOfMemory;
+        if (!writer_.Reserve(32)) return kEncodeOutOfMemory;
         writer_.Finish();
         const size_t end = writer_.used();
         out_.resize(end);

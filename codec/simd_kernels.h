@@ -27,6 +27,11 @@
 #define VCDALBUM_HAVE_SSE2 0
 #endif
 
+// Fully unrolls the short fixed loops of a vector kernel. Without it -O2
+// keeps them as loops, and the arrays of vectors they walk live on the stack
+// instead of in registers.
+#define VCDALBUM_UNROLL _Pragma("GCC unroll 16")
+
 namespace vcdalbum::codec {
 
 enum class SimdLevel { kScalar, kSse2, kAvx2 };
@@ -35,8 +40,9 @@ struct QuantTable;
 
 // 8x8 inverse DCT of one column-major block into samples; see InverseDct.
 // Indexed [columns][rows] by the extent (2, 4, 8 -> 0, 1, 2) of the
-// coefficients that may be non-zero.
-using IdctKernel = void (*)(const int32_t* block, uint8_t* out, size_t stride);
+// coefficients that may be non-zero; the kernel leaves the columns it reads
+// all zero.
+using IdctKernel = void (*)(int32_t* block, uint8_t* out, size_t stride);
 
 // Converts the longest prefix of a row it handles in whole steps and returns
 // its length in pixels; the caller finishes the row. `halfChroma`: Cb and Cr
