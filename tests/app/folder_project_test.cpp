@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "doubles/scratch_dir.h"
 #include "host/errors.h"
 
 namespace vcdalbum::host {
@@ -52,20 +53,18 @@ TEST(FolderOrder, DatesOrderTheAlbumOnlyWhenEveryPictureHasOne) {
     EXPECT_EQ(Names(mixed), (std::vector<std::string>{"p1.jpg", "p2.jpg", "p3.jpg", "p10.jpg"}));
 }
 
-class FolderScan : public testing::Test {
+class FolderScan : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-    }
-    void TearDown() override { fs::remove_all(root_); }
+    void SetUp() override { fs::create_directories(root_); }
     // Files need not hold pixels: the scan only reads their dates, and an
     // unreadable picture just has none.
     void Touch(const fs::path& relative) {
         fs::create_directories((root_ / relative).parent_path());
         std::ofstream(root_ / relative) << "x";
     }
-    const fs::path root_ = fs::path(testing::TempDir()) / "vcdalbum_scan" / "Summer 2024";
+    // A folder of each test's own: CTest runs the cases side by side.
+    vcdalbum::testing::ScratchDir scratch_{"vcdalbum-scan-"};
+    const fs::path root_ = scratch_.path() / "Summer 2024";
 };
 
 TEST_F(FolderScan, SubfoldersBecomeAlbumsAfterTheFolderOwnPictures) {
