@@ -103,11 +103,12 @@ TEST(DiagonalWipesSmall, PicturesBelowEightPixelsAreOneCell) {
     }
     // From 8 to 15 pixels a cell is a single pixel, its own top-left corner:
     // once the tiled wipe has begun, every cell shows `second`.
-    MakeCoded(first, 12, 9, kFirst);
-    MakeCoded(second, 12, 9, kSecond);
+    OwnedImage wideFirst, wideSecond;
+    MakeCoded(wideFirst, 12, 9, kFirst);
+    MakeCoded(wideSecond, 12, 9, kSecond);
     OwnedImage wipe;
-    ASSERT_TRUE(RenderTransition(first.get(), second.get(), 26, 15, wipe.get()).ok());
-    EXPECT_TRUE(SamePixels(wipe.get(), second.get()));
+    ASSERT_TRUE(RenderTransition(wideFirst.get(), wideSecond.get(), 26, 15, wipe.get()).ok());
+    EXPECT_TRUE(SamePixels(wipe.get(), wideSecond.get()));
 }
 
 }  // namespace
