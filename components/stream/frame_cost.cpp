@@ -18,13 +18,7 @@ std::string FrameCostProbe::Open() {
     AVCodecContext* c = encoder_.get();
     // The stream encoder's picture settings, but every frame intra and at a
     // fixed quantiser.
-    c->width = standard_.width;
-    c->height = standard_.height;
-    c->pix_fmt = AV_PIX_FMT_YUV420P;
-    c->color_range = AVCOL_RANGE_MPEG;
-    c->time_base = AVRational{standard_.rateDen, standard_.rateNum};
-    c->framerate = AVRational{standard_.rateNum, standard_.rateDen};
-    c->sample_aspect_ratio = AVRational{standard_.sarNum, standard_.sarDen};
+    SetStreamPicture(c, standard_);
     c->gop_size = 0;
     c->max_b_frames = 0;
     c->flags |= AV_CODEC_FLAG_QSCALE;

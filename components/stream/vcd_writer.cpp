@@ -42,15 +42,7 @@ std::string VcdWriter::Open(const std::string& path) {
     video_.reset(avcodec_alloc_context3(vcodec));
     if (!video_) return "out of memory";
     AVCodecContext* v = video_.get();
-    v->width = standard_.width;
-    v->height = standard_.height;
-    v->pix_fmt = AV_PIX_FMT_YUV420P;
-    v->color_range = AVCOL_RANGE_MPEG;
-    v->time_base = AVRational{standard_.rateDen, standard_.rateNum};
-    v->framerate = AVRational{standard_.rateNum, standard_.rateDen};
-    // The encoder picks the sequence header's aspect code nearest to this
-    // pixel shape: 12 for NTSC's 10:11, 8 for PAL's 12:11.
-    v->sample_aspect_ratio = AVRational{standard_.sarNum, standard_.sarDen};
+    SetStreamPicture(v, standard_);
     v->gop_size = kEncoderGroupSize;
     v->max_b_frames = 0;  // each frame's size is known as soon as it is sent
     v->bit_rate = kVideoBitRate;
