@@ -7,6 +7,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "vbv_model.h"
+
 namespace vcdalbum::components::stream {
 namespace {
 
@@ -19,14 +21,10 @@ constexpr int kMaxVbvDelay = 0xFFFE;  // 0xFFFF says "no delay given"
 // the encoder keeps refining for longer is simply coded every time.
 constexpr size_t kMaxKept = 64;
 
-bool StartCodeAt(std::span<const uint8_t> b, size_t i, uint8_t code) {
-    return i + 3 < b.size() && b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1 && b[i + 3] == code;
-}
-
 size_t FindStartCode(std::span<const uint8_t> b, uint8_t code, size_t end) {
     end = std::min(end, b.size());
     for (size_t i = 0; i + 3 < end; ++i)
-        if (StartCodeAt(b, i, code)) return i;
+        if (StartCodeAt(b, i) && b[i + 3] == code) return i;
     return kNoStartCode;
 }
 

@@ -20,10 +20,6 @@ constexpr uint8_t kPackStart = 0xBA;
 constexpr uint8_t kVideoStream = 0xE0;
 constexpr double kVbvDelayClock = 90000.0;
 
-bool StartCodeAt(std::span<const uint8_t> b, size_t i) {
-    return i + 3 < b.size() && b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1;
-}
-
 // Payload offset of an MPEG-1 packet whose header starts at `i` (after the
 // 6 bytes of start code and length), or 0 when it is malformed.
 size_t Mpeg1PayloadStart(std::span<const uint8_t> b, size_t i, size_t end) {
@@ -43,6 +39,10 @@ double PictureRate(int code) {
 }
 
 }  // namespace
+
+bool StartCodeAt(std::span<const uint8_t> b, size_t i) {
+    return i + 3 < b.size() && b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1;
+}
 
 VbvModel::VbvModel(const VbvParams& params, double contentBeforeFirst, double firstSeconds)
     : params_(params), firstTime_(firstSeconds), content_(contentBeforeFirst), lowest_(params.bufferBits) {}

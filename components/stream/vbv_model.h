@@ -86,6 +86,9 @@ struct VbvReport {
     std::string Describe(size_t maxViolations = SIZE_MAX) const;
 };
 
+// Whether a start-code prefix (00 00 01) and its code byte begin at `i`.
+bool StartCodeAt(std::span<const uint8_t> b, size_t i);
+
 // The video elementary stream (stream id 0xE0) of an MPEG-1 or MPEG-2
 // program stream; `bytes` starting with a sequence header is taken as an
 // elementary stream already.
