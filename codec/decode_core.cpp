@@ -32,7 +32,23 @@ constexpr ZigzagTables kZz;
 struct Plane {
     std::vector<uint8_t> samples;
     size_t stride = 0;
-    uint32_t rows = 0;  // rows held; in streaming mode one MCU row's worth, reused
+    uint32_t rows = 0;  // one MCU row's worth, reused down the picture
+};
+
+// One scan: its header's choices as they stood when it was read (later
+// segments may redefine tables and the restart interval) and where its
+// decoding stands.
+struct ScanState {
+    size_t start = 0;  // first byte of its entropy data
+    uint16_t count = 0;
+    uint16_t components[4] = {};
+    uint16_t restartInterval = 0;
+    int32_t quant[4][64];
+    HuffmanLookup dc[kTableSlots];
+    HuffmanLookup ac[kTableSlots];
+    BitReader reader;
+    int32_t pred[4] = {};
+    uint32_t restartsToGo = 0;
 };
 
 class FrameDecoder {
@@ -44,11 +60,12 @@ public:
 
 private:
     void SetUpPlanes();
-    void DecodeScan(size_t pos);
-    void DecodeInterleaved();
-    void DecodeOneComponent(int c);
-    void DecodeBlock(int c, uint8_t* dst, size_t stride);
-    void RestartIfDue();
+    void BeginScan(ScanState& s, size_t pos);
+    void Rewind(ScanState& s);
+    DecodeStatus FindLaterScans(SegmentsEnd& end);
+    template <bool kStore> void DecodeMcuRow(ScanState& s, uint32_t my);
+    template <bool kStore> void DecodeBlock(ScanState& s, int c, uint8_t* dst, size_t stride);
+    void RestartIfDue(ScanState& s);
     void ConvertRows(uint32_t first, uint32_t last);
     uint8_t* PlaneRow(int c, uint32_t row) {
         Plane& p = planes_[c];
@@ -61,15 +78,12 @@ private:
     uint8_t* out_;
     size_t outStride_;
 
-    bool streaming_ = true;
     uint32_t mcusPerRow_ = 0, mcuRows_ = 0;
     Plane planes_[4];
-    bool coded_[4] = {};
-    HuffmanLookup dc_[kTableSlots];
-    HuffmanLookup ac_[kTableSlots];
-    int32_t pred_[4] = {};
-    uint32_t restartsToGo_ = 0;
-    BitReader reader_;
+    // Each component is coded in exactly one scan, so a frame has at most
+    // as many scans as components.
+    ScanState scans_[4];
+    int scanTotal_ = 0;
     alignas(32) int32_t block_[64] = {};
 };
 
@@ -81,38 +95,62 @@ void FrameDecoder::SetUpPlanes() {
         const ComponentInfo& comp = info_.components[c];
         Plane& p = planes_[c];
         p.stride = size_t{mcusPerRow_} * comp.h * 8;
-        p.rows = streaming_ ? 8u * comp.v : mcuRows_ * comp.v * 8u;
+        p.rows = 8u * comp.v;
         p.samples.assign(p.stride * p.rows, 0);
     }
 }
 
-void FrameDecoder::RestartIfDue() {
-    if (info_.restartInterval == 0) return;
-    if (restartsToGo_ == 0) {
-        reader_.Restart();
-        for (int32_t& p : pred_) p = 0;
-        restartsToGo_ = info_.restartInterval;
+void FrameDecoder::BeginScan(ScanState& s, size_t pos) {
+    s.start = pos;
+    s.count = info_.scanCount;
+    s.restartInterval = info_.restartInterval;
+    std::memcpy(s.quant, info_.quant, sizeof s.quant);
+    bool dcDone[kTableSlots] = {}, acDone[kTableSlots] = {};
+    for (int i = 0; i < s.count; ++i) {
+        s.components[i] = info_.scanComponents[i];
+        const ComponentInfo& comp = info_.components[s.components[i]];
+        if (!dcDone[comp.dcTable]) DeriveHuffmanTable(info_.dcTables[comp.dcTable], s.dc[comp.dcTable], false);
+        if (!acDone[comp.acTable]) DeriveHuffmanTable(info_.acTables[comp.acTable], s.ac[comp.acTable], true);
+        dcDone[comp.dcTable] = acDone[comp.acTable] = true;
     }
-    --restartsToGo_;
+    Rewind(s);
 }
 
-void FrameDecoder::DecodeBlock(int c, uint8_t* dst, size_t stride) {
+void FrameDecoder::Rewind(ScanState& s) {
+    for (int32_t& p : s.pred) p = 0;
+    s.restartsToGo = s.restartInterval;
+    s.reader.Start(data_.data() + s.start, data_.data() + data_.size());
+}
+
+void FrameDecoder::RestartIfDue(ScanState& s) {
+    if (s.restartInterval == 0) return;
+    if (s.restartsToGo == 0) {
+        s.reader.Restart();
+        for (int32_t& p : s.pred) p = 0;
+        s.restartsToGo = s.restartInterval;
+    }
+    --s.restartsToGo;
+}
+
+// kStore false only reads the block, to find where the scan's data ends.
+template <bool kStore>
+void FrameDecoder::DecodeBlock(ScanState& s, int c, uint8_t* dst, size_t stride) {
     const ComponentInfo& comp = info_.components[c];
-    const HuffmanLookup& dc = dc_[comp.dcTable];
-    const HuffmanLookup& ac = ac_[comp.acTable];
-    const int32_t* q = info_.quant[comp.quantTable];
+    const HuffmanLookup& dc = s.dc[comp.dcTable];
+    const HuffmanLookup& ac = s.ac[comp.acTable];
+    const int32_t* q = s.quant[comp.quantTable];
     int32_t* block = block_;
     // A local copy stays in registers; the block stores cannot alias it.
-    BitReader in = reader_;
+    BitReader in = s.reader;
 
     in.Refill();
     int t = DecodeSymbol(in, dc);
     if (t) {
         if (t > 16) t = 16;  // corrupt: no baseline DC difference is that long
-        pred_[c] = static_cast<int32_t>(static_cast<uint32_t>(pred_[c]) +
-                                        static_cast<uint32_t>(Extend(in.Receive(t), t)));
+        s.pred[c] = static_cast<int32_t>(static_cast<uint32_t>(s.pred[c]) +
+                                         static_cast<uint32_t>(Extend(in.Receive(t), t)));
     }
-    block[0] = static_cast<int32_t>(static_cast<uint32_t>(pred_[c]) * static_cast<uint32_t>(q[0]));
+    block[0] = static_cast<int32_t>(static_cast<uint32_t>(s.pred[c]) * static_cast<uint32_t>(q[0]));
 
     uint32_t masks = 0x101;  // rows | columns << 8
     bool anyAc = false;
@@ -143,73 +181,89 @@ void FrameDecoder::DecodeBlock(int c, uint8_t* dst, size_t stride) {
         ++k;
     }
 
-    reader_ = in;
-    if (!anyAc) {
-        const uint8_t s = DcOnlySample(block[0]);
+    s.reader = in;
+    if constexpr (!kStore) {
+        if (anyAc) std::memset(block, 0, sizeof block_);
         block[0] = 0;
-        for (int r = 0; r < 8; ++r) std::memset(dst + r * stride, s, 8);
+    } else if (!anyAc) {
+        const uint8_t sample = DcOnlySample(block[0]);
+        block[0] = 0;
+        for (int r = 0; r < 8; ++r) std::memset(dst + r * stride, sample, 8);
     } else {
         InverseDct(kernels_, block, masks & 0xFF, masks >> 8, dst, stride);
     }
 }
 
-void FrameDecoder::DecodeOneComponent(int c) {
-    const ComponentInfo& comp = info_.components[c];
-    const uint32_t width = (uint32_t{info_.width} * comp.h + info_.hmax - 1) / info_.hmax;
-    const uint32_t height = (uint32_t{info_.height} * comp.v + info_.vmax - 1) / info_.vmax;
-    const uint32_t blocksAcross = (width + 7) / 8, blocksDown = (height + 7) / 8;
-    const size_t stride = planes_[c].stride;
-    for (uint32_t by = 0; by < blocksDown; ++by) {
-        uint8_t* row = PlaneRow(c, by * 8);
-        for (uint32_t bx = 0; bx < blocksAcross; ++bx) {
-            RestartIfDue();
-            DecodeBlock(c, row + bx * 8, stride);
-        }
-        // Only a one-component frame streams a one-component scan.
-        if (streaming_) ConvertRows(by * 8, by * 8 + 8);
-    }
-}
-
-void FrameDecoder::DecodeInterleaved() {
-    const int count = info_.scanCount;
-    uint8_t* rows[4][4];  // per scan component and block row of the MCU: the plane row
-    for (uint32_t my = 0; my < mcuRows_; ++my) {
-        for (int i = 0; i < count; ++i) {
-            const int c = info_.scanComponents[i];
-            for (uint32_t v = 0; v < info_.components[c].v; ++v) rows[i][v] = PlaneRow(c, (my * info_.components[c].v + v) * 8);
-        }
-        for (uint32_t mx = 0; mx < mcusPerRow_; ++mx) {
-            RestartIfDue();
-            for (int i = 0; i < count; ++i) {
-                const int c = info_.scanComponents[i];
-                const ComponentInfo& comp = info_.components[c];
-                const size_t stride = planes_[c].stride;
-                for (uint32_t v = 0; v < comp.v; ++v) {
-                    uint8_t* row = rows[i][v] + size_t{mx} * comp.h * 8;
-                    for (uint32_t h = 0; h < comp.h; ++h) DecodeBlock(c, row + h * 8, stride);
-                }
+// Decodes the scan's part of MCU row `my`: for a one-component scan, that
+// component's block rows inside the MCU row.
+template <bool kStore>
+void FrameDecoder::DecodeMcuRow(ScanState& s, uint32_t my) {
+    if (s.count == 1) {
+        const int c = s.components[0];
+        const ComponentInfo& comp = info_.components[c];
+        const uint32_t width = (uint32_t{info_.width} * comp.h + info_.hmax - 1) / info_.hmax;
+        const uint32_t height = (uint32_t{info_.height} * comp.v + info_.vmax - 1) / info_.vmax;
+        const uint32_t blocksAcross = (width + 7) / 8, blocksDown = (height + 7) / 8;
+        const size_t stride = planes_[c].stride;
+        for (uint32_t by = my * comp.v; by < (my + 1) * comp.v && by < blocksDown; ++by) {
+            uint8_t* row = PlaneRow(c, by * 8);
+            for (uint32_t bx = 0; bx < blocksAcross; ++bx) {
+                RestartIfDue(s);
+                DecodeBlock<kStore>(s, c, row + bx * 8, stride);
             }
         }
-        if (streaming_) ConvertRows(my * 8u * info_.vmax, (my + 1) * 8u * info_.vmax);
+        return;
+    }
+    uint8_t* rows[4][4];  // per scan component and block row of the MCU: the plane row
+    for (int i = 0; i < s.count; ++i) {
+        const int c = s.components[i];
+        for (uint32_t v = 0; v < info_.components[c].v; ++v) rows[i][v] = PlaneRow(c, (my * info_.components[c].v + v) * 8);
+    }
+    for (uint32_t mx = 0; mx < mcusPerRow_; ++mx) {
+        RestartIfDue(s);
+        for (int i = 0; i < s.count; ++i) {
+            const int c = s.components[i];
+            const ComponentInfo& comp = info_.components[c];
+            const size_t stride = planes_[c].stride;
+            for (uint32_t v = 0; v < comp.v; ++v) {
+                uint8_t* row = rows[i][v] + size_t{mx} * comp.h * 8;
+                for (uint32_t h = 0; h < comp.h; ++h) DecodeBlock<kStore>(s, c, row + h * 8, stride);
+            }
+        }
     }
 }
 
-void FrameDecoder::DecodeScan(size_t pos) {
-    bool dcDone[kTableSlots] = {}, acDone[kTableSlots] = {};
-    for (int i = 0; i < info_.scanCount; ++i) {
-        const ComponentInfo& comp = info_.components[info_.scanComponents[i]];
-        if (!dcDone[comp.dcTable]) DeriveHuffmanTable(info_.dcTables[comp.dcTable], dc_[comp.dcTable], false);
-        if (!acDone[comp.acTable]) DeriveHuffmanTable(info_.acTables[comp.acTable], ac_[comp.acTable], true);
-        dcDone[comp.dcTable] = acDone[comp.acTable] = true;
-        pred_[info_.scanComponents[i]] = 0;
+// A frame whose first scan lacks components has later scans. Their headers
+// are read, and each scan's data read through once to find where the next
+// header starts, before any pixel is written; a damaged later header thus
+// refuses the picture whole.
+DecodeStatus FrameDecoder::FindLaterScans(SegmentsEnd& end) {
+    bool coded[4] = {};
+    for (int i = 0; i < scans_[0].count; ++i) coded[scans_[0].components[i]] = true;
+    for (;;) {
+        ScanState& last = scans_[scanTotal_ - 1];
+        for (uint32_t my = 0; my < mcuRows_; ++my) DecodeMcuRow<false>(last, my);
+        size_t next = static_cast<size_t>(last.reader.Position() - data_.data());
+        DecodeStatus status = ReadSegments(data_, next, info_, true, end);
+        if (status.code != kDecodeOk) return status;
+        if (end != SegmentsEnd::kScan) break;
+        // Each component is coded once; more scans would only let a small
+        // stream demand endless work.
+        for (int i = 0; i < info_.scanCount; ++i)
+            if (coded[info_.scanComponents[i]])
+                return DecodeStatus::Error(kDecodeHeaderError,
+                                           "damaged stream: component " +
+                                               std::to_string(info_.components[info_.scanComponents[i]].id) +
+                                               " is coded in two scans");
+        for (int i = 0; i < info_.scanCount; ++i) coded[info_.scanComponents[i]] = true;
+        BeginScan(scans_[scanTotal_++], next);
     }
-    restartsToGo_ = info_.restartInterval;
-    reader_.Start(data_.data() + pos, data_.data() + data_.size());
-    if (info_.scanCount == 1)
-        DecodeOneComponent(info_.scanComponents[0]);
-    else
-        DecodeInterleaved();
-    for (int i = 0; i < info_.scanCount; ++i) coded_[info_.scanComponents[i]] = true;
+    for (int c = 0; c < info_.componentCount; ++c)
+        if (!coded[c])
+            return DecodeStatus::Error(kDecodeHeaderError, "damaged stream: no scan carries component " +
+                                                               std::to_string(info_.components[c].id));
+    for (int i = 0; i < scanTotal_; ++i) Rewind(scans_[i]);
+    return {};
 }
 
 void FrameDecoder::ConvertRows(uint32_t first, uint32_t last) {
@@ -244,41 +298,26 @@ void FrameDecoder::ConvertRows(uint32_t first, uint32_t last) {
 }
 
 DecodeStatus FrameDecoder::Run(size_t pos) {
-    streaming_ = info_.scanCount == info_.componentCount;
     try {
         SetUpPlanes();
     } catch (const std::bad_alloc&) {
         return DecodeStatus::Error(kDecodeOutOfMemory, "out of memory for the decoder's working storage");
     }
-    DecodeScan(pos);
-    if (streaming_) {
-        return reader_.EndsWithEndOfImage()
-                   ? DecodeStatus{}
-                   : DecodeStatus::Error(kDecodeMissingEndOfImage, "the data does not end with an end-of-image marker");
-    }
-    // Further scans until every component has its data.
-    SegmentsEnd end = SegmentsEnd::kScan;
-    for (;;) {
-        size_t next = static_cast<size_t>(reader_.Position() - data_.data());
-        DecodeStatus status = ReadSegments(data_, next, info_, true, end);
+    BeginScan(scans_[0], pos);
+    scanTotal_ = 1;
+    const bool oneScan = info_.scanCount == info_.componentCount;
+    SegmentsEnd end = SegmentsEnd::kEndOfImage;
+    if (!oneScan) {
+        DecodeStatus status = FindLaterScans(end);
         if (status.code != kDecodeOk) return status;
-        if (end != SegmentsEnd::kScan) break;
-        // Each component is coded once; more scans would only let a small
-        // stream demand endless work.
-        for (int i = 0; i < info_.scanCount; ++i)
-            if (coded_[info_.scanComponents[i]])
-                return DecodeStatus::Error(kDecodeHeaderError,
-                                           "damaged stream: component " +
-                                               std::to_string(info_.components[info_.scanComponents[i]].id) +
-                                               " is coded in two scans");
-        DecodeScan(next);
     }
-    for (int c = 0; c < info_.componentCount; ++c)
-        if (!coded_[c])
-            return DecodeStatus::Error(kDecodeHeaderError, "damaged stream: no scan carries component " +
-                                                               std::to_string(info_.components[c].id));
-    ConvertRows(0, info_.height);
-    if (end != SegmentsEnd::kEndOfImage)
+    // All scans side by side, one MCU row at a time.
+    for (uint32_t my = 0; my < mcuRows_; ++my) {
+        for (int i = 0; i < scanTotal_; ++i) DecodeMcuRow<true>(scans_[i], my);
+        ConvertRows(my * 8u * info_.vmax, (my + 1) * 8u * info_.vmax);
+    }
+    const bool endsWithEoi = oneScan ? scans_[0].reader.EndsWithEndOfImage() : end == SegmentsEnd::kEndOfImage;
+    if (!endsWithEoi)
         return DecodeStatus::Error(kDecodeMissingEndOfImage, "the data does not end with an end-of-image marker");
     return {};
 }

@@ -16,10 +16,12 @@ namespace vcdalbum::codec {
 // bytes apart, to `out` (grey pictures with blue = green = red), and zeroes
 // the padding at the end of each row.
 //
-// A frame coded as one scan with every component is decoded MCU row by MCU
-// row. Frames coded in several scans (one per component, or partly
-// interleaved) are decoded into whole component planes first; a component
-// that no scan carries makes the frame a header error.
+// The picture is decoded MCU row by MCU row, so working memory stays one MCU
+// row of samples whatever the picture's size. A frame coded in several scans
+// (one per component, or partly interleaved) has its scans decoded side by
+// side; their headers are read, and each scan's data is read through once to
+// find the next, before any pixel is written. A component that no scan
+// carries makes the frame a header error.
 //
 // Returns kDecodeOk, kDecodeMissingEndOfImage (picture complete, but the data
 // does not end in EOI), kDecodeHeaderError for a damaged later segment,

@@ -7,13 +7,14 @@
 
 namespace {
 
-// Pictures above 1 megapixel are skipped: they are refused or decoded by
-// the same code as small ones, only slower, and would slow the search down.
+// Pictures above a quarter megapixel (512 x 512) are skipped: they are
+// refused or decoded by the same code as small ones, only slower, and cut
+// the search's speed by four or more.
 bool DeclaresHugePicture(const uint8_t* data, size_t size) {
     for (size_t i = 0; i + 8 < size; ++i)
         if (data[i] == 0xFF && (data[i + 1] == 0xC0 || data[i + 1] == 0xC1)) {
             const uint32_t height = (data[i + 5] << 8) | data[i + 6], width = (data[i + 7] << 8) | data[i + 8];
-            if (uint64_t{width} * height > (uint64_t{1} << 20)) return true;
+            if (uint64_t{width} * height > (uint64_t{1} << 18)) return true;
         }
     return false;
 }

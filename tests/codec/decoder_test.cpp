@@ -414,6 +414,45 @@ TEST(DecoderEntropy, SeveralScansAreDecodedAsOnePicture) {
     EXPECT_EQ(0, std::memcmp(a.image.data, b.image.data, a.image.imageSize));
 }
 
+TEST(DecoderEntropy, EachScanKeepsTheTablesAndRestartIntervalItWasReadWith) {
+    // Scans are decoded side by side, so a later scan's DHT, DQT and DRI must
+    // not reach back into an earlier one: the luma scan has restarts every
+    // 5 blocks and quantiser 1; after it, DC table 0, quantiser 0 and the
+    // restart interval are all redefined for the chroma scans.
+    struct Levels {
+        static int Of(int component, int mcu) { return (component * 40 + mcu * 8) % 400 - 200; }
+    };
+    const uint16_t width = 40, height = 24;
+    const std::vector<uint8_t> interleaved = DcOnlyPicture(width, height, true, 1, 1, Levels::Of);
+    StreamBuilder s;
+    s.Soi().Jfif().QuantTable(0, 1).QuantTable(1, 1);
+    s.Frame(width, height, {{1, 1, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}).StandardHuffmanTables().RestartInterval(5);
+    for (int c = 0; c < 3; ++c) {
+        if (c == 1) s.HuffmanTable(0x00, kDcChrominance).QuantTable(0, 2).RestartInterval(0);
+        s.Scan({{static_cast<uint8_t>(c + 1), 0, static_cast<uint8_t>(c ? 1 : 0)}});
+        EntropyWriter w;
+        int pred = 0;
+        for (int m = 0; m < 15; ++m) {
+            if (c == 0 && m > 0 && m % 5 == 0) {
+                w.Restart(m / 5 - 1);
+                pred = 0;
+            }
+            const int v = Levels::Of(c, m);
+            w.DcOnlyBlock(v - pred, c ? kDcChrominance : kDcLuminance, c ? kAcChrominance : kAcLuminance);
+            pred = v;
+        }
+        w.Flush();
+        s.Raw(w.bytes);
+    }
+    s.Eoi();
+    Decoded a, b;
+    Decode(interleaved, a);
+    Decode(s.bytes, b);
+    ASSERT_EQ(a.result.code, kCodecOk);
+    ASSERT_EQ(b.result.code, kCodecOk) << b.result.message;
+    EXPECT_EQ(0, std::memcmp(a.image.data, b.image.data, a.image.imageSize));
+}
+
 // ---------------------------------------------------------------------------
 // Header tolerance: what is passed over.
 
