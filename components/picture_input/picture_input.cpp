@@ -1,11 +1,14 @@
 #include "picture_input.h"
 
+#include "declared_size.h"
 #include "jpeg_check.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 extern "C" {
 #include <libavutil/display.h>
@@ -19,12 +22,22 @@ using Kind = Problem::Kind;
 
 Problem Fail(Kind kind, std::string text) { return Problem{kind, std::move(text)}; }
 
+Problem TooLarge(uint64_t width, uint64_t height) {
+    return Fail(Kind::kTooLarge, "picture of " + std::to_string(width) + "x" + std::to_string(height) + " pixels is too large");
+}
+
 }  // namespace
 
 Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, CodecContextPtr& decoder,
                     int& streamIndex, const DecodeOptions& options) {
     const bool video = type == AVMEDIA_TYPE_VIDEO;
     const std::string what = video ? "picture" : "sound file";
+    const bool limited = video && options.maxPixels > 0;
+    if (limited) {
+        const std::optional<DeclaredSize> declared = ReadDeclaredSize(path);
+        if (declared && declared->pixels() > static_cast<uint64_t>(options.maxPixels))
+            return TooLarge(declared->width, declared->height);
+    }
     AVFormatContext* raw = nullptr;
     int r = avformat_open_input(&raw, FileUrl(path).c_str(), nullptr, nullptr);
     // FFmpeg's reason ("Invalid data found when processing input") tells a
@@ -32,14 +45,19 @@ Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, 
     const std::string unreadable = video ? "not a picture" : "not a sound file";
     if (r < 0) return Fail(Kind::kUnreadable, unreadable);
     input.reset(raw);
-    if ((r = avformat_find_stream_info(raw, nullptr)) < 0) return Fail(Kind::kUnreadable, unreadable);
+    // Probing decodes the first picture to learn its size, so the limit
+    // holds there too, for the formats whose size is not read above.
+    std::vector<AVDictionary*> probeOptions(raw->nb_streams, nullptr);
+    if (limited)
+        for (AVDictionary*& o : probeOptions) av_dict_set_int(&o, "max_pixels", options.maxPixels, 0);
+    r = avformat_find_stream_info(raw, probeOptions.empty() ? nullptr : probeOptions.data());
+    for (AVDictionary*& o : probeOptions) av_dict_free(&o);
+    if (r < 0) return Fail(Kind::kUnreadable, unreadable);
     const AVCodec* codec = nullptr;
     streamIndex = av_find_best_stream(raw, type, -1, -1, &codec, 0);
     if (streamIndex < 0) return Fail(Kind::kNoStream, video ? "holds no picture" : "holds no audio");
     const AVCodecParameters* par = raw->streams[streamIndex]->codecpar;
-    if (options.maxPixels > 0 && static_cast<int64_t>(par->width) * par->height > options.maxPixels)
-        return Fail(Kind::kTooLarge, "picture of " + std::to_string(par->width) + "x" + std::to_string(par->height) +
-                                         " pixels is too large");
+    if (limited && static_cast<int64_t>(par->width) * par->height > options.maxPixels) return TooLarge(par->width, par->height);
     if (codec == nullptr) return Fail(Kind::kUnsupported, (video ? "picture" : "audio") + std::string(" format not supported"));
     decoder.reset(avcodec_alloc_context3(codec));
     if (!decoder) return Fail(Kind::kOutOfMemory, "out of memory");
@@ -47,6 +65,7 @@ Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, 
         return Fail(Kind::kOutOfMemory, "decoder set-up failed (" + AvErrorText(r) + ")");
     if (options.refuseDamaged) decoder->err_recognition |= AV_EF_EXPLODE | AV_EF_CRCCHECK | AV_EF_BITSTREAM;
     decoder->thread_count = 1;
+    if (limited) decoder->max_pixels = options.maxPixels;
     if (video && options.reduction != nullptr) decoder->lowres = options.reduction(par->width, par->height, codec->max_lowres);
     if ((r = avcodec_open2(decoder.get(), codec, nullptr)) < 0)
         return Fail(Kind::kUnsupported,

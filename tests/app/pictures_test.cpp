@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cairo.h>
@@ -186,6 +188,51 @@ TEST_F(PicturesTest, BadPicturesAreRefusedNamingTheFile) {
             EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
         }
     }
+}
+
+// A few bytes may declare a picture of hundreds of megapixels. Such a file is
+// refused as too large without the memory of the picture it declares being
+// taken first (FFmpeg's probe decodes a picture to learn its size); the
+// refusal runs in a child so that its peak memory is its own.
+TEST_F(PicturesTest, HugeDeclaredSizesAreRefusedWithoutTheirMemory) {
+    std::vector<uint8_t> bmp = {'B', 'M', 0x60, 0x09, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
+                                0x03, 0x00, 0x09, 0x00, 0x2C, 0x01, 0, 0,  // 589,827 x 300
+                                1, 0, 24, 0};
+    bmp.resize(54, 0);
+    bmp.resize(2400, 0x40);
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                0, 0, 0x4E, 0x20, 0, 0, 0x4E, 0x20, 8, 2, 0, 0, 0};  // 20,000 x 20,000
+    png.resize(600, 0);
+    const std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0,
+                                       0xFF, 0xC0, 0, 11, 8, 0xFF, 0xFF, 0xFF, 0xFF, 1, 1, 0x11, 0, 0xFF, 0xD9};
+    const fs::path files[] = {Write("wide.bmp", bmp), Write("square.png", png), Write("huge.jpg", jpeg)};
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        int failures = 0;
+        for (const fs::path& file : files) {
+            try {
+                ReadPicture(file, true);
+                ++failures;
+            } catch (const InputError& e) {
+                const std::string what = e.what();
+                if (what.find(file.string()) == std::string::npos || what.find("too large") == std::string::npos) {
+                    std::fprintf(stderr, "%s\n", e.what());
+                    ++failures;
+                }
+            }
+        }
+        getrusage(RUSAGE_SELF, &after);
+        const long grewKiB = after.ru_maxrss - before.ru_maxrss;
+        if (grewKiB > 64 * 1024) std::fprintf(stderr, "peak memory grew by %ld KiB\n", grewKiB);
+        _exit(failures ? 1 : grewKiB > 64 * 1024 ? 2 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not refused as too large, naming the file; 2: its memory was taken";
 }
 
 // A camera's JPEG carries a whole small JPEG (its thumbnail, with its own
