@@ -277,16 +277,18 @@ Coverage Grow(const Coverage& letters, double radius, double xScale) {
             const double w = std::clamp(radius + 0.5 - d, 0.0, 1.0);
             if (w > 0) taps.push_back({dx, dy, static_cast<float>(w)});
         }
+    // Each inked pixel spreads to its neighbours: most of the map is blank,
+    // and a blank pixel would only spread zero.
     Coverage out{letters.width, letters.height, std::vector<float>(letters.value.size(), 0.0f)};
-    for (int y = 0; y < letters.height; ++y)
-        for (int x = 0; x < letters.width; ++x) {
-            float best = 0;
+    for (int sy = 0; sy < letters.height; ++sy)
+        for (int sx = 0; sx < letters.width; ++sx) {
+            const float ink = letters.at(sx, sy);
+            if (ink <= 0) continue;
             for (const Tap& t : taps) {
-                const int sx = x + t.dx, sy = y + t.dy;
-                if (sx >= 0 && sx < letters.width && sy >= 0 && sy < letters.height)
-                    best = std::max(best, letters.at(sx, sy) * t.weight);
+                const int x = sx - t.dx, y = sy - t.dy;
+                if (x >= 0 && x < letters.width && y >= 0 && y < letters.height)
+                    out.at(x, y) = std::max(out.at(x, y), ink * t.weight);
             }
-            out.at(x, y) = best;
         }
     return out;
 }
