@@ -74,6 +74,23 @@ Surface SurfaceFromImage(const Image& image) {
     return s;
 }
 
+OwnedImage ImageFromSurface(cairo_surface_t* surface, uint32_t width, uint32_t height) {
+    cairo_surface_flush(surface);
+    OwnedImage out = BlackPicture(width, height);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (uint32_t y = 0; y < height; ++y) {
+        const auto* src = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
+        unsigned char* dst = out.row(y);
+        for (uint32_t x = 0; x < width; ++x) {
+            dst[3 * x] = static_cast<unsigned char>(src[x]);
+            dst[3 * x + 1] = static_cast<unsigned char>(src[x] >> 8);
+            dst[3 * x + 2] = static_cast<unsigned char>(src[x] >> 16);
+        }
+    }
+    return out;
+}
+
 void RoundedBox(cairo_t* cr, double x, double y, double w, double h, double r) {
     cairo_new_sub_path(cr);
     cairo_arc(cr, x + w - r, y + r, r, -M_PI / 2, 0);
@@ -231,20 +248,7 @@ OwnedImage DrawMenuPage(const MenuPage& page, const VideoStandard& standard) {
                  safe.left + col * (cellW + gap), listTop + row * cellH, cellW, cellH, columns > 1);
     }
 
-    cairo_surface_flush(surface.get());
-    OwnedImage out = BlackPicture(frameW, frameH);
-    const unsigned char* data = cairo_image_surface_get_data(surface.get());
-    const int stride = cairo_image_surface_get_stride(surface.get());
-    for (uint32_t y = 0; y < frameH; ++y) {
-        const auto* src = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
-        unsigned char* dst = out.row(y);
-        for (uint32_t x = 0; x < frameW; ++x) {
-            dst[3 * x] = static_cast<unsigned char>(src[x]);
-            dst[3 * x + 1] = static_cast<unsigned char>(src[x] >> 8);
-            dst[3 * x + 2] = static_cast<unsigned char>(src[x] >> 16);
-        }
-    }
-    return out;
+    return ImageFromSurface(surface.get(), frameW, frameH);
 }
 
 }  // namespace vcdalbum::host
