@@ -363,13 +363,27 @@ TEST(DecoderEntropy, CorruptCodesAndLongRunsStayInsideTheBlock) {
     EXPECT_TRUE(d.result.ok()) << d.result.message;
 }
 
+namespace {
+
+// DC levels of the scan tests' 4:4:4 pictures.
+int ScanTestLevel(int component, int mcu) { return (component * 40 + mcu * 8) % 400 - 200; }
+
+// Both streams decode, to the same pixels.
+void ExpectSamePicture(const std::vector<uint8_t>& expected, const std::vector<uint8_t>& actual) {
+    Decoded a, b;
+    Decode(expected, a);
+    Decode(actual, b);
+    ASSERT_EQ(a.result.code, kCodecOk);
+    ASSERT_EQ(b.result.code, kCodecOk) << b.result.message;
+    EXPECT_EQ(0, std::memcmp(a.image.data, b.image.data, a.image.imageSize));
+}
+
+}  // namespace
+
 TEST(DecoderEntropy, SeveralScansAreDecodedAsOnePicture) {
     // 4:4:4 DC-only picture, once interleaved and once as three scans.
-    struct Levels {
-        static int Of(int component, int mcu) { return (component * 40 + mcu * 8) % 400 - 200; }
-    };
     const uint16_t width = 40, height = 24;
-    std::vector<uint8_t> interleaved = DcOnlyPicture(width, height, true, 1, 1, Levels::Of);
+    std::vector<uint8_t> interleaved = DcOnlyPicture(width, height, true, 1, 1, ScanTestLevel);
 
     StreamBuilder s;
     s.Soi().Jfif().QuantTable(0, 1).QuantTable(1, 1);
@@ -379,7 +393,7 @@ TEST(DecoderEntropy, SeveralScansAreDecodedAsOnePicture) {
         EntropyWriter w;
         int pred = 0;
         for (int m = 0; m < 15; ++m) {
-            const int v = Levels::Of(c, m);
+            const int v = ScanTestLevel(c, m);
             w.DcOnlyBlock(v - pred, c ? kDcChrominance : kDcLuminance, c ? kAcChrominance : kAcLuminance);
             pred = v;
         }
@@ -406,12 +420,7 @@ TEST(DecoderEntropy, SeveralScansAreDecodedAsOnePicture) {
     EXPECT_NE(repeated.message.find("two scans"), std::string::npos) << repeated.message;
     EXPECT_TRUE(IsSentinel(image));
     s.Eoi();
-    Decoded a, b;
-    Decode(interleaved, a);
-    Decode(s.bytes, b);
-    ASSERT_EQ(a.result.code, kCodecOk);
-    ASSERT_EQ(b.result.code, kCodecOk) << b.result.message;
-    EXPECT_EQ(0, std::memcmp(a.image.data, b.image.data, a.image.imageSize));
+    ExpectSamePicture(interleaved, s.bytes);
 }
 
 TEST(DecoderEntropy, EachScanKeepsTheTablesAndRestartIntervalItWasReadWith) {
@@ -419,11 +428,8 @@ TEST(DecoderEntropy, EachScanKeepsTheTablesAndRestartIntervalItWasReadWith) {
     // not reach back into an earlier one: the luma scan has restarts every
     // 5 blocks and quantiser 1; after it, DC table 0, quantiser 0 and the
     // restart interval are all redefined for the chroma scans.
-    struct Levels {
-        static int Of(int component, int mcu) { return (component * 40 + mcu * 8) % 400 - 200; }
-    };
     const uint16_t width = 40, height = 24;
-    const std::vector<uint8_t> interleaved = DcOnlyPicture(width, height, true, 1, 1, Levels::Of);
+    const std::vector<uint8_t> interleaved = DcOnlyPicture(width, height, true, 1, 1, ScanTestLevel);
     StreamBuilder s;
     s.Soi().Jfif().QuantTable(0, 1).QuantTable(1, 1);
     s.Frame(width, height, {{1, 1, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}).StandardHuffmanTables().RestartInterval(5);
@@ -437,7 +443,7 @@ TEST(DecoderEntropy, EachScanKeepsTheTablesAndRestartIntervalItWasReadWith) {
                 w.Restart(m / 5 - 1);
                 pred = 0;
             }
-            const int v = Levels::Of(c, m);
+            const int v = ScanTestLevel(c, m);
             w.DcOnlyBlock(v - pred, c ? kDcChrominance : kDcLuminance, c ? kAcChrominance : kAcLuminance);
             pred = v;
         }
@@ -445,12 +451,7 @@ TEST(DecoderEntropy, EachScanKeepsTheTablesAndRestartIntervalItWasReadWith) {
         s.Raw(w.bytes);
     }
     s.Eoi();
-    Decoded a, b;
-    Decode(interleaved, a);
-    Decode(s.bytes, b);
-    ASSERT_EQ(a.result.code, kCodecOk);
-    ASSERT_EQ(b.result.code, kCodecOk) << b.result.message;
-    EXPECT_EQ(0, std::memcmp(a.image.data, b.image.data, a.image.imageSize));
+    ExpectSamePicture(interleaved, s.bytes);
 }
 
 // ---------------------------------------------------------------------------
