@@ -9,7 +9,7 @@ namespace vcdalbum {
 bool AllocateImage(Image& image, uint32_t width, uint32_t height) {
     const uint64_t bytes = static_cast<uint64_t>(ImageStride(width)) * height;
     if (width == 0 || height == 0 || bytes > std::numeric_limits<uint32_t>::max()) return false;
-    auto* data = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(bytes), 1));
+    auto* data = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(bytes) + kImageTailPadding, 1));
     if (!data) return false;
     image = Image{};
     image.headerSize = 40;

@@ -4,6 +4,7 @@
 
 #include "codec/bitmap.h"
 #include "codec/decode_core.h"
+#include "vcdalbum/codec.h"
 
 namespace vcdalbum::codec {
 
@@ -28,7 +29,7 @@ DecodeStatus DecodeJpegStream(std::span<const uint8_t> bytes, Image& image) {
     if (!WriteBitmapHeaders(header, headerBuffer)) return DecodeStatus::Error(kDecodeOutOfMemory, "out of memory for the bitmap header");
 
     const size_t bytesNeeded = (size_t{3} * info.width + 3) * info.height;  // <= 3 * 2^27 + 3 * 65535
-    auto* pixels = static_cast<unsigned char*>(std::malloc(bytesNeeded));
+    auto* pixels = static_cast<unsigned char*>(std::malloc(bytesNeeded + kImageTailPadding));
     if (!pixels) return DecodeStatus::Error(kDecodeOutOfMemory, "out of memory for the picture's pixels");
 
     status = DecodeFrame(bytes, pos, info, pixels, ImageStride(info.width));

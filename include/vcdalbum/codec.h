@@ -3,6 +3,7 @@
 // may run at the same time on any number of threads.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -48,8 +49,14 @@ VCDALBUM_API CodecResult EncodeJpeg(const Image& image, std::vector<uint8_t>& ou
 // Writes through a temporary name and a rename: a failed call leaves no file.
 VCDALBUM_API CodecResult EncodeJpegFile(const std::string& path, const Image& image);
 
+// Every pixel buffer the library allocates (here and in DecodeJpeg) has this
+// many spare bytes after its last row: vector code, FFmpeg's scaler among
+// it, reads and writes whole vector words past the end of a row.
+inline constexpr size_t kImageTailPadding = 64;
+
 // A zeroed width x height record with a pixel buffer of ImageStride(width) *
-// height bytes, all black. Returns false (record untouched) when memory is short.
+// height bytes, all black, and kImageTailPadding spare bytes after them.
+// Returns false (record untouched) when memory is short.
 VCDALBUM_API bool AllocateImage(Image& image, uint32_t width, uint32_t height);
 // Frees image.data and sets it to null.
 VCDALBUM_API void ReleaseImage(Image& image);

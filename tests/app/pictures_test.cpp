@@ -1,7 +1,9 @@
 #include "host/pictures.h"
 
+#include <cstring>
 #include <fstream>
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include <vcdalbum/codec.h>
 
 #include "host/errors.h"
+#include "picture_input.h"
 
 namespace vcdalbum::host {
 namespace {
@@ -233,6 +236,57 @@ TEST_F(PicturesTest, HugeDeclaredSizesAreRefusedWithoutTheirMemory) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not refused as too large, naming the file; 2: its memory was taken";
+}
+
+// FFmpeg's scaler reads and writes whole vector words past the end of a
+// picture's last row. Pictures are placed so that their spare bytes end at
+// a page that may not be touched: reaching past them crashes the test.
+class GuardedPicture {
+public:
+    GuardedPicture(uint32_t width, uint32_t height) {
+        const size_t bytes = size_t{ImageStride(width)} * height + kImageTailPadding;
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        length_ = (bytes + page - 1) / page * page + page;
+        base_ = static_cast<uint8_t*>(mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        EXPECT_NE(base_, MAP_FAILED);
+        EXPECT_EQ(mprotect(base_ + length_ - page, page, PROT_NONE), 0);
+        image_.headerSize = 40;
+        image_.width = width;
+        image_.height = image_.heightCopy = height;
+        image_.imageSize = static_cast<uint32_t>(bytes - kImageTailPadding);
+        image_.data = base_ + length_ - page - bytes;
+    }
+    ~GuardedPicture() { munmap(base_, length_); }
+    Image& get() { return image_; }
+
+private:
+    uint8_t* base_ = nullptr;
+    size_t length_ = 0;
+    Image image_{};
+};
+
+TEST_F(PicturesTest, ScalingStaysInsideThePicturesSpareBytes) {
+    // Sources: pictures more than twice their fitted size go through the
+    // scaler before the fit.
+    for (const auto& [w, h] : {std::pair{83u, 512u}, {1u, 600u}, {2u, 481u}, {700u, 3u}, {997u, 1001u}, {1023u, 17u}}) {
+        GuardedPicture source(w, h);
+        std::memset(source.get().data, 0x80, source.get().imageSize);
+        const OwnedImage frame = FitToFrame(source.get());
+        EXPECT_EQ(frame.width(), 352u) << w << "x" << h;
+    }
+    // Destinations: a decoded picture's planes converted to its BGR rows.
+    for (uint32_t w = 1; w <= 48; ++w) {
+        const uint32_t h = 2 + w % 3, cw = (w + 1) / 2, ch = (h + 1) / 2;
+        std::vector<uint8_t> luma(size_t{w} * h + 64, 90), blue(size_t{cw} * ch + 64, 110), red(size_t{cw} * ch + 64, 150);
+        const uint8_t* planes[4] = {luma.data(), blue.data(), red.data(), nullptr};
+        const int strides[4] = {static_cast<int>(w), static_cast<int>(cw), static_cast<int>(cw), 0};
+        GuardedPicture out(w, h);
+        uint8_t* dst[4] = {out.get().data, nullptr, nullptr, nullptr};
+        const int dstStride[4] = {static_cast<int>(ImageStride(w)), 0, 0, 0};
+        ASSERT_TRUE(components::picture_input::Convert(planes, strides, AV_PIX_FMT_YUV420P, true, static_cast<int>(w),
+                                                       static_cast<int>(h), dst, dstStride, AV_PIX_FMT_BGR24, true,
+                                                       static_cast<int>(w), static_cast<int>(h)));
+    }
 }
 
 // A camera's JPEG carries a whole small JPEG (its thumbnail, with its own
