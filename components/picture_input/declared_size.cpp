@@ -1,15 +1,13 @@
 #include "declared_size.h"
 
+#include "jpeg_check.h"
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 namespace vcdalbum::components::picture_input {
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 uint32_t Big16(const unsigned char* p) { return uint32_t{p[0]} << 8 | p[1]; }
 uint32_t Big32(const unsigned char* p) { return Big16(p) << 16 | Big16(p + 2); }
@@ -34,8 +32,7 @@ std::optional<DeclaredSize> JpegSize(std::FILE* file) {
         if (std::fread(head, 1, 2, file) != 2) return std::nullopt;
         const long length = static_cast<long>(Big16(head));
         if (length < 2) return std::nullopt;
-        const bool frame = code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
-        if (frame) {
+        if (IsFrameMarker(code)) {
             // Precision, then height and width.
             if (length < 7 || std::fread(head, 1, 5, file) != 5) return std::nullopt;
             return DeclaredSize{Big16(head + 3), Big16(head + 1)};
@@ -47,7 +44,7 @@ std::optional<DeclaredSize> JpegSize(std::FILE* file) {
 }  // namespace
 
 std::optional<DeclaredSize> ReadDeclaredSize(const std::string& path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    FileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file) return std::nullopt;
     unsigned char h[26] = {};
     const size_t n = std::fread(h, 1, sizeof h, file.get());

@@ -8,10 +8,6 @@
 namespace vcdalbum::components::picture_input {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 // Bytes of a file in order, with the count read so far; -1 at the end.
 class ByteSource {
 public:
@@ -62,12 +58,10 @@ private:
 
 JpegCheck Unsupported(const std::string& what) { return {JpegCheck::Verdict::kUnsupported, what + ", not supported"}; }
 
-bool IsFrameMarker(int m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
-
 }  // namespace
 
 JpegCheck CheckJpegFile(const std::string& path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    FileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file) return {JpegCheck::Verdict::kNotJpeg, {}};
     auto source = std::make_unique<ByteSource>(file.get());
     ByteSource& in = *source;

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace vcdalbum::components::picture_input {
@@ -20,6 +22,15 @@ struct JpegCheck {
     Verdict verdict = Verdict::kUsable;
     std::string text;  // the phrase for the person, without the file's name
 };
+
+// A file opened with fopen, closed when it goes out of scope.
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Start-of-frame markers: 0xC0..0xCF except DHT (C4), JPG (C8) and DAC (CC).
+inline bool IsFrameMarker(int code) { return code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC; }
 
 // Reads `path` (which exists) from start to end.
 JpegCheck CheckJpegFile(const std::string& path);
