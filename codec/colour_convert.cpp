@@ -90,18 +90,42 @@ struct ChromaTermsSse2 {
     __m128i blue[2], green[2], red[2];  // low and high eight lanes
 };
 
-inline __attribute__((always_inline)) void ChromaSse2(const __m128i& cbBytes, const __m128i& crBytes,
+// The three terms of eight chroma samples in 16-bit lanes.
+inline __attribute__((always_inline)) void ChromaWordsSse2(const __m128i& cbWords, const __m128i& crWords,
+                                                           __m128i& blue, __m128i& green, __m128i& red) {
+    const __m128i bias = _mm_set1_epi16(128);
+    const __m128i cb = _mm_sub_epi16(cbWords, bias), cr = _mm_sub_epi16(crWords, bias);
+    blue = _mm_srai_epi16(_mm_mullo_epi16(cb, _mm_set1_epi16(227)), 7);
+    red = _mm_srai_epi16(_mm_mullo_epi16(cr, _mm_set1_epi16(179)), 7);
+    green = _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(cb, _mm_set1_epi16(44)),
+                                         _mm_srai_epi16(_mm_mullo_epi16(cr, _mm_set1_epi16(183)), 1)),
+                           7);
+}
+
+// The terms of sixteen pixels: from sixteen chroma samples, or from eight
+// when chroma is halved across, each term then serving two pixels.
+template <bool halfChroma>
+inline __attribute__((always_inline)) void ChromaSse2(const uint8_t* cb, const uint8_t* cr, uint32_t x,
                                                       ChromaTermsSse2& t) {
-    const __m128i zero = _mm_setzero_si128(), bias = _mm_set1_epi16(128);
-    const __m128i k227 = _mm_set1_epi16(227), k179 = _mm_set1_epi16(179), k44 = _mm_set1_epi16(44),
-                  k183 = _mm_set1_epi16(183);
-    for (int h = 0; h < 2; ++h) {
-        const __m128i cb = _mm_sub_epi16(h ? _mm_unpackhi_epi8(cbBytes, zero) : _mm_unpacklo_epi8(cbBytes, zero), bias);
-        const __m128i cr = _mm_sub_epi16(h ? _mm_unpackhi_epi8(crBytes, zero) : _mm_unpacklo_epi8(crBytes, zero), bias);
-        t.blue[h] = _mm_srai_epi16(_mm_mullo_epi16(cb, k227), 7);
-        t.red[h] = _mm_srai_epi16(_mm_mullo_epi16(cr, k179), 7);
-        t.green[h] =
-            _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(cb, k44), _mm_srai_epi16(_mm_mullo_epi16(cr, k183), 1)), 7);
+    const __m128i zero = _mm_setzero_si128();
+    if constexpr (halfChroma) {
+        const __m128i cbWords = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + x / 2)), zero);
+        const __m128i crWords = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr + x / 2)), zero);
+        __m128i blue, green, red;
+        ChromaWordsSse2(cbWords, crWords, blue, green, red);
+        t.blue[0] = _mm_unpacklo_epi16(blue, blue);
+        t.blue[1] = _mm_unpackhi_epi16(blue, blue);
+        t.green[0] = _mm_unpacklo_epi16(green, green);
+        t.green[1] = _mm_unpackhi_epi16(green, green);
+        t.red[0] = _mm_unpacklo_epi16(red, red);
+        t.red[1] = _mm_unpackhi_epi16(red, red);
+    } else {
+        const __m128i cbBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
+        const __m128i crBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
+        ChromaWordsSse2(_mm_unpacklo_epi8(cbBytes, zero), _mm_unpacklo_epi8(crBytes, zero), t.blue[0], t.green[0],
+                        t.red[0]);
+        ChromaWordsSse2(_mm_unpackhi_epi8(cbBytes, zero), _mm_unpackhi_epi8(crBytes, zero), t.blue[1], t.green[1],
+                        t.red[1]);
     }
 }
 
@@ -116,22 +140,6 @@ inline __attribute__((always_inline)) void PixelsSse2(const uint8_t* y, const Ch
     StoreInterleavedSse2(b, g, r, bgr);
 }
 
-// The chroma of 16 pixels from column x: 16 samples, or 8 widened to 16
-// when chroma is halved across. Both kernel sets load it the same way.
-template <bool halfChroma>
-inline __attribute__((always_inline)) void LoadChroma16(const uint8_t* cb, const uint8_t* cr, uint32_t x,
-                                                        __m128i& cbBytes, __m128i& crBytes) {
-    if constexpr (halfChroma) {
-        const __m128i b8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + x / 2));
-        const __m128i r8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr + x / 2));
-        cbBytes = _mm_unpacklo_epi8(b8, b8);
-        crBytes = _mm_unpacklo_epi8(r8, r8);
-    } else {
-        cbBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
-        crBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
-    }
-}
-
 // `rows` luma rows (1 or 2) that share one chroma row.
 template <bool halfChroma, int rows>
 inline __attribute__((always_inline)) uint32_t ColourRowsSse2(const uint8_t* const* yRows, const uint8_t* cb,
@@ -139,10 +147,8 @@ inline __attribute__((always_inline)) uint32_t ColourRowsSse2(const uint8_t* con
                                                               uint32_t width) {
     uint32_t x = 0;
     for (; x + 16 <= width; x += 16) {
-        __m128i cbBytes, crBytes;
-        LoadChroma16<halfChroma>(cb, cr, x, cbBytes, crBytes);
         ChromaTermsSse2 terms;
-        ChromaSse2(cbBytes, crBytes, terms);
+        ChromaSse2<halfChroma>(cb, cr, x, terms);
         for (int row = 0; row < rows; ++row) PixelsSse2(yRows[row] + x, terms, bgrRows[row] + 3 * x);
     }
     return x;
@@ -192,6 +198,22 @@ VCDALBUM_TARGET_AVX2 inline __m128i Spread(__m128i b, __m128i g, __m128i r, int 
     return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, _mm_loadu_si128(masks)),
                                      _mm_shuffle_epi8(g, _mm_loadu_si128(masks + 1))),
                         _mm_shuffle_epi8(r, _mm_loadu_si128(masks + 2)));
+}
+
+// The chroma of 16 pixels from column x: 16 samples, or 8 widened to 16
+// when chroma is halved across.
+template <bool halfChroma>
+inline __attribute__((always_inline)) void LoadChroma16(const uint8_t* cb, const uint8_t* cr, uint32_t x,
+                                                        __m128i& cbBytes, __m128i& crBytes) {
+    if constexpr (halfChroma) {
+        const __m128i b8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + x / 2));
+        const __m128i r8 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr + x / 2));
+        cbBytes = _mm_unpacklo_epi8(b8, b8);
+        crBytes = _mm_unpacklo_epi8(r8, r8);
+    } else {
+        cbBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
+        crBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
+    }
 }
 
 // `rows` luma rows (1 or 2) that share one chroma row: the chroma terms are

@@ -185,8 +185,10 @@ VCDALBUM_SSE2_INLINE void Transform1DSse2(const Lanes* d, Lanes* o) {
 }
 #undef VCDALBUM_SSE2_INLINE
 
+// The whole transform on the 32-bit lanes, for blocks whose terms do not all
+// fit in 16 bits.
 template <int columns, int rows>
-void Transform2DSse2(int32_t* __restrict block, uint8_t* __restrict out, size_t stride) {
+void Transform2DSse2Wide(int32_t* __restrict block, uint8_t* __restrict out, size_t stride) {
     // Row pass: lane r works on coefficient row r; d[k] holds column k.
     Lanes d[8];
     VCDALBUM_UNROLL
@@ -215,6 +217,153 @@ void Transform2DSse2(int32_t* __restrict block, uint8_t* __restrict out, size_t 
         v = v > 255 ? 255 : v;
         const ByteLanes bytes = __builtin_convertvector(v, ByteLanes);
         std::memcpy(out + m * stride, &bytes, 8);
+    }
+}
+
+// Eight rows or columns at once as 16-bit lanes of one register, the form the
+// SSE2 multiply-add takes directly; its 32-bit sums come in two registers.
+#define VCDALBUM_SSE2_INLINE inline __attribute__((always_inline))
+
+struct WideSums {
+    __m128i lo, hi;  // lanes 0-3 and 4-7
+};
+
+VCDALBUM_SSE2_INLINE WideSums AddSums(const WideSums& a, const WideSums& b) {
+    return {_mm_add_epi32(a.lo, b.lo), _mm_add_epi32(a.hi, b.hi)};
+}
+
+VCDALBUM_SSE2_INLINE WideSums SubSums(const WideSums& a, const WideSums& b) {
+    return {_mm_sub_epi32(a.lo, b.lo), _mm_sub_epi32(a.hi, b.hi)};
+}
+
+// a * wa + b * wb per lane.
+VCDALBUM_SSE2_INLINE WideSums MaddWords(const __m128i& a, const __m128i& b, int32_t wa, int32_t wb) {
+    const __m128i w = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(wa)) |
+                                     static_cast<int32_t>(static_cast<uint32_t>(wb) << 16));
+    return {_mm_madd_epi16(_mm_unpacklo_epi16(a, b), w), _mm_madd_epi16(_mm_unpackhi_epi16(a, b), w)};
+}
+
+// The same weights as the 32-bit multiply-add form above; only the first n
+// inputs may be non-zero.
+template <int n>
+VCDALBUM_SSE2_INLINE void TransformWords(const __m128i* d, WideSums* o) {
+    constexpr int32_t c0298 = C0298, c0390 = C0390, c0541 = C0541, c0765 = C0765, c0899 = C0899, c1175 = C1175,
+                      c1501 = C1501, c1847 = C1847, c1961 = C1961, c2053 = C2053, c2562 = C2562, c3072 = C3072;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i& d4 = n > 4 ? d[4] : zero;
+    const __m128i& d3 = n > 2 ? d[3] : zero;
+    const WideSums t0 = MaddWords(d[0], d4, 8192, 8192);
+    const WideSums t1 = MaddWords(d[0], d4, 8192, -8192);
+    WideSums t2{zero, zero}, t3{zero, zero};
+    if (n > 2) {
+        const __m128i& d6 = n > 4 ? d[6] : zero;
+        t2 = MaddWords(d[2], d6, c0541, c0541 - c1847);
+        t3 = MaddWords(d[2], d6, c0541 + c0765, c0541);
+    }
+    const WideSums e10 = AddSums(t0, t3), e13 = SubSums(t0, t3), e11 = AddSums(t1, t2), e12 = SubSums(t1, t2);
+    WideSums u1 = MaddWords(d[1], d3, c1501 - c0899 - c0390 + c1175, c1175);
+    WideSums u3 = MaddWords(d[1], d3, c1175, c3072 - c2562 - c1961 + c1175);
+    WideSums u5 = MaddWords(d[1], d3, c1175 - c0390, c1175 - c2562);
+    WideSums u7 = MaddWords(d[1], d3, c1175 - c0899, c1175 - c1961);
+    if (n > 4) {
+        u1 = AddSums(u1, MaddWords(d[5], d[7], c1175 - c0390, c1175 - c0899));
+        u3 = AddSums(u3, MaddWords(d[5], d[7], c1175 - c2562, c1175 - c1961));
+        u5 = AddSums(u5, MaddWords(d[5], d[7], c2053 - c2562 - c0390 + c1175, c1175));
+        u7 = AddSums(u7, MaddWords(d[5], d[7], c1175, c0298 - c0899 - c1961 + c1175));
+    }
+    o[0] = AddSums(e10, u1); o[7] = SubSums(e10, u1);
+    o[1] = AddSums(e11, u3); o[6] = SubSums(e11, u3);
+    o[2] = AddSums(e12, u5); o[5] = SubSums(e12, u5);
+    o[3] = AddSums(e13, u7); o[4] = SubSums(e13, u7);
+}
+
+// Collects whether a 32-bit lane leaves -32768 .. 32767: any bit above the
+// lowest 16 of the biased value.
+VCDALBUM_SSE2_INLINE void NoteRange(const __m128i& v, __m128i& outside) {
+    outside = _mm_or_si128(outside, _mm_add_epi32(v, _mm_set1_epi32(32768)));
+}
+
+VCDALBUM_SSE2_INLINE bool InRange(const __m128i& outside) {
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(outside, 16), _mm_setzero_si128())) == 0xFFFF;
+}
+
+// out[j] lane i = in[i] lane j, for 16-bit lanes.
+VCDALBUM_SSE2_INLINE void TransposeWords(const __m128i* in, __m128i* out) {
+    __m128i t[8], u[8];
+    VCDALBUM_UNROLL
+    for (int i = 0; i < 8; i += 2) {
+        t[i] = _mm_unpacklo_epi16(in[i], in[i + 1]);
+        t[i + 1] = _mm_unpackhi_epi16(in[i], in[i + 1]);
+    }
+    VCDALBUM_UNROLL
+    for (int i = 0; i < 8; i += 4) {
+        u[i] = _mm_unpacklo_epi32(t[i], t[i + 2]);
+        u[i + 1] = _mm_unpackhi_epi32(t[i], t[i + 2]);
+        u[i + 2] = _mm_unpacklo_epi32(t[i + 1], t[i + 3]);
+        u[i + 3] = _mm_unpackhi_epi32(t[i + 1], t[i + 3]);
+    }
+    VCDALBUM_UNROLL
+    for (int i = 0; i < 4; ++i) {
+        out[2 * i] = _mm_unpacklo_epi64(u[i], u[i + 4]);
+        out[2 * i + 1] = _mm_unpackhi_epi64(u[i], u[i + 4]);
+    }
+}
+#undef VCDALBUM_SSE2_INLINE
+
+// Coefficients and row results that fit in 16 bits, as they do in every
+// undamaged picture, take the 16-bit form throughout; any other block goes to
+// the 32-bit lanes whole, so both give the same bits.
+template <int columns, int rows>
+void Transform2DSse2(int32_t* __restrict block, uint8_t* __restrict out, size_t stride) {
+    // Row pass: lane r works on coefficient row r; d[k] holds column k.
+    const __m128i zero = _mm_setzero_si128();
+    __m128i d[8], outside = zero;
+    VCDALBUM_UNROLL
+    for (int k = 0; k < 8; ++k) {
+        if (k < columns) {
+            const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * k));
+            const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * k + 4));
+            NoteRange(lo, outside);
+            NoteRange(hi, outside);
+            d[k] = _mm_packs_epi32(lo, hi);
+        } else {
+            d[k] = zero;
+        }
+    }
+    if (!InRange(outside)) return Transform2DSse2Wide<columns, rows>(block, out, stride);
+    WideSums o[8];
+    TransformWords<columns>(d, o);
+    const __m128i rowRound = _mm_set1_epi32(1024);
+    __m128i words[8];
+    VCDALBUM_UNROLL
+    for (int m = 0; m < 8; ++m) {
+        const __m128i lo = _mm_srai_epi32(_mm_add_epi32(o[m].lo, rowRound), 11);
+        const __m128i hi = _mm_srai_epi32(_mm_add_epi32(o[m].hi, rowRound), 11);
+        NoteRange(lo, outside);
+        NoteRange(hi, outside);
+        words[m] = _mm_packs_epi32(lo, hi);
+    }
+    if (!InRange(outside)) return Transform2DSse2Wide<columns, rows>(block, out, stride);
+    VCDALBUM_UNROLL
+    for (int k = 0; k < columns; ++k) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * k), zero);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * k + 4), zero);
+    }
+    // words[m] lane r is row r, position m; the column pass wants rows as vectors.
+    __m128i w[8];
+    TransposeWords(words, w);
+    VCDALBUM_UNROLL
+    for (int k = rows; k < 8; ++k) w[k] = zero;
+    TransformWords<rows>(w, o);
+    const __m128i columnRound = _mm_set1_epi32(131072), levelShift = _mm_set1_epi32(128);
+    VCDALBUM_UNROLL
+    for (int m = 0; m < 8; ++m) {
+        const __m128i lo = _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(o[m].lo, columnRound), 18), levelShift);
+        const __m128i hi = _mm_add_epi32(_mm_srai_epi32(_mm_add_epi32(o[m].hi, columnRound), 18), levelShift);
+        // The signed pack saturates beyond 16 bits, the unsigned one then
+        // clamps to 0..255: together the clamp of the formula.
+        const __m128i packed = _mm_packs_epi32(lo, hi);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + m * stride), _mm_packus_epi16(packed, packed));
     }
 }
 #endif
