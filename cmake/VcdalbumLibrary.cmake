@@ -16,6 +16,20 @@ function(vcdalbum_add_part name)
   set_property(GLOBAL APPEND PROPERTY VCDALBUM_PARTS vcdalbum_${name})
 endfunction()
 
+# On 32-bit x86, compiles `target` for SSE2 with SSE2 floating point: x87
+# registers keep excess precision, so pixels computed in float or double
+# would differ from the 64-bit build's, and the codec's vector kernels need
+# SSE2. Windows calls in with the stack aligned to 4 bytes only, so there
+# functions that keep vectors on the stack realign it first.
+function(vcdalbum_compute_in_sse2 target)
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^i.86$")
+    target_compile_options(${target} PRIVATE -msse2 -mfpmath=sse)
+    if(WIN32)
+      target_compile_options(${target} PRIVATE -mstackrealign)
+    endif()
+  endif()
+endfunction()
+
 function(vcdalbum_finish_library)
   get_property(parts GLOBAL PROPERTY VCDALBUM_PARTS)
   set(objects)
