@@ -106,87 +106,8 @@ inline void TransposeLanes(const Lanes* in, Lanes* out) {
     }
 }
 
-// The 16-bit multiply-add form of the transform (see TransformMaddAvx2
-// below for the weights) on the two SSE2 halves of a Lanes value. Helpers
-// take and give vectors by reference only and are always inlined.
-#define VCDALBUM_SSE2_INLINE inline __attribute__((always_inline))
-
-VCDALBUM_SSE2_INLINE void SplitLanes(const Lanes& v, __m128i& lo, __m128i& hi) {
-    std::memcpy(&lo, &v, 16);
-    std::memcpy(&hi, reinterpret_cast<const char*>(&v) + 16, 16);
-}
-
-VCDALBUM_SSE2_INLINE void JoinLanes(const __m128i& lo, const __m128i& hi, Lanes& v) {
-    std::memcpy(&v, &lo, 16);
-    std::memcpy(reinterpret_cast<char*>(&v) + 16, &hi, 16);
-}
-
-template <int n>
-VCDALBUM_SSE2_INLINE bool LanesFitSixteenBits(const Lanes* x) {
-    Lanes any{};
-    VCDALBUM_UNROLL
-    for (int k = 0; k < n; ++k) any |= x[k] + 32768u;
-    __m128i lo, hi;
-    SplitLanes(any, lo, hi);
-    const __m128i high = _mm_srli_epi32(_mm_or_si128(lo, hi), 16);
-    return _mm_movemask_epi8(_mm_cmpeq_epi32(high, _mm_setzero_si128())) == 0xFFFF;
-}
-
-// (a, b) pairs of 16-bit inputs times the weight pair (wa, wb), summed per lane.
-VCDALBUM_SSE2_INLINE void MaddLanes(const Lanes& a, const Lanes& b, int32_t wa, int32_t wb, Lanes& out) {
-    const Lanes pair = (a & 0xFFFFu) | (b << 16);
-    __m128i lo, hi;
-    SplitLanes(pair, lo, hi);
-    const __m128i w = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(wa)) |
-                                     static_cast<int32_t>(static_cast<uint32_t>(wb) << 16));
-    JoinLanes(_mm_madd_epi16(lo, w), _mm_madd_epi16(hi, w), out);
-}
-
-template <int n>
-VCDALBUM_SSE2_INLINE void TransformMaddSse2(const Lanes* d, Lanes* o) {
-    constexpr int32_t c0298 = C0298, c0390 = C0390, c0541 = C0541, c0765 = C0765, c0899 = C0899, c1175 = C1175,
-                      c1501 = C1501, c1847 = C1847, c1961 = C1961, c2053 = C2053, c2562 = C2562, c3072 = C3072;
-    Lanes t0, t1, t2{}, t3{}, u1, u3, u5, u7;
-    MaddLanes(d[0], d[4], 8192, 8192, t0);
-    MaddLanes(d[0], d[4], 8192, -8192, t1);
-    if (n > 2) {
-        MaddLanes(d[2], d[6], c0541, c0541 - c1847, t2);
-        MaddLanes(d[2], d[6], c0541 + c0765, c0541, t3);
-    }
-    const Lanes e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
-    MaddLanes(d[1], d[3], c1501 - c0899 - c0390 + c1175, c1175, u1);
-    MaddLanes(d[1], d[3], c1175, c3072 - c2562 - c1961 + c1175, u3);
-    MaddLanes(d[1], d[3], c1175 - c0390, c1175 - c2562, u5);
-    MaddLanes(d[1], d[3], c1175 - c0899, c1175 - c1961, u7);
-    if (n > 4) {
-        Lanes v1, v3, v5, v7;
-        MaddLanes(d[5], d[7], c1175 - c0390, c1175 - c0899, v1);
-        MaddLanes(d[5], d[7], c1175 - c2562, c1175 - c1961, v3);
-        MaddLanes(d[5], d[7], c2053 - c2562 - c0390 + c1175, c1175, v5);
-        MaddLanes(d[5], d[7], c1175, c0298 - c0899 - c1961 + c1175, v7);
-        u1 += v1;
-        u3 += v3;
-        u5 += v5;
-        u7 += v7;
-    }
-    o[0] = e10 + u1; o[7] = e10 - u1;
-    o[1] = e11 + u3; o[6] = e11 - u3;
-    o[2] = e12 + u5; o[5] = e12 - u5;
-    o[3] = e13 + u7; o[4] = e13 - u7;
-}
-
-// Terms beyond 16 bits (damaged data) take the 32-bit products.
-template <int n>
-VCDALBUM_SSE2_INLINE void Transform1DSse2(const Lanes* d, Lanes* o) {
-    if (LanesFitSixteenBits<n>(d))
-        TransformMaddSse2<n>(d, o);
-    else
-        TransformT<Lanes>(d, o);
-}
-#undef VCDALBUM_SSE2_INLINE
-
-// The whole transform on the 32-bit lanes, for blocks whose terms do not all
-// fit in 16 bits.
+// The whole transform by 32-bit products, for blocks whose terms do not all
+// fit in 16 bits (damaged data).
 template <int columns, int rows>
 void Transform2DSse2Wide(int32_t* __restrict block, uint8_t* __restrict out, size_t stride) {
     // Row pass: lane r works on coefficient row r; d[k] holds column k.
@@ -201,7 +122,7 @@ void Transform2DSse2Wide(int32_t* __restrict block, uint8_t* __restrict out, siz
         }
     }
     Lanes o[8];
-    Transform1DSse2<columns>(d, o);
+    TransformT<Lanes>(d, o);
     VCDALBUM_UNROLL
     for (int m = 0; m < 8; ++m) o[m] = (Lanes)((SignedLanes)(o[m] + 1024u) >> 11);  // casts reinterpret the bits
     // o[m] lane r is row r, position m; the column pass wants rows as vectors.
@@ -209,7 +130,7 @@ void Transform2DSse2Wide(int32_t* __restrict block, uint8_t* __restrict out, siz
     TransposeLanes(o, w);
     VCDALBUM_UNROLL
     for (int k = rows; k < 8; ++k) w[k] = Lanes{};
-    Transform1DSse2<rows>(w, o);
+    TransformT<Lanes>(w, o);
     VCDALBUM_UNROLL
     for (int m = 0; m < 8; ++m) {
         SignedLanes v = ((SignedLanes)(o[m] + 131072u) >> 18) + 128;
@@ -243,8 +164,8 @@ VCDALBUM_SSE2_INLINE WideSums MaddWords(const __m128i& a, const __m128i& b, int3
     return {_mm_madd_epi16(_mm_unpacklo_epi16(a, b), w), _mm_madd_epi16(_mm_unpackhi_epi16(a, b), w)};
 }
 
-// The same weights as the 32-bit multiply-add form above; only the first n
-// inputs may be non-zero.
+// The transform with its products regrouped into one weight per input (see
+// TransformMaddAvx2 below); only the first n inputs may be non-zero.
 template <int n>
 VCDALBUM_SSE2_INLINE void TransformWords(const __m128i* d, WideSums* o) {
     constexpr int32_t c0298 = C0298, c0390 = C0390, c0541 = C0541, c0765 = C0765, c0899 = C0899, c1175 = C1175,
