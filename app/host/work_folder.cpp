@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -26,6 +27,8 @@ constexpr int kStoppingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct Registry {
     std::mutex mutex;
     std::set<fs::path> folders;
+    std::map<size_t, std::function<void()>> undos;  // newest last
+    size_t nextUndo = 0;
     int pipe[2] = {-1, -1};
 };
 
@@ -57,6 +60,13 @@ void RemoveAll(const fs::path& folder) {
     // it is no news to the person who stopped the run.
     const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (null >= 0) dup2(null, STDERR_FILENO);
+    for (auto undo = registry.undos.rbegin(); undo != registry.undos.rend(); ++undo) {
+        try {
+            undo->second();
+        } catch (...) {
+            // Stopping all the same; the others still get their turn.
+        }
+    }
     for (const fs::path& folder : registry.folders) RemoveAll(folder);
     struct sigaction plain {};
     plain.sa_handler = SIG_DFL;
@@ -112,8 +122,9 @@ fs::path TemporaryDirectory() {
 
 }  // namespace
 
-WorkFolder::WorkFolder(const std::string& prefix, bool keep) : keep_(keep) {
-    const fs::path temporary = TemporaryDirectory();
+WorkFolder::WorkFolder(const std::string& prefix, bool keep) : WorkFolder(prefix, keep, TemporaryDirectory()) {}
+
+WorkFolder::WorkFolder(const std::string& prefix, bool keep, const fs::path& temporary) : keep_(keep) {
     std::string pattern = (temporary / (prefix + "XXXXXX")).string();
     if (!keep_) InstallOnce();
     {
@@ -134,6 +145,21 @@ WorkFolder::~WorkFolder() {
     std::error_code ec;
     fs::remove_all(path_, ec);
     registry.folders.erase(path_);
+}
+
+UndoOnStop::UndoOnStop(const std::function<void()>& step, std::function<void()> undo) {
+    InstallOnce();
+    Registry& registry = Folders();
+    std::lock_guard lock(registry.mutex);
+    step();
+    id_ = registry.nextUndo++;
+    registry.undos.emplace(id_, std::move(undo));
+}
+
+UndoOnStop::~UndoOnStop() {
+    Registry& registry = Folders();
+    std::lock_guard lock(registry.mutex);
+    registry.undos.erase(id_);
 }
 
 }  // namespace vcdalbum::host

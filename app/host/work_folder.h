@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace vcdalbum::host {
@@ -14,6 +15,8 @@ public:
     // Makes "<temporary directory>/<prefix>XXXXXX"; throws RunError when it
     // cannot. With `keep`, the folder stays after the run, even a stopped one.
     WorkFolder(const std::string& prefix, bool keep);
+    // The same in `parent` instead of the temporary directory.
+    WorkFolder(const std::string& prefix, bool keep, const std::filesystem::path& parent);
     ~WorkFolder();
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
@@ -23,6 +26,21 @@ public:
 private:
     std::filesystem::path path_;
     bool keep_;
+};
+
+// A step a stopping signal must take back. The constructor runs `step` while
+// no signal can clean up, and from then until the destructor a signal runs
+// `undo` first (still before the work folders go). A step that throws arms
+// nothing. So what the step changes is either all there or all undone.
+class UndoOnStop {
+public:
+    UndoOnStop(const std::function<void()>& step, std::function<void()> undo);
+    ~UndoOnStop();
+    UndoOnStop(const UndoOnStop&) = delete;
+    UndoOnStop& operator=(const UndoOnStop&) = delete;
+
+private:
+    size_t id_;
 };
 
 }  // namespace vcdalbum::host

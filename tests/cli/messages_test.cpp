@@ -2,7 +2,9 @@
 // quiet success is silent, every unusable picture is named in plain words
 // in one run, and a stopped run takes its work folder with it.
 #include <signal.h>
+#include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -162,6 +164,69 @@ TEST(Messages, StoppedBuildTakesItsWorkFolderAlong) {
         EXPECT_FALSE(HasEntries(temp.path())) << "the work folder was left";
         EXPECT_EQ(run.err, "");
     }
+}
+
+// A disc image is there whole with exit 0, or not at all: a hidden title
+// gets a visible image under the name the tool reports, and a signal at
+// any moment leaves the older image of the same name as it was, and nothing
+// else in the output folder.
+TEST(Messages, ImageIsInstalledWholeOrNotAtAll) {
+    ScratchDir dir("vcdalbum-install-");
+    for (int i = 1; i <= 2; ++i) WritePicture(dir / ("p" + std::to_string(i) + ".jpg"), i);
+    const fs::path out = dir / "out";
+    auto titled = [&](const std::string& title, const std::string& pictures) {
+        const fs::path file = dir / "disc.json";
+        WriteFile(file, R"({"title": ")" + title + R"(", "albums": [{"title": "Walk", "seconds_per_picture": 1, "pictures": [)" +
+                            pictures + "]}]}");
+        return file.string();
+    };
+
+    const RunResult hidden = RunCli({"build", titled(".hidden", R"("p1.jpg")"), "--out", out.string()});
+    EXPECT_EQ(hidden.exitCode, 0) << hidden.err;
+    const std::string reported = (out / "_hidden.cue").string();
+    EXPECT_NE(hidden.out.find("Disc image: " + reported), std::string::npos) << hidden.out;
+    EXPECT_TRUE(fs::is_regular_file(out / "_hidden.cue") && fs::is_regular_file(out / "_hidden.bin"));
+    fs::remove_all(out);
+
+    ASSERT_EQ(RunCli({"build", titled("Kept", R"("p1.jpg")"), "--out", out.string(), "-q"}).exitCode, 0);
+    const std::vector<uint8_t> oldBin = ReadBytes(out / "Kept.bin"), oldCue = ReadBytes(out / "Kept.cue");
+    const std::string project = titled("Kept", R"("p2.jpg", "p1.jpg", "p2.jpg")");
+    bool caught = false;
+    // The run is stopped as soon as anything of it shows in the output
+    // folder; a run too quick to be caught is tried again.
+    for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+        RunningProgram build = StartCli({"build", project, "--out", out.string(), "-q"});
+        ASSERT_GT(build.pid, 0);
+        bool seen = false;
+        for (;;) {
+            std::error_code ec;
+            for (const auto& e : fs::directory_iterator(out, ec)) {
+                const std::string name = e.path().filename().string();
+                seen |= name != "Kept.cue" && name != "Kept.bin";
+            }
+            siginfo_t ended{};
+            if (seen || waitid(P_PID, static_cast<id_t>(build.pid), &ended, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+                ended.si_pid != 0)
+                break;
+        }
+        if (seen) kill(build.pid, SIGTERM);
+        const RunResult run = build.Wait();
+        if (run.exitCode == 0) {
+            // Too quick: the new image is in; start again from the old one.
+            ASSERT_FALSE(seen) << "stopped, yet the run says it succeeded";
+            ASSERT_EQ(RunCli({"build", titled("Kept", R"("p1.jpg")"), "--out", out.string(), "-q"}).exitCode, 0);
+            continue;
+        }
+        caught = true;
+        EXPECT_EQ(run.exitCode, 128 + SIGTERM) << run.err;
+        std::vector<std::string> left;
+        for (const auto& e : fs::directory_iterator(out)) left.push_back(e.path().filename().string());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, (std::vector<std::string>{"Kept.bin", "Kept.cue"}));
+        EXPECT_TRUE(ReadBytes(out / "Kept.bin") == oldBin) << "the old image was changed";
+        EXPECT_TRUE(ReadBytes(out / "Kept.cue") == oldCue) << "the old image was changed";
+    }
+    EXPECT_TRUE(caught) << "no run was stopped while it was writing";
 }
 
 }  // namespace
