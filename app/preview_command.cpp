@@ -132,16 +132,16 @@ void OpenInBrowser(const fs::path& page) {
 int Preview(const PreviewArgs& args) {
     const auto start = std::chrono::steady_clock::now();
     const fs::path cue = fs::absolute(args.cue).lexically_normal();
-    const host::DiscInfo disc = host::ReadDisc(cue);
     const fs::path out =
         args.out.empty() ? cue.parent_path() / (cue.stem().string() + " preview") : fs::absolute(args.out).lexically_normal();
+    // The page is written last: until then, an older page must not pass for
+    // a finished preview of this image, even one refused before any work.
+    const fs::path page = out / "index.html";
     std::error_code ec;
+    fs::remove(page, ec);
+    const host::DiscInfo disc = host::ReadDisc(cue);
     fs::create_directories(out, ec);
     if (!fs::is_directory(out, ec)) throw host::InputError("cannot make the preview folder " + out.string());
-    // The page is written last: until then, an older page must not pass for
-    // a finished preview of this image.
-    const fs::path page = out / "index.html";
-    fs::remove(page, ec);
     if (!args.quiet)
         std::cerr << "Transcoding " << disc.tracks.size() << " tracks of " << cue.filename().string() << "\n";
     // FFmpeg's encoders introduce themselves at length; errors still show.

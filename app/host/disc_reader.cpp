@@ -4,6 +4,8 @@
 #include <cdio/cdio.h>
 #include <libvcd/inf.h>
 #include <libvcd/info.h>
+#include <libvcd/logging.h>
+#include <cdio/logging.h>
 // After info.h, which defines what this one needs.
 #include <libvcd/files_private.h>
 
@@ -14,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "host/cue_sheet.h"
 #include "host/errors.h"
 
 namespace vcdalbum::host {
@@ -125,6 +128,37 @@ void FindStream(CdIo_t* cdio, DiscTrack& track) {
     track.dataSectors = end - first;
 }
 
+// libvcdinfo and libcdio print their warnings on standard output, where
+// they would break `inspect --json`; what they warn of is checked here and
+// told in this tool's own words.
+// Set once: readers open images on several threads at a time.
+void DropMessage(vcd_log_level_t, const char*) {}
+void DropCdioMessage(cdio_log_level_t, const char*) {}
+void QuietLibraries() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        vcd_log_set_handler(&DropMessage);
+        cdio_log_set_handler(&DropCdioMessage);
+    });
+}
+
+// A cut image still opens (libcdio takes the last track's length from the
+// file), but the disc's file system says how many sectors each track holds:
+// every one of them must be in the file.
+void CheckTracksHeld(const fs::path& cue, const fs::path& bin, const std::vector<DiscTrack>& tracks) {
+    std::error_code ec;
+    const uintmax_t bytes = fs::file_size(bin, ec);
+    if (ec) throw InputError(cue.string() + ": its image file " + bin.string() + " cannot be read");
+    const uint64_t held = bytes / CDIO_CD_FRAMESIZE_RAW;
+    for (const DiscTrack& t : tracks) {
+        const uint64_t end = static_cast<uint64_t>(t.lba) - CDIO_PREGAP_SECTORS + t.sectors;
+        if (t.lba < CDIO_PREGAP_SECTORS || end > held)
+            throw InputError(cue.string() + ": track " + std::to_string(t.number) + " cannot be read: it ends at sector " +
+                             std::to_string(end) + ", but " + bin.filename().string() + " holds " +
+                             std::to_string(held) + " sectors (the image is cut short)");
+    }
+}
+
 // libvcdinfo answers null for a field it cannot read.
 std::string Text(const char* text) { return text ? text : ""; }
 
@@ -159,10 +193,10 @@ const char* ListKindName(PbcList::Kind kind) {
 }  // namespace
 
 DiscInfo ReadDisc(const fs::path& cue) {
-    std::error_code ec;
-    if (!fs::is_regular_file(cue, ec)) throw InputError("no such disc image: " + cue.string());
+    QuietLibraries();
+    const OpenableCue openable(cue);
     VcdInfo image;
-    const std::string name = cue.string();
+    const std::string name = openable.path().string();
     image.name.assign(name.begin(), name.end());
     image.name.push_back('\0');
     char* source = image.name.data();
@@ -185,6 +219,7 @@ DiscInfo ReadDisc(const fs::path& cue) {
         track.seconds = std::round(track.dataSectors / kSectorsPerSecond * 100) / 100;
         disc.tracks.push_back(track);
     }
+    CheckTracksHeld(cue, openable.bin(), disc.tracks);
     for (unsigned e = 0; e < vcdinfo_get_num_entries(obj); ++e) {
         DiscEntry entry;
         entry.number = e;
@@ -262,7 +297,9 @@ TrackReader::TrackReader(const fs::path& cue, const DiscTrack& track)
     // libcdio sets up its driver table on first use, without a lock.
     static std::mutex opening;
     std::lock_guard<std::mutex> lock(opening);
-    image_->cdio = cdio_open_bincue(cue.string().c_str());
+    QuietLibraries();
+    openable_ = std::make_unique<OpenableCue>(cue);
+    image_->cdio = cdio_open_bincue(openable_->path().string().c_str());
     if (!image_->cdio) throw InputError(cue.string() + " is not a readable disc image");
 }
 

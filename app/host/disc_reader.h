@@ -14,6 +14,8 @@
 
 namespace vcdalbum::host {
 
+class OpenableCue;
+
 // A link of a list (previous, next, return, timeout, default, a selection):
 // a list number from 1, or one of these.
 inline constexpr int kLinkDisabled = 0;
@@ -70,8 +72,9 @@ struct DiscInfo {
     std::vector<PbcList> lists;  // list n at index n - 1
 };
 
-// Opens and reads the image named by `cue`. A file that is missing or holds
-// no Video CD gives an InputError naming it.
+// Opens and reads the image named by `cue`, and the BIN its FILE line names.
+// A file that is missing or holds no Video CD, and an image shorter than its
+// tracks, give an InputError naming it.
 DiscInfo ReadDisc(const std::filesystem::path& cue);
 
 // The image's playback control as a JSON document (the format of
@@ -101,6 +104,7 @@ public:
 
 private:
     struct Image;
+    std::unique_ptr<OpenableCue> openable_;
     std::unique_ptr<Image> image_;
     std::filesystem::path cue_;
     DiscTrack track_;

@@ -85,6 +85,39 @@ TEST_F(PlainDisc, ACutImageNamesTheUnreadableTrackAndLeavesNoPage) {
     EXPECT_FALSE(fs::exists(out / "track02.webm"));
 }
 
+// `inspect` reads the BIN the CUE sheet names, whatever its name, and
+// checks that it holds every sector of every track: a cut one is refused
+// naming the track, with nothing on standard output (so `--json` is JSON or
+// nothing). A folder is not taken for a missing image.
+TEST_F(PlainDisc, InspectReadsTheNamedBinAndRefusesACutOne) {
+    fs::rename(dir_ / "plain.bin", dir_ / "Our Trip (final).bin");
+    std::string cue;
+    for (char c : ReadBytes(cue_)) cue += static_cast<char>(c);
+    const size_t file = cue.find("FILE "), end = cue.find('\n', file);
+    ASSERT_NE(file, std::string::npos);
+    cue.replace(file, end - file, "FILE \"Our Trip (final).bin\" BINARY");
+    WriteFile(cue_, cue);
+    const RunResult renamed = RunCli({"inspect", "--json", cue_.string()});
+    ASSERT_EQ(renamed.exitCode, 0) << renamed.err;
+    EXPECT_EQ(nlohmann::json::parse(renamed.out).at("tracks").size(), 2u);
+
+    const auto bytes = ReadBytes(dir_ / "Our Trip (final).bin");
+    std::ofstream(dir_ / "Our Trip (final).bin", std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size() * 3 / 4));
+    for (const bool json : {false, true}) {
+        SCOPED_TRACE(json ? "--json" : "text");
+        const RunResult cut = json ? RunCli({"inspect", "--json", cue_.string()}) : RunCli({"inspect", cue_.string()});
+        EXPECT_EQ(cut.exitCode, 2);
+        EXPECT_EQ(cut.out, "");
+        EXPECT_NE(cut.err.find("track 2"), std::string::npos) << cut.err;
+        EXPECT_NE(cut.err.find("cut short"), std::string::npos) << cut.err;
+    }
+
+    const RunResult folder = RunCli({"inspect", dir_.path().string()});
+    EXPECT_EQ(folder.exitCode, 2);
+    EXPECT_NE(folder.err.find("is a folder"), std::string::npos) << folder.err;
+}
+
 // Names on a disc come as bytes; JSON must still be written when they are
 // not UTF-8.
 TEST_F(PlainDisc, AnAlbumNameThatIsNotUtf8StillGivesJson) {
