@@ -26,6 +26,20 @@ Problem TooLarge(uint64_t width, uint64_t height) {
     return Fail(Kind::kTooLarge, "picture of " + std::to_string(width) + "x" + std::to_string(height) + " pixels is too large");
 }
 
+// The decoders whose strict mode stops on damage alone. Others stop on
+// what a good file holds too (the TIFF decoder on any tag it does not know,
+// which ImageMagick and FFmpeg both write), so they decode as usual, and
+// still fail on a cut or garbled file and on a frame they mark corrupt.
+bool StrictDecodingKnown(AVCodecID codec) {
+    switch (codec) {
+        case AV_CODEC_ID_MJPEG:
+        case AV_CODEC_ID_PNG:
+        case AV_CODEC_ID_BMP:
+        case AV_CODEC_ID_GIF: return true;
+        default: return false;
+    }
+}
+
 }  // namespace
 
 Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, CodecContextPtr& decoder,
@@ -63,7 +77,8 @@ Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, 
     if (!decoder) return Fail(Kind::kOutOfMemory, "out of memory");
     if ((r = avcodec_parameters_to_context(decoder.get(), par)) < 0)
         return Fail(Kind::kOutOfMemory, "decoder set-up failed (" + AvErrorText(r) + ")");
-    if (options.refuseDamaged) decoder->err_recognition |= AV_EF_EXPLODE | AV_EF_CRCCHECK | AV_EF_BITSTREAM;
+    if (options.refuseDamaged && StrictDecodingKnown(codec->id))
+        decoder->err_recognition |= AV_EF_EXPLODE | AV_EF_CRCCHECK | AV_EF_BITSTREAM;
     decoder->thread_count = 1;
     if (limited) decoder->max_pixels = options.maxPixels;
     if (video && options.reduction != nullptr) decoder->lowres = options.reduction(par->width, par->height, codec->max_lowres);

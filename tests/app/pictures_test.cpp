@@ -1,7 +1,9 @@
 #include "host/pictures.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -191,6 +193,36 @@ TEST_F(PicturesTest, BadPicturesAreRefusedNamingTheFile) {
             EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos) << e.what();
         }
     }
+}
+
+// TIFF as FFmpeg and ImageMagick write it, with tags the decoder does not
+// know, is read like any picture; one cut short is still refused.
+TEST_F(PicturesTest, TiffFromCommonToolsIsReadAndACutOneRefused) {
+    auto made = [&](const std::string& command, const std::string& name) {
+        const fs::path file = dir_ / name;
+        return std::system((command + " " + file.string() + " >/dev/null 2>&1").c_str()) == 0 && fs::exists(file)
+                   ? file
+                   : fs::path();
+    };
+    const fs::path byFfmpeg = made("ffmpeg -y -f lavfi -i color=red:size=64x48 -frames:v 1", "ffmpeg.tiff");
+    ASSERT_FALSE(byFfmpeg.empty()) << "ffmpeg cannot write a TIFF";
+    std::vector<fs::path> files = {byFfmpeg};
+    for (const char* compression : {"None", "LZW", "Zip"})
+        if (fs::path f = made(std::string("convert -size 64x48 xc:red -compress ") + compression,
+                              std::string("magick-") + compression + ".tif");
+            !f.empty())
+            files.push_back(f);
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        const OwnedImage picture = ReadPicture(file);
+        EXPECT_EQ(picture.width(), 64u);
+        EXPECT_EQ(picture.height(), 48u);
+        ExpectColour(picture, 30, 20, 0, 0, 255);
+    }
+    std::ifstream in(byFfmpeg, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bytes.resize(bytes.size() / 2);
+    EXPECT_THROW(ReadPicture(Write("cut.tiff", bytes)), InputError);
 }
 
 // A few bytes may declare a picture of hundreds of megapixels. Such a file is
