@@ -10,12 +10,13 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include "host/font_fallback.h"
 #include "host/menu_page.h"
+#include "platform/utf8.h"
 
 namespace vcdalbum::host {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kEllipsis = 0x2026;
 // The letters' em is 6.5 % of the frame's height: 15.6 of NTSC's 240 lines,
 // the size of a film subtitle, which leaves room for about 25 characters;
@@ -25,53 +26,9 @@ constexpr double kEmOfHeight = 0.065;
 // NTSC), and covers what lies beneath it this much.
 constexpr double kOutlineOfEm = 1.0 / 9.0;
 constexpr double kOutlineOpacity = 0.8;
-// The first font asked for; fontconfig's fallbacks fill in what it lacks.
-constexpr const char* kFamily = "DejaVu Sans";
 
-// UTF-8 into code points: a byte that starts no valid sequence becomes
-// U+FFFD and decoding goes on after it.
-std::u32string DecodeUtf8(std::string_view s) {
-    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    std::u32string out;
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        const size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        char32_t c = len == 1 ? b : len == 2 ? (b & 0x1Fu) : len == 3 ? (b & 0x0Fu) : (b & 0x07u);
-        bool ok = len > 0 && i + len <= s.size();
-        for (size_t k = 1; ok && k < len; ++k) {
-            const auto next = static_cast<unsigned char>(s[i + k]);
-            ok = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3Fu);
-        }
-        ok = ok && c >= kSmallest[len] && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-        out.push_back(ok ? c : kReplacement);
-        i += ok ? len : 1;
-    }
-    return out;
-}
-
-std::string EncodeUtf8(const std::u32string& text) {
-    std::string out;
-    for (const char32_t c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+using utf8::Decode;
+using utf8::Encode;
 
 // One line: control characters and every kind of space become one plain
 // space between words, none at either end.
@@ -135,34 +92,9 @@ private:
     // The file and face index of the font fontconfig prefers for `c` (0: for
     // any text), scalable, bold.
     static std::optional<std::pair<std::string, int>> Match(char32_t c) {
-        FcPattern* pattern = FcPatternCreate();
-        if (!pattern) return std::nullopt;
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(kFamily));
-        FcPatternAddInteger(pattern, FC_WEIGHT, FC_WEIGHT_BOLD);
-        FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-        if (c != 0) {
-            if (FcCharSet* charset = FcCharSetCreate()) {
-                FcCharSetAddChar(charset, c);
-                FcPatternAddCharSet(pattern, FC_CHARSET, charset);
-                FcCharSetDestroy(charset);
-            }
-        }
-        std::optional<std::pair<std::string, int>> found;
-        if (FcConfigSubstitute(nullptr, pattern, FcMatchPattern)) {
-            FcDefaultSubstitute(pattern);
-            FcResult result = FcResultNoMatch;
-            if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
-                FcChar8* file = nullptr;
-                int index = 0;
-                if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
-                    FcPatternGetInteger(match, FC_INDEX, 0, &index);
-                    found.emplace(reinterpret_cast<const char*>(file), index);
-                }
-                FcPatternDestroy(match);
-            }
-        }
-        FcPatternDestroy(pattern);
-        return found;
+        const std::optional<FontFile> font = MatchFont(c, FC_WEIGHT_BOLD);
+        if (!font) return std::nullopt;
+        return std::make_pair(font->file, font->index);
     }
 
     // Opens a font at the caption's size, once; null when it cannot serve.
@@ -307,7 +239,7 @@ FrameBox TitleSafeArea(uint32_t width, uint32_t height) {
 DrawnCaption DrawCaption(Image& frame, std::string_view text) {
     DrawnCaption drawn;
     const FrameBox safe = TitleSafeArea(frame.width, frame.height);
-    const std::u32string wanted = OneLine(DecodeUtf8(text));
+    const std::u32string wanted = OneLine(Decode(text));
     if (wanted.empty() || safe.empty() || !frame.data) return drawn;
 
     // The frame fills a 4:3 screen, so a frame pixel is (4/3 * height) /
@@ -383,7 +315,7 @@ DrawnCaption DrawCaption(Image& frame, std::string_view text) {
     }
     if (x0 == UINT32_MAX) return drawn;
     drawn.box = {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
-    drawn.shown = EncodeUtf8(shown);
+    drawn.shown = Encode(shown);
     return drawn;
 }
 

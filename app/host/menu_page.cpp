@@ -8,6 +8,8 @@
 #include <fontconfig/fontconfig.h>
 
 #include "host/errors.h"
+#include "host/font_fallback.h"
+#include "platform/utf8.h"
 
 namespace vcdalbum::host {
 namespace {
@@ -40,14 +42,39 @@ struct CairoFreer {
 };
 using Surface = std::unique_ptr<cairo_surface_t, SurfaceFreer>;
 
+// cairo's text calls draw a whole text with the one font chosen, and stop
+// drawing altogether at a name that is not UTF-8; these draw each piece with
+// the font that has its characters, in the weight chosen, as captions do.
+template <typename Piece>
+void EachRun(cairo_t* cr, const std::string& text, Piece piece) {
+    cairo_font_face_t* chosen = cairo_font_face_reference(cairo_get_font_face(cr));
+    const bool bold = cairo_font_face_get_type(chosen) == CAIRO_FONT_TYPE_TOY &&
+                      cairo_toy_font_face_get_weight(chosen) == CAIRO_FONT_WEIGHT_BOLD;
+    for (const FontRun& run : FontRuns(text, bold)) {
+        cairo_set_font_face(cr, run.face);
+        piece(run.text.c_str());
+    }
+    cairo_set_font_face(cr, chosen);
+    cairo_font_face_destroy(chosen);
+}
+
 double TextWidth(cairo_t* cr, const std::string& text) {
-    cairo_text_extents_t e;
-    cairo_text_extents(cr, text.c_str(), &e);
-    return e.x_advance;
+    double width = 0;
+    EachRun(cr, text, [&](const char* run) {
+        cairo_text_extents_t e;
+        cairo_text_extents(cr, run, &e);
+        width += e.x_advance;
+    });
+    return width;
+}
+
+void ShowText(cairo_t* cr, const std::string& text) {
+    EachRun(cr, text, [&](const char* run) { cairo_show_text(cr, run); });
 }
 
 // `text` shortened with an ellipsis so that it fits `width`.
-std::string Fitted(cairo_t* cr, const std::string& text, double width) {
+std::string Fitted(cairo_t* cr, const std::string& name, double width) {
+    const std::string text = utf8::Valid(name);
     if (TextWidth(cr, text) <= width) return text;
     std::string cut = text;
     while (!cut.empty()) {
@@ -122,7 +149,7 @@ void DrawLine(cairo_t* cr, const MenuLine& line, bool isNextMenu, double x, doub
     cairo_text_extents(cr, number.c_str(), &e);
     cairo_set_source_rgb(cr, 0.08, 0.10, 0.25);
     cairo_move_to(cr, x + badgeWidth / 2 - e.x_advance / 2, cy + e.height / 2);
-    cairo_show_text(cr, number.c_str());
+    ShowText(cr, number);
     double tx = x + badgeWidth + (compact ? 3 : 4);
 
     // Thumbnail at 4:3, or an arrow for the next menu.
@@ -160,12 +187,13 @@ void DrawLine(cairo_t* cr, const MenuLine& line, bool isNextMenu, double x, doub
     cairo_font_extents_t fe;
     cairo_font_extents(cr, &fe);
     cairo_move_to(cr, tx, cy + (fe.ascent - fe.descent) / 2);
-    cairo_show_text(cr, title.c_str());
+    ShowText(cr, title);
 }
 
 }  // namespace
 
 void ReleaseFontCaches() {
+    ReleaseFallbackFonts();
     cairo_debug_reset_static_data();
     FcFini();
 }
@@ -202,7 +230,7 @@ OwnedImage DrawMenuPage(const MenuPage& page, const VideoStandard& standard) {
     cairo_font_extents(cr, &fe);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_move_to(cr, (kCanvasWidth - TextWidth(cr, title)) / 2, safe.top + fe.ascent);
-    cairo_show_text(cr, title.c_str());
+    ShowText(cr, title);
     const double listTop = safe.top + fe.height + 6;
     cairo_set_source_rgb(cr, 0.95, 0.75, 0.20);
     cairo_rectangle(cr, safe.left, listTop - 4, safe.right - safe.left, 1.5);
@@ -215,7 +243,7 @@ OwnedImage DrawMenuPage(const MenuPage& page, const VideoStandard& standard) {
     const std::string footer = "page " + std::to_string(page.page) + " of " + std::to_string(page.pages);
     cairo_set_source_rgb(cr, 0.8, 0.8, 0.85);
     cairo_move_to(cr, safe.right - TextWidth(cr, footer), safe.bottom - fe.descent);
-    cairo_show_text(cr, footer.c_str());
+    ShowText(cr, footer);
     // Later pages say how to get back: the remote's PREV key leads to the
     // page before (the first page has nowhere to go back to).
     if (page.page > 1) {
@@ -223,12 +251,12 @@ OwnedImage DrawMenuPage(const MenuPage& page, const VideoStandard& standard) {
         cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
         cairo_set_source_rgb(cr, 0.95, 0.75, 0.20);
         cairo_move_to(cr, safe.left, baseline);
-        cairo_show_text(cr, "PREV");
+        ShowText(cr, "PREV");
         const double after = safe.left + TextWidth(cr, "PREV");
         cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
         cairo_set_source_rgb(cr, 0.8, 0.8, 0.85);
         cairo_move_to(cr, after, baseline);
-        cairo_show_text(cr, (": page " + std::to_string(page.page - 1)).c_str());
+        ShowText(cr, (": page " + std::to_string(page.page - 1)));
     }
     const double listBottom = safe.bottom - fe.height - 2;
 

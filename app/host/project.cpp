@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -12,6 +13,7 @@
 
 #include "host/effects.h"
 #include "host/errors.h"
+#include "platform/utf8.h"
 
 namespace vcdalbum::host {
 namespace fs = std::filesystem;
@@ -189,7 +191,8 @@ Project ParseProject(const std::string& text, const fs::path& file) {
 
     if (!root.contains("title")) ctx.Fail("the disc needs a \"title\"");
     project.title = RequireString(root["title"], "\"title\"", ctx);
-    if (project.title.empty() || project.title.size() > 255) ctx.Fail("\"title\" must have 1 to 255 characters");
+    if (project.title.empty() || utf8::Decode(project.title).size() > 255)
+        ctx.Fail("\"title\" must have 1 to 255 characters");
     if (root.contains("menu_music"))
         project.menuMusic = Resolve(base, RequireString(root["menu_music"], "\"menu_music\"", ctx));
     if (root.contains("albums_per_menu"))
@@ -393,6 +396,22 @@ bool PagedMenus(const Project& project) {
     return next == project.albums.size();
 }
 
+// The first name in the project that is not UTF-8, shown with U+FFFD.
+std::optional<std::string> NotUtf8(const Project& project) {
+    auto bad = [](const std::string& text) { return utf8::Valid(text) != text; };
+    if (bad(project.title)) return "the disc title \"" + utf8::Valid(project.title) + "\"";
+    if (project.menuMusic && bad(project.menuMusic->string())) return "the name " + utf8::Valid(project.menuMusic->string());
+    for (const Album& album : project.albums) {
+        if (bad(album.title)) return "the album title \"" + utf8::Valid(album.title) + "\"";
+        for (const auto* files : {&album.pictures, &album.music})
+            for (const fs::path& f : *files)
+                if (bad(f.string())) return "the name " + utf8::Valid(f.string());
+        for (const auto& caption : album.pictureCaptions)
+            if (caption && bad(*caption)) return "the caption \"" + utf8::Valid(*caption) + "\"";
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string ProjectJson(const Project& project, const fs::path& file) {
@@ -426,12 +445,12 @@ std::string ProjectJson(const Project& project, const fs::path& file) {
         albums.push_back(std::move(a));
     }
     root["albums"] = std::move(albums);
-    try {
-        return root.dump(2, ' ', false, ordered_json::error_handler_t::strict) + "\n";
-    } catch (const json::exception& e) {
-        throw InputError(file.string() + ": cannot be written: a title or file name is not valid UTF-8 (" +
-                         e.what() + ")");
-    }
+    // A project file is UTF-8 text: a name in another encoding could only be
+    // written changed, and would then name no file.
+    if (const std::optional<std::string> name = NotUtf8(project))
+        throw InputError(file.string() + ": cannot be written: " + *name +
+                         " is not UTF-8 and a project file cannot hold it; rename it, or build from the folder");
+    return root.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace vcdalbum::host

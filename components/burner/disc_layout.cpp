@@ -8,6 +8,7 @@
 
 #include "burner/component_interfaces.h"
 #include "mpeg_file.h"
+#include "platform/utf8.h"
 
 namespace vcdalbum::components::burner {
 namespace {
@@ -38,10 +39,13 @@ std::vector<std::string> SplitDiscPath(const std::string& path) {
 }
 
 std::string IsoCharacters(const std::string& text, size_t limit) {
+    // One character each: a Latin letter with marks as its plain letter, any
+    // other character as one '_', however many bytes it takes in UTF-8.
     std::string out;
-    for (unsigned char c : text) {
+    for (const char32_t c : utf8::Decode(text)) {
         if (out.size() == limit) break;
-        out += std::isalnum(c) && c < 0x80 ? static_cast<char>(std::toupper(c)) : '_';
+        const auto base = static_cast<unsigned char>(utf8::LatinBase(c));
+        out += std::isalnum(base) ? static_cast<char>(std::toupper(base)) : '_';
     }
     return out;
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "host/font_fallback.h"
+
 namespace vcdalbum::host {
 namespace {
 
@@ -115,6 +117,29 @@ TEST(MenuPage, LaterPagesShowTheWayBackInsideTheSafeArea) {
     EXPECT_GT(bottomLeftDiffers(two, three, outside), 0u);   // and names the page before
     EXPECT_EQ(bottomLeftDiffers(one, DrawMenuPage(alone), outside), 0u);
     EXPECT_EQ(outside, 0u);
+}
+
+// A name that is not UTF-8 shows with U+FFFD and the lines after it are
+// still drawn; a name in a script the menu's font lacks is drawn from a
+// fallback font, as captions are, not as the boxes of missing letters.
+TEST(MenuPage, AnyNameIsDrawnAndBreaksNoLineAfterIt) {
+    auto page = [](const std::string& first, const std::string& last) {
+        MenuPage p;
+        p.discTitle = "Trip";
+        p.albums = {MenuLine{1, first, nullptr}, MenuLine{2, "Beach", nullptr}, MenuLine{3, last, nullptr}};
+        return DrawMenuPage(p);
+    };
+    auto same = [](const OwnedImage& a, const OwnedImage& b) {
+        for (uint32_t y = 0; y < kFrameHeight; ++y)
+            if (std::memcmp(a.row(y), b.row(y), 3 * kFrameWidth) != 0) return false;
+        return true;
+    };
+    EXPECT_FALSE(same(page("Caf\xE9", "Zoo"), page("Caf\xE9", "Ape"))) << "the last line was lost";
+    EXPECT_TRUE(same(page("Caf\xE9", "Zoo"), page("Caf\uFFFD", "Zoo")));
+
+    if (FontRuns("\u5317\u4eac", false).empty()) GTEST_SKIP() << "no installed font has Chinese letters";
+    EXPECT_FALSE(same(page("\u5317\u4eac", "Zoo"), page("\U0010FFFD\U0010FFFD", "Zoo")));
+    EXPECT_FALSE(same(page("\u5317\u4eac", "Zoo"), page("\u4e0a\u6d77", "Zoo")));
 }
 
 TEST(MenuPage, TruncateKeepsWholeCharacters) {

@@ -218,7 +218,25 @@ TEST(Project, WrittenProjectReadsBackTheSame) {
 TEST(Project, WriterRefusesTextThatJsonCannotCarry) {
     Project p = ParseProject(R"({"title": "T", "albums": [{"title": "A", "pictures": ["p.jpg"]}]})", kFile);
     p.albums[0].pictures[0] = "/photos/summer/caf\xe9.jpg";  // Latin-1, not UTF-8
-    EXPECT_THROW(ProjectJson(p, kFile), InputError);
+    try {
+        ProjectJson(p, kFile);
+        ADD_FAILURE() << "written";
+    } catch (const InputError& e) {
+        // The name to mend, readable; not the JSON library's own words.
+        const std::string text = e.what();
+        EXPECT_NE(text.find("/photos/summer/caf\uFFFD.jpg is not UTF-8"), std::string::npos) << text;
+        EXPECT_EQ(text.find("[json"), std::string::npos) << text;
+    }
+}
+
+// The title's limit is in characters, as its message says: 255 letters of
+// two bytes each are a good title, 256 are one too many.
+TEST(Project, TitleLimitCountsCharacters) {
+    std::string title;
+    for (int i = 0; i < 255; ++i) title += "\u00e9";
+    const std::string albums = R"(, "albums": [{"title": "A", "pictures": ["a.jpg"]}]})";
+    EXPECT_EQ(ParseProject(R"({"title": ")" + title + "\"" + albums, kFile).title, title);
+    EXPECT_NE(ErrorOf(R"({"title": ")" + title + "\u00e9\"" + albums).find("1 to 255 characters"), std::string::npos);
 }
 
 TEST(Project, MissingProjectFileIsNamed) {

@@ -139,6 +139,13 @@ TEST_F(DiscLayout, IsoNamesAreMadeFromAnyName) {
     EXPECT_EQ(DiscFileName(".hidden"), "_.HID");
     EXPECT_EQ(DiscFolderName("Extra stuff"), "EXTRA_ST");
     EXPECT_EQ(DiscFolderName(""), "_");
+    // A character is one place, however many bytes it takes; marked Latin
+    // letters keep their letter, and bytes that are not UTF-8 do not shift
+    // what follows.
+    EXPECT_EQ(DiscFolderName("Café"), "CAFE");
+    EXPECT_EQ(DiscFolderName("Øresund Ærø"), "ORESUND_");
+    EXPECT_EQ(DiscFileName("北京 2024.jpg"), "___2024.JPG");
+    EXPECT_EQ(DiscFolderName("Caf\xE9 ok"), "CAF__OK");
 }
 
 TEST_F(DiscLayout, DescriptionHasPrefixedIdsAbsolutePathsAndTheFirstMenuFirst) {
