@@ -253,7 +253,7 @@ Project MakeDemoProject(const fs::path& folder) {
     std::mt19937 rng(7);
     nlohmann::json project = {{"title", "vcdalbum demo"},
                               {"menu_music", "menu-tune.wav"},
-                              {"seconds_per_picture", 2},
+                              {"seconds_per_picture", 3},
                               {"music", "album-tune.wav"}};
     nlohmann::json list = nlohmann::json::array();
     for (size_t a = 0; a < albums.size(); ++a) {

@@ -152,7 +152,12 @@ void PrintPlan(std::ostream& out, const Project& project, const DiscPlan& plan) 
             const Album& album = project.albums[static_cast<size_t>(a.album)];
             ++number;
             out << "  " << ++choice << ". \"" << album.title << "\" (album " << number << "): " << album.pictures.size()
-                << " picture(s) x " << ShownSecondsPerPicture(album.secondsPerPicture) << " s, " << a.positions.size() << " transition(s), "
+                << " picture(s) x " << ShownSecondsPerPicture(album.secondsPerPicture) << " s"
+                << (album.secondsPerPicture < ShownSecondsPerPicture(album.secondsPerPicture)
+                        ? " (" + std::to_string(album.secondsPerPicture) + " s asked; " +
+                              std::to_string(kAlbumMinimumSecondsPerPicture) + " s is the shortest hold)"
+                        : std::string())
+                << ", " << a.positions.size() << " transition(s), "
                 << FormatDuration(a.seconds) << ", " << album.music.size() << " music file(s)\n";
             if (!a.effects.empty()) {
                 out << "     transitions:";

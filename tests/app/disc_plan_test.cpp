@@ -125,6 +125,13 @@ TEST(DiscPlan, PrintedPlanListsMenusAlbumsAndUse) {
     EXPECT_NE(text.find("captions: from the file names (not shown: the album's pictures move)"), std::string::npos)
         << text;
     EXPECT_NE(text.find("Disc use:"), std::string::npos);
+    EXPECT_EQ(text.find("shortest hold"), std::string::npos) << "said of a hold that is long enough";
+    // A hold the disc cannot give is said, not changed in silence.
+    std::ostringstream shortHolds;
+    const Project quick = MakeProject(1, 2, 1);
+    PrintPlan(shortHolds, quick, PlanDisc(quick, 3, 74));
+    EXPECT_NE(shortHolds.str().find("2 picture(s) x 3 s (1 s asked; 3 s is the shortest hold)"), std::string::npos)
+        << shortHolds.str();
     EXPECT_EQ(FormatDuration(3725), "1:02:05");
     EXPECT_EQ(FormatDuration(59.2), "1:00");
 }
