@@ -7,6 +7,7 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -15,17 +16,25 @@
 #include <vcdalbum/Authoring.h>
 
 #include "host/errors.h"
+#include "host/free_space.h"
+#include "host/image_install.h"
 #include "host/menu_page.h"
 #include "host/pictures.h"
 #include "host/scoped_env.h"
 #include "host/tool_messages.h"
 #include "host/work_folder.h"
 #include "host/work_pool.h"
+#include "sound_check.h"
 
 namespace vcdalbum::host {
 namespace fs = std::filesystem;
 
 namespace {
+
+// A sector of the image as written, and the most a prepared picture (and
+// the picture a moving one is sampled from) takes in the work folder.
+constexpr uint64_t kRawSectorBytes = 2352;
+constexpr uint64_t kPreparedPictureBytes = 512 * 1024;
 
 enum PhaseIndex : size_t { kPreparing, kMenus, kTransitions, kEncoding, kBuilding, kWriting };
 
@@ -73,15 +82,19 @@ std::string AlbumLabel(const Project& project, const AlbumPlan& a) {
 // everything to mend.
 using InputProblems = std::vector<std::string>;
 
-// Music must exist before anything is made; pictures are judged when they
-// are prepared (a missing one among them).
-void FindMissingMusic(const Project& project, InputProblems& problems) {
-    std::error_code ec;
-    if (project.menuMusic && !fs::is_regular_file(*project.menuMusic, ec))
-        problems.push_back("menu music " + project.menuMusic->string() + " not found");
+// Music must give sound before anything is made (the encoder would skip a
+// file it cannot read, and the album would be silent); pictures are judged
+// when they are prepared.
+void CheckMusic(const Project& project, InputProblems& problems) {
+    std::map<fs::path, std::string> checked;  // a file named twice is read once
+    auto check = [&](const std::string& who, const fs::path& file) {
+        auto [at, fresh] = checked.try_emplace(file);
+        if (fresh) at->second = components::picture_input::CheckSoundFile(file.string()).text;
+        if (!at->second.empty()) problems.push_back(who + "music " + file.string() + ": " + at->second);
+    };
+    if (project.menuMusic) check("menu ", *project.menuMusic);
     for (const auto& album : project.albums)
-        for (const auto& m : album.music)
-            if (!fs::is_regular_file(m, ec)) problems.push_back("album \"" + album.title + "\": music " + m.string() + " not found");
+        for (const auto& m : album.music) check("album \"" + album.title + "\": ", m);
 }
 
 void StopOnProblems(const Project& project, const InputProblems& problems) {
@@ -109,13 +122,14 @@ struct PreparedPicture {
     fs::path moving;  // set: the upright, square-pixel picture a moving picture is sampled from
     std::string label;  // album "x", picture n
     CaptionRequest caption;
-    size_t thumbnailOf = SIZE_MAX;  // disc album index when this is its first picture
+    fs::path thumbnail;  // set for an album's first picture: its menu thumbnail goes there
 };
 
 // Decoding, fitting and writing run on `threads` threads. A picture that
 // cannot be used does not stop the others: every such picture is added to
-// `problems`, in the project's order.
-void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<OwnedImage>& thumbnails, unsigned threads,
+// `problems`, in the project's order. Everything made goes to files, so
+// that memory holds only the pictures in work, however many there are.
+void PreparePictures(const std::vector<PreparedPicture>& jobs, unsigned threads,
                      const VideoStandard& standard, Progress& progress, InputProblems& problems) {
     std::atomic<size_t> done{0};
     std::vector<std::string> refused(jobs.size());
@@ -124,7 +138,7 @@ void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<Owned
         OwnedImage frame, thumbnail;
         try {
             OwnedImage picture;
-            frame = PrepareFrame(job.source, job.caption, job.thumbnailOf != SIZE_MAX ? &thumbnail : nullptr,
+            frame = PrepareFrame(job.source, job.caption, !job.thumbnail.empty() ? &thumbnail : nullptr,
                                  job.moving.empty() ? nullptr : &picture, standard);
             // A moving picture is sampled from the picture as read: upright,
             // in square pixels, two to four times its size in the frame,
@@ -135,7 +149,7 @@ void PreparePictures(const std::vector<PreparedPicture>& jobs, std::vector<Owned
         }
         if (frame) {
             WriteJpeg(frame.get(), job.prepared);
-            if (job.thumbnailOf != SIZE_MAX) thumbnails[job.thumbnailOf] = std::move(thumbnail);
+            if (!job.thumbnail.empty()) WriteJpeg(thumbnail.get(), job.thumbnail);
         }
         progress.Update(kPreparing, static_cast<double>(++done) / static_cast<double>(jobs.size()),
                         job.source.filename().string());
@@ -162,13 +176,6 @@ private:
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
-std::optional<fs::file_time_type> ModifiedTime(const fs::path& p) {
-    std::error_code ec;
-    auto t = fs::last_write_time(p, ec);
-    if (ec) return std::nullopt;
-    return t;
-}
-
 void CheckStream(const fs::path& stream, const std::string& what) {
     std::error_code ec;
     if (!fs::is_regular_file(stream, ec) || fs::file_size(stream, ec) == 0)
@@ -184,7 +191,9 @@ std::string ImageName(const std::string& title) {
         const bool refused = c < 0x20 || c == 0x7F || kRefused.find(static_cast<char>(c)) != std::string_view::npos;
         name += refused ? '_' : static_cast<char>(c);
     }
-    if (name == "." || name == "..") name = "disc";
+    if (name.empty() || name == "." || name == "..") name = "disc";
+    // A hidden image would not be seen; the burner component names it so too.
+    if (name.front() == '.') name.front() = '_';
     return TruncateUtf8(name, 200);
 }
 
@@ -201,10 +210,13 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
         std::cout << text.str() << std::flush;
     }
     CheckFits(project, plan);
-    if (options.dryRun) return result;
-
     InputProblems problems;
-    FindMissingMusic(project, problems);
+    CheckMusic(project, problems);
+    if (options.dryRun) {
+        StopOnProblems(project, problems);
+        return result;
+    }
+
     const fs::path out = fs::absolute(options.out).lexically_normal();
     const std::string name = ImageName(project.title);
     if (options.drive == 0) {
@@ -214,20 +226,42 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
     }
 
     const ToolMessages toolMessages(progress);
+    // The image is made beside its place, so that moving it in is a rename;
+    // a stopped run takes the folder along.
+    std::optional<WorkFolder> staging;
+    if (options.drive == 0) staging.emplace(".vcdalbum-image-", false, out);
     WorkFolder work("vcdalbum-", options.keepWork);
     result.work = work.path();
     progress.Note("work folder: " + work.path().string());
+    {
+        // The work folder holds every stream and the image the tools lay
+        // out, and pictures as prepared; the image is then copied out.
+        const uint64_t image = static_cast<uint64_t>(plan.usedSectors) * kRawSectorBytes;
+        uint64_t pictures = 0;
+        for (const Album& album : project.albums) pictures += album.pictures.size();
+        std::vector<SpaceNeed> needs = {{work.path(), image * 2 + pictures * kPreparedPictureBytes, "the work folder"}};
+        if (staging) needs.push_back({out, image, "the disc image"});
+        CheckFreeSpace(needs);
+    }
     fs::create_directories(work.path() / "pictures");
     fs::create_directories(work.path() / "menus");
     // The library writes its frame and stream files under TEMP.
     ScopedEnv temp("TEMP", work.path().string());
-    ScopedEnv imageDir("VCDALBUM_IMAGE_DIR", out.string());
+    ScopedEnv imageDir("VCDALBUM_IMAGE_DIR", staging ? staging->path().string() : out.string());
     // The image's file dates come from SOURCE_DATE_EPOCH when the image
     // builder honours it: unless the caller set one, the date of the newest
     // picture or music, so that the same project and seed give the same
     // image, whether it was built from a folder or from a project file.
     std::optional<ScopedEnv> epoch;
     if (!std::getenv("SOURCE_DATE_EPOCH")) epoch.emplace("SOURCE_DATE_EPOCH", std::to_string(NewestInputTime(project)));
+
+    for (const auto& a : plan.albums) {
+        const Album& album = project.albums[static_cast<size_t>(a.album)];
+        if (album.secondsPerPicture < static_cast<int>(kAlbumMinimumSecondsPerPicture))
+            progress.Say(AlbumLabel(project, a) + ": each picture is held " +
+                         std::to_string(kAlbumMinimumSecondsPerPicture) + " s, the shortest hold, not the " +
+                         std::to_string(album.secondsPerPicture) + " s asked");
+    }
 
     size_t transitionsTotal = 0;
     for (const auto& a : plan.albums) transitionsTotal += a.positions.size();
@@ -238,6 +272,7 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
     const unsigned threads = options.jobs ? options.jobs : DefaultJobs();
     StageClock clock(progress);
     std::vector<PreparedPicture> jobs;
+    std::vector<size_t> firstJob(plan.albums.size());  // the job of each album's first picture
     std::vector<std::vector<std::string>> albumPictures(plan.albums.size()), albumSources(plan.albums.size());
     for (size_t d = 0; d < plan.albums.size(); ++d) {
         const Album& album = project.albums[static_cast<size_t>(plan.albums[d].album)];
@@ -247,7 +282,10 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
             job.caption = CaptionFor(album, i);
             job.prepared = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + ".jpg");
             job.label = "album \"" + album.title + "\", picture " + std::to_string(i + 1);
-            if (i == 0) job.thumbnailOf = d;
+            if (i == 0) {
+                firstJob[d] = jobs.size();
+                job.thumbnail = work.path() / "menus" / ("thumbnail" + std::to_string(d) + ".jpg");
+            }
             if (album.motion == Motion::PanZoom) {
                 job.moving = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + "_source.jpg");
                 albumSources[d].push_back(job.moving.string());
@@ -256,8 +294,7 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
             jobs.push_back(std::move(job));
         }
     }
-    std::vector<OwnedImage> thumbnails(plan.albums.size());
-    PreparePictures(jobs, thumbnails, threads, standard, progress, problems);
+    PreparePictures(jobs, threads, standard, progress, problems);
     StopOnProblems(project, problems);
     progress.Done(kPreparing, std::to_string(jobs.size()) + " pictures");
     clock.Lap("preparing pictures");
@@ -271,10 +308,13 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
         page.page = static_cast<int>(m + 1);
         page.pages = static_cast<int>(plan.menus.size());
         int choice = 0;
+        std::vector<OwnedImage> thumbnails;
+        thumbnails.reserve(plan.menus[m].albums.size());
         for (int d : plan.menus[m].albums) {
             const AlbumPlan& a = plan.albums[static_cast<size_t>(d)];
+            thumbnails.push_back(ReadPicture(jobs[firstJob[static_cast<size_t>(d)]].thumbnail));
             page.albums.push_back(
-                MenuLine{++choice, project.albums[static_cast<size_t>(a.album)].title, &thumbnails[static_cast<size_t>(d)].get()});
+                MenuLine{++choice, project.albums[static_cast<size_t>(a.album)].title, &thumbnails.back().get()});
         }
         if (m + 1 < plan.menus.size()) page.nextMenuNumber = choice + 1;
         const fs::path file = work.path() / "menus" / ("menu" + std::to_string(m) + ".jpg");
@@ -375,7 +415,6 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
 
     // 4. Lay the disc out and write it. The library reports nothing while it
     // builds and writes, so the bar only shows that it is still working.
-    const auto cueBefore = ModifiedTime(result.cue), binBefore = ModifiedTime(result.bin);
     std::atomic<bool> finished{false};
     std::thread ticker([&] {
         double f = 0;
@@ -396,17 +435,14 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
     ticker.join();
     progress.Done(kBuilding);
     clock.Lap("laying out and writing the disc");
+    std::unique_ptr<UndoOnStop> installed;
     if (options.drive == 0) {
-        const auto cueAfter = ModifiedTime(result.cue), binAfter = ModifiedTime(result.bin);
-        if (!cueAfter || !binAfter || cueAfter == cueBefore || binAfter == binBefore) {
-            // Half an image is no image: take away whatever this run wrote.
-            std::error_code ec;
-            if (cueAfter && cueAfter != cueBefore) fs::remove(result.cue, ec);
-            if (binAfter && binAfter != binBefore) fs::remove(result.bin, ec);
-            throw RunError(out.string() + ": the disc image " + name + ".cue/.bin was not written");
-        }
+        const fs::path cue = staging->path() / result.cue.filename(), bin = staging->path() / result.bin.filename();
         std::error_code ec;
-        const auto size = fs::file_size(result.bin, ec);
+        if (!fs::is_regular_file(cue, ec) || !fs::is_regular_file(bin, ec))
+            throw RunError(out.string() + ": the disc image " + name + ".cue/.bin was not written");
+        const auto size = fs::file_size(bin, ec);
+        installed = InstallImage(cue, bin, result.cue, result.bin, staging->path());
         progress.Done(kWriting, std::to_string(size / (1024 * 1024)) + " MB");
     } else {
         progress.Done(kWriting, "drive " + std::to_string(options.drive));

@@ -237,5 +237,64 @@ TEST_F(Build, BadInputStopsWithExitTwoNamingTheCulpritAndNoImage) {
     EXPECT_EQ(usage.exitCode, 2);
 }
 
+// Music is judged with the pictures before any encoding: a file that gives
+// no sound is named with its album and the run stops with exit 2, in a dry
+// run too, instead of ending well with a silent album.
+TEST_F(Build, UnusableMusicIsNamedBeforeAnyWork) {
+    WriteFile(dir_ / "empty.wav", "");
+    std::string noise;
+    for (int i = 0; i < 20000; ++i) noise += static_cast<char>((i * 7919 + 13) % 251);
+    WriteFile(dir_ / "noise.mp3", noise);
+    const RunResult video = RunProgram("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48", "-t", "1",
+                                                  (dir_ / "silent.mpg").string()});
+    ASSERT_EQ(video.exitCode, 0) << video.err;
+    const fs::path project = Project(R"({"title": "T", "albums": [
+        {"title": "Quiet", "music": ["empty.wav", "noise.mp3"], "pictures": ["p1.jpg"]},
+        {"title": "Film", "music": ["silent.mpg"], "pictures": ["p2.jpg"]}]})");
+    for (const bool dry : {false, true}) {
+        SCOPED_TRACE(dry ? "dry run" : "build");
+        std::vector<std::string> args = {"build", project.string(), "--out", (dir_ / "out").string()};
+        if (dry) args.push_back("--dry-run");
+        const RunResult run = RunCli(args);
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        for (const std::string& line : {"album \"Quiet\": music " + (dir_ / "empty.wav").string(),
+                                        "album \"Quiet\": music " + (dir_ / "noise.mp3").string(),
+                                        "album \"Film\": music " + (dir_ / "silent.mpg").string() + ": holds no audio"})
+            EXPECT_NE(run.err.find(line), std::string::npos) << line << "\nnot in:\n" << run.err;
+        EXPECT_EQ(run.err.find("encoding"), std::string::npos) << run.err;
+        ExpectNoImage(dir_ / "out");
+    }
+}
+
+// A full disk is found from the plan before any encoding, and said in
+// numbers: here an 8 MB file system for an image of about 30 MB. Mounting
+// needs the right to mount; without it the test is skipped.
+TEST_F(Build, FullDiskIsFoundBeforeEncoding) {
+    const fs::path small = dir_ / "small";
+    fs::create_directories(small);
+    const RunResult mount = RunProgram("mount", {"-t", "tmpfs", "-o", "size=8m", "tmpfs", small.string()});
+    if (mount.exitCode != 0) GTEST_SKIP() << "cannot mount a small file system here: " << mount.err;
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { RunProgram("umount", {at.string()}); }
+    } unmount{small};
+    std::string pictures = R"("p1.jpg")";
+    for (int i = 0; i < 9; ++i) pictures += R"(, "p2.jpg", "p3.jpg")";
+    const fs::path project =
+        Project(R"({"title": "Big", "seconds_per_picture": 9, "albums": [{"title": "A", "pictures": [)" + pictures + "]}]}");
+    const auto started = std::chrono::steady_clock::now();
+    const RunResult run = RunCli({"build", project.string(), "--out", (small / "out").string()});
+    EXPECT_EQ(run.exitCode, 2) << run.err;
+    const std::regex said("not enough room for the disc image: needs ([0-9]+) MB in " + (small / "out").string() +
+                          ", ([0-9]) MB free");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(run.err, m, said)) << run.err;
+    EXPECT_GT(std::stoi(m[1]), 20);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60)) << "it encoded first";
+    ExpectNoImage(small / "out");
+    std::error_code ec;
+    EXPECT_TRUE(fs::is_empty(small / "out", ec)) << "something was left in the output folder";
+}
+
 }  // namespace
 }  // namespace vcdalbum::clitest
