@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
-#include <iterator>
+#include <functional>
 
 namespace vcdalbum::components::stream {
 namespace {
@@ -102,115 +103,208 @@ std::string VbvReport::Describe(size_t maxViolations) const {
     return out + line;
 }
 
-std::vector<uint8_t> ExtractVideoElementaryStream(std::span<const uint8_t> b, std::string& error) {
-    if (StartCodeAt(b, 0) && b[3] == kSequenceHeader) return std::vector<uint8_t>(b.begin(), b.end());
-    std::vector<uint8_t> es;
-    size_t i = 0;
-    bool sawPack = false;
-    while (i + 4 <= b.size()) {
-        if (!StartCodeAt(b, i)) {
-            ++i;  // zero padding, or lost sync: look for the next start code
-            continue;
+namespace {
+
+// A program stream in, its video payload out, in pieces of any size: a
+// stream is checked as it is read, never held whole (an album of a few
+// hundred pictures makes a stream of hundreds of megabytes).
+class Demuxer {
+public:
+    explicit Demuxer(std::function<void(std::span<const uint8_t>)> video) : video_(std::move(video)) {}
+
+    // Takes the next bytes of the file; `end`: there are no more.
+    void Feed(std::span<const uint8_t> data, bool end) {
+        if (!malformed_.empty()) return;
+        buf_.insert(buf_.end(), data.begin(), data.end());
+        const std::span<const uint8_t> b(buf_);
+        if (!decided_) {
+            if (b.size() < 4 && !end) return;
+            decided_ = true;
+            elementary_ = StartCodeAt(b, 0) && b[3] == kSequenceHeader;
         }
-        const uint8_t id = b[i + 3];
-        if (id == kProgramEnd) {
-            i += 4;
-            continue;
+        if (elementary_) {
+            Emit(b);
+            buf_.clear();
+            return;
         }
-        if (id == kPackStart) {
-            sawPack = true;
-            if (i + 5 > b.size()) break;
-            if ((b[i + 4] & 0xC0) == 0x40) {  // MPEG-2 pack header with its stuffing
-                if (i + 14 > b.size()) break;
-                i += 14 + (b[i + 13] & 0x07);
-            } else {
-                i += 12;
+        size_t i = 0;
+        while (i + 4 <= b.size()) {
+            if (!StartCodeAt(b, i)) {
+                ++i;  // zero padding, or lost sync: look for the next start code
+                continue;
             }
-            continue;
-        }
-        if (id < 0xBB) {  // not a packet: a stray start code
-            ++i;
-            continue;
-        }
-        if (i + 6 > b.size()) break;
-        const size_t end = i + 6 + ((static_cast<size_t>(b[i + 4]) << 8) | b[i + 5]);
-        if (end > b.size()) {
-            error = "a packet runs past the end of the file";
-            return {};
-        }
-        if (id == kVideoStream) {
-            size_t payload;
-            if ((b[i + 6] & 0xC0) == 0x80) {  // MPEG-2 PES header
-                payload = i + 9 + (i + 8 < end ? b[i + 8] : 0);
-            } else {
-                payload = Mpeg1PayloadStart(b, i, end);
+            const uint8_t id = b[i + 3];
+            if (id == kProgramEnd) {
+                i += 4;
+                continue;
             }
-            if (payload == 0 || payload > end) {
-                error = "a video packet has a malformed header";
-                return {};
+            if (id == kPackStart) {
+                sawPack_ = true;
+                if (i + 5 > b.size()) break;
+                size_t length = 12;
+                if ((b[i + 4] & 0xC0) == 0x40) {  // MPEG-2 pack header with its stuffing
+                    if (i + 14 > b.size()) break;
+                    length = 14 + (b[i + 13] & 0x07);
+                }
+                if (i + length > b.size()) break;  // the rest comes with the next piece
+                i += length;
+                continue;
             }
-            es.insert(es.end(), b.begin() + static_cast<std::ptrdiff_t>(payload), b.begin() + static_cast<std::ptrdiff_t>(end));
+            if (id < 0xBB) {  // not a packet: a stray start code
+                ++i;
+                continue;
+            }
+            if (i + 6 > b.size()) break;
+            const size_t packetEnd = i + 6 + ((static_cast<size_t>(b[i + 4]) << 8) | b[i + 5]);
+            if (packetEnd > b.size()) {
+                if (end) malformed_ = "a packet runs past the end of the file";
+                break;
+            }
+            if (id == kVideoStream) {
+                size_t payload;
+                if ((b[i + 6] & 0xC0) == 0x80) {  // MPEG-2 PES header
+                    payload = i + 9 + (i + 8 < packetEnd ? b[i + 8] : 0);
+                } else {
+                    payload = Mpeg1PayloadStart(b, i, packetEnd);
+                }
+                if (payload == 0 || payload > packetEnd) {
+                    malformed_ = "a video packet has a malformed header";
+                    return;
+                }
+                Emit(b.subspan(payload, packetEnd - payload));
+            }
+            i = packetEnd;
         }
-        i = end;
+        buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(std::min(i, buf_.size())));
     }
-    if (!sawPack) error = "neither a program stream nor a video elementary stream";
-    else if (es.empty()) error = "the stream has no video";
-    return es;
-}
 
-VbvReport CheckVbv(std::span<const uint8_t> bytes) {
-    VbvReport report;
-    std::vector<uint8_t> es = ExtractVideoElementaryStream(bytes, report.error);
-    if (!report.error.empty()) return report;
+    // After the last piece: why the file holds no video, or nothing.
+    std::string Error() const {
+        if (!malformed_.empty()) return malformed_;
+        if (elementary_) return std::string();
+        if (!sawPack_) return "neither a program stream nor a video elementary stream";
+        if (videoBytes_ == 0) return "the stream has no video";
+        return std::string();
+    }
+    bool Malformed() const { return !malformed_.empty(); }
 
-    // Picture sizes in bits: each picture owns the sequence and group headers
-    // in front of it, up to the headers or start code of the next picture.
+private:
+    void Emit(std::span<const uint8_t> bytes) {
+        videoBytes_ += bytes.size();
+        if (!bytes.empty()) video_(bytes);
+    }
+
+    std::function<void(std::span<const uint8_t>)> video_;
+    std::vector<uint8_t> buf_;  // the bytes of a unit not yet complete
+    bool decided_ = false, elementary_ = false, sawPack_ = false;
+    uint64_t videoBytes_ = 0;
+    std::string malformed_;
+};
+
+// Picture sizes in bits of a video elementary stream fed in pieces: each
+// picture owns the sequence and group headers in front of it, up to the
+// headers or start code of the next picture.
+class PictureSizes {
+public:
+    void Feed(std::span<const uint8_t> data) {
+        buf_.insert(buf_.end(), data.begin(), data.end());
+        // A start code's fields reach 12 bytes on: scan only where they are all here.
+        Scan(buf_.size() >= kLookAhead ? buf_.size() - kLookAhead + 1 : 0);
+        buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(pos_));
+        base_ += pos_;
+        pos_ = 0;
+    }
+
+    void Finish() {
+        Scan(buf_.size() >= 3 ? buf_.size() - 3 : 0);
+        const uint64_t total = base_ + buf_.size();
+        if (inPicture_) sizes.push_back(static_cast<int64_t>(total - pictureStart_) * 8);
+        totalBytes = total;
+    }
+
     std::vector<int64_t> sizes;
-    size_t pictureStart = 0;      // where the current picture's bytes begin
-    size_t pendingHeaders = 0;    // start of headers seen since its slices
-    bool inPicture = false, havePending = false, haveSequence = false;
+    VbvParams params;
+    bool haveSequence = false;
     int vbvDelay = -1;
-    size_t firstPictureCodeEnd = 0;
-    for (size_t i = 0; i + 3 < es.size(); ++i) {
-        if (!StartCodeAt(es, i)) continue;
-        const uint8_t code = es[i + 3];
-        if (code == kSequenceHeader && !haveSequence) {
-            if (i + 12 > es.size()) break;
-            const uint8_t* h = &es[i + 4];
-            report.params.frameRate = PictureRate(h[3] & 0x0F);
-            const int64_t rate = (static_cast<int64_t>(h[4]) << 10) | (h[5] << 2) | (h[6] >> 6);
-            const int64_t vbv = ((h[6] & 0x1F) << 5) | (h[7] >> 3);
-            report.params.bitRate = static_cast<double>(rate) * 400;
-            report.params.bufferBits = static_cast<double>(vbv) * 16 * 1024;
-            haveSequence = true;
-        }
-        if (code == kSequenceHeader || code == kGroupStart) {
-            if (!havePending) pendingHeaders = i;
-            havePending = true;
-        } else if (code == kPictureStart) {
-            const size_t begin = havePending ? pendingHeaders : i;
-            if (inPicture) sizes.push_back(static_cast<int64_t>(begin - pictureStart) * 8);
-            else if (i + 8 <= es.size()) {
-                vbvDelay = ((es[i + 5] & 0x07) << 13) | (es[i + 6] << 5) | (es[i + 7] >> 3);
-                firstPictureCodeEnd = i + 4;
+    uint64_t firstPictureCodeEnd = 0, totalBytes = 0;
+
+private:
+    static constexpr size_t kLookAhead = 12;
+
+    // Looks for start codes at buf_[pos_ .. until).
+    void Scan(size_t until) {
+        const std::span<const uint8_t> es(buf_);
+        for (; pos_ < until; ++pos_) {
+            const size_t i = pos_;
+            if (!StartCodeAt(es, i)) continue;
+            const uint64_t at = base_ + i;
+            const uint8_t code = es[i + 3];
+            if (code == kSequenceHeader && !haveSequence) {
+                if (i + 12 > es.size()) {
+                    pos_ = until;
+                    break;
+                }
+                const uint8_t* h = &es[i + 4];
+                params.frameRate = PictureRate(h[3] & 0x0F);
+                const int64_t rate = (static_cast<int64_t>(h[4]) << 10) | (h[5] << 2) | (h[6] >> 6);
+                const int64_t vbv = ((h[6] & 0x1F) << 5) | (h[7] >> 3);
+                params.bitRate = static_cast<double>(rate) * 400;
+                params.bufferBits = static_cast<double>(vbv) * 16 * 1024;
+                haveSequence = true;
             }
-            pictureStart = begin;
-            inPicture = true;
-            havePending = false;
-        } else if (code == kSequenceEnd) {
-            if (inPicture) sizes.push_back(static_cast<int64_t>(i + 4 - pictureStart) * 8);
-            inPicture = false;
-            havePending = false;
-        } else if (code != kUserData && code != kExtension) {
-            havePending = false;  // slices: headers seen before belong to nothing
+            if (code == kSequenceHeader || code == kGroupStart) {
+                if (!havePending_) pendingHeaders_ = at;
+                havePending_ = true;
+            } else if (code == kPictureStart) {
+                const uint64_t begin = havePending_ ? pendingHeaders_ : at;
+                if (inPicture_) {
+                    sizes.push_back(static_cast<int64_t>(begin - pictureStart_) * 8);
+                } else if (i + 8 <= es.size()) {
+                    vbvDelay = ((es[i + 5] & 0x07) << 13) | (es[i + 6] << 5) | (es[i + 7] >> 3);
+                    firstPictureCodeEnd = at + 4;
+                }
+                pictureStart_ = begin;
+                inPicture_ = true;
+                havePending_ = false;
+            } else if (code == kSequenceEnd) {
+                if (inPicture_) sizes.push_back(static_cast<int64_t>(at + 4 - pictureStart_) * 8);
+                inPicture_ = false;
+                havePending_ = false;
+            } else if (code != kUserData && code != kExtension) {
+                havePending_ = false;  // slices: headers seen before belong to nothing
+            }
         }
     }
-    if (inPicture) sizes.push_back(static_cast<int64_t>(es.size() - pictureStart) * 8);
-    if (!haveSequence || report.params.bitRate <= 0 || report.params.bufferBits <= 0 || report.params.frameRate <= 0) {
+
+    std::vector<uint8_t> buf_;
+    uint64_t base_ = 0;  // the stream offset of buf_[0]
+    size_t pos_ = 0;     // where the scan goes on
+    uint64_t pictureStart_ = 0, pendingHeaders_ = 0;
+    bool inPicture_ = false, havePending_ = false;
+};
+
+// Runs the model over the stream that `read` gives piece by piece (0 at
+// its end).
+VbvReport CheckPieces(const std::function<size_t(uint8_t*, size_t)>& read) {
+    VbvReport report;
+    PictureSizes scan;
+    Demuxer demuxer([&](std::span<const uint8_t> video) { scan.Feed(video); });
+    std::vector<uint8_t> piece(1 << 20);
+    for (;;) {
+        const size_t n = read(piece.data(), piece.size());
+        demuxer.Feed(std::span<const uint8_t>(piece.data(), n), n == 0);
+        if (n == 0 || demuxer.Malformed()) break;
+    }
+    report.error = demuxer.Error();
+    if (!report.error.empty()) return report;
+    scan.Finish();
+    report.params = scan.params;
+    if (!scan.haveSequence || report.params.bitRate <= 0 || report.params.bufferBits <= 0 ||
+        report.params.frameRate <= 0) {
         report.error = "no usable sequence header";
         return report;
     }
-    if (sizes.empty()) {
+    if (scan.sizes.empty()) {
         report.error = "no pictures";
         return report;
     }
@@ -218,19 +312,41 @@ VbvReport CheckVbv(std::span<const uint8_t> bytes) {
     // The first picture is taken out vbv_delay after its start code arrived;
     // 0xFFFF means the stream gives no delay, and then a full buffer is assumed.
     const VbvParams& p = report.params;
-    const double totalBits = static_cast<double>(es.size()) * 8;
-    report.firstVbvDelaySeconds = vbvDelay >= 0 && vbvDelay != 0xFFFF ? vbvDelay / kVbvDelayClock : -1;
-    const double startCodeArrives = static_cast<double>(firstPictureCodeEnd) * 8 / p.bitRate;
+    const double totalBits = static_cast<double>(scan.totalBytes) * 8;
+    report.firstVbvDelaySeconds =
+        scan.vbvDelay >= 0 && scan.vbvDelay != 0xFFFF ? scan.vbvDelay / kVbvDelayClock : -1;
+    const double startCodeArrives = static_cast<double>(scan.firstPictureCodeEnd) * 8 / p.bitRate;
     const double firstTime = report.firstVbvDelaySeconds >= 0 ? startCodeArrives + report.firstVbvDelaySeconds
                                                                : p.bufferBits / p.bitRate;
     const double arrived = std::min(totalBits, firstTime * p.bitRate);
     VbvModel model(p, arrived, firstTime);
     model.SetRemainingBits(totalBits - arrived);
-    for (int64_t bits : sizes) model.TakePicture(bits);
+    for (int64_t bits : scan.sizes) model.TakePicture(bits);
     report.pictures = model.Pictures();
     report.lowestBits = model.LowestAfterRemoval();
     report.violations = model.Violations();
     return report;
+}
+
+}  // namespace
+
+std::vector<uint8_t> ExtractVideoElementaryStream(std::span<const uint8_t> b, std::string& error) {
+    std::vector<uint8_t> es;
+    Demuxer demuxer([&](std::span<const uint8_t> video) { es.insert(es.end(), video.begin(), video.end()); });
+    demuxer.Feed(b, true);
+    error = demuxer.Error();
+    if (demuxer.Malformed()) es.clear();
+    return es;
+}
+
+VbvReport CheckVbv(std::span<const uint8_t> bytes) {
+    size_t at = 0;
+    return CheckPieces([&](uint8_t* out, size_t size) {
+        const size_t n = std::min(size, bytes.size() - at);
+        std::memcpy(out, bytes.data() + at, n);
+        at += n;
+        return n;
+    });
 }
 
 VbvReport CheckVbvFile(const std::string& path) {
@@ -240,8 +356,10 @@ VbvReport CheckVbvFile(const std::string& path) {
         report.error = "cannot read '" + path + "'";
         return report;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    VbvReport report = CheckVbv(bytes);
+    VbvReport report = CheckPieces([&](uint8_t* out, size_t size) -> size_t {
+        in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(size));
+        return static_cast<size_t>(in.gcount());
+    });
     if (!report.error.empty()) report.error = "'" + path + "': " + report.error;
     return report;
 }
