@@ -1,5 +1,6 @@
 #include "player/menu_walk.h"
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <stdexcept>
@@ -22,6 +23,7 @@ public:
         for (const json& track : disc.at("tracks"))
             seconds_[track.at("track").get<int>()] = track.at("seconds").get<double>();
         if (lists_.empty()) throw std::runtime_error("the disc has no playback control");
+        Intend();
     }
 
     Walk Plan() {
@@ -66,6 +68,38 @@ public:
     }
 
 private:
+    // How a menu and its albums go together: its albums are offered in the
+    // order they lie on the disc, each plays on to the next and the last
+    // back to the menu, PREV goes the other way. What each key must lead to
+    // follows from that, not from the albums' own links, so a disc whose
+    // links break the layout fails where the player follows them.
+    void Intend() {
+        for (auto& [lid, list] : lists_) {
+            if (!IsMenu(lid)) continue;
+            json& selections = list.at("selections");
+            std::vector<size_t> places;
+            std::vector<int> albums;
+            for (size_t i = 0; i < selections.size(); ++i)
+                if (selections[i].is_number_integer() && lists_.count(selections[i].get<int>()) &&
+                    !IsMenu(selections[i].get<int>())) {
+                    places.push_back(i);
+                    albums.push_back(selections[i].get<int>());
+                }
+            std::sort(albums.begin(), albums.end(), [&](int a, int b) { return FirstTrack(a) < FirstTrack(b); });
+            for (size_t i = 0; i < albums.size(); ++i) {
+                selections[places[i]] = albums[i];
+                json& album = lists_.at(albums[i]);
+                album["prev"] = i == 0 ? lid : albums[i - 1];
+                album["next"] = i + 1 == albums.size() ? lid : albums[i + 1];
+            }
+        }
+    }
+
+    int FirstTrack(int lid) const {
+        const json& items = lists_.at(lid).at("items");
+        return items.empty() ? 0 : items[0].at("number").get<int>();
+    }
+
     bool IsMenu(int lid) const { return lists_.at(lid).at("kind") == "selection"; }
 
     std::string Item(int lid) const {

@@ -1,6 +1,9 @@
 // A walk over a disc's playback control with a remote control, and what a
 // player must do at each step, worked out from the lists that
-// `vcdalbum inspect --json` reads back from the image.
+// `vcdalbum inspect --json` reads back from the image: its menus, their
+// keys and links as they are; its albums as the layout puts them (in disc
+// order behind a menu's keys, each playing on to the next and the last
+// back to its menu).
 #pragma once
 
 #include <string>
