@@ -22,6 +22,7 @@
 //
 // Exit codes: 0 done, 1 the disc did not open, 2 bad arguments, 77 libxine's
 // Video CD plugin cannot be loaded here.
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -52,6 +53,15 @@ struct Started {
 
 double Since(Clock::time_point start, Clock::time_point end) {
     return std::chrono::duration<double>(end - start).count();
+}
+
+// Lines come from the main thread and from libxine's log callback: each
+// goes out whole.
+void PrintLine(const std::string& line) {
+    static std::mutex printing;
+    std::lock_guard lock(printing);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
 }
 
 // How long no other item may start for playback to count as settled.
@@ -90,9 +100,7 @@ public:
         std::string line = lines[0];
         while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) line.pop_back();
         if (line.empty()) return;
-        std::lock_guard lock(mutex_);
-        std::printf("message %s\n", line.c_str());
-        std::fflush(stdout);
+        PrintLine("message " + line);
     }
 
     // The next item started after `since` items were seen, or nothing.
@@ -139,7 +147,9 @@ private:
     std::vector<Started> started_;
 };
 
+// Without a stream, only checks the keys.
 void Send(xine_stream_t* stream, int type) {
+    if (!stream) return;
     xine_event_t event{};
     event.type = type;
     event.stream = stream;
@@ -200,7 +210,15 @@ std::string Mrl(const std::string& cue) {
     return mrl;
 }
 
-void PrintStart(const char* prefix, const Started& s) { std::printf("%s list %d item %s", prefix, s.list, s.item.c_str()); }
+std::string Describe(const std::string& prefix, const Started& s) {
+    return prefix + " list " + std::to_string(s.list) + " item " + s.item;
+}
+
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", seconds);
+    return text;
+}
 
 }  // namespace
 
@@ -259,20 +277,18 @@ int main(int argc, char** argv) {
 
     int status = 0;
     if (!xine_open(stream, Mrl(args[0]).c_str())) {
-        std::printf("error: libxine cannot open %s (error %d)\n", args[0].c_str(), xine_get_error(stream));
+        PrintLine("error: libxine cannot open " + args[0] + " (error " + std::to_string(xine_get_error(stream)) + ")");
         status = 1;
     } else {
         xine_play(stream, 0, 0);
         xine_set_param(stream, XINE_PARAM_FINE_SPEED, static_cast<int>(speed * XINE_FINE_SPEED_NORMAL));
         std::optional<Started> current = player.Settle(timeout);
         if (!current) {
-            std::printf("error: the player started nothing within %.0f s\n", timeout);
+            PrintLine("error: the player started nothing within " + Seconds(timeout) + " s");
             status = 1;
         } else {
             int last = current->list;
-            PrintStart("start", *current);
-            std::printf("\n");
-            std::fflush(stdout);
+            PrintLine(Describe("start", *current));
             for (size_t i = 1; i < args.size(); ++i) {
                 // Keys go right after an item started at playing pace, far
                 // from its end, so the item cannot end by itself before the
@@ -284,23 +300,19 @@ int main(int argc, char** argv) {
                     // The player moved on by itself before the keys (a menu
                     // that starts its item again stays where it is): say so,
                     // the step's keys then act on another list.
-                    PrintStart("then", *settled);
-                    std::printf("\n");
+                    PrintLine(Describe("then", *settled));
                 }
                 const size_t seen = player.Count();
                 const Clock::time_point sent = Clock::now();
                 PressKeys(stream, args[i]);
                 const std::optional<Started> next = player.WaitForStart(seen, timeout);
-                char prefix[64];
-                std::snprintf(prefix, sizeof prefix, "step %zu %s", i, args[i].c_str());
+                const std::string prefix = "step " + std::to_string(i) + " " + args[i];
                 if (next) {
                     last = next->list;
-                    PrintStart(prefix, *next);
-                    std::printf(" after %.2f s\n", Since(sent, next->at));
+                    PrintLine(Describe(prefix, *next) + " after " + Seconds(Since(sent, next->at)) + " s");
                 } else {
-                    std::printf("%s nothing after %.2f s\n", prefix, Since(sent, Clock::now()));
+                    PrintLine(prefix + " nothing after " + Seconds(Since(sent, Clock::now())) + " s");
                 }
-                std::fflush(stdout);
                 if (!next) break;
             }
         }
