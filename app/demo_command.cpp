@@ -43,7 +43,10 @@ int RunDemoDrawing(const DemoArgs& args) {
               << "  image:   " << result.cue.string() << "\n"
               << "           " << result.bin.string() << "\n"
               << "  project: " << project.file.string() << " (its pictures and music are beside it)\n\n"
-              << "Play it:   vlc \"" << result.cue.string() << "\"   (menus answer the number keys)\n"
+              // xine (Debian's xine-ui) follows the disc's menus through
+              // libxine's Video CD plugin; VLC 3 plays the tracks only.
+              << "Play it:   xine \"vcd://" << result.cue.string() << "\"\n"
+              << "           (a number key, then Enter on the keypad, chooses; keypad PgUp/PgDn are PREV/NEXT, F1 is RETURN)\n"
               << "Try its menus in a web browser: vcdalbum preview \"" << result.cue.string() << "\" --open\n"
               << "Burn it:   cdrdao write --device /dev/sr0 --eject \"" << result.cue.string() << "\"\n"
               << "       or: vcdalbum build \"" << project.file.string() << "\" --drive 1\n";
