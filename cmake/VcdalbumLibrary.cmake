@@ -30,6 +30,28 @@ function(vcdalbum_compute_in_sse2 target)
   endif()
 endfunction()
 
+# What the unit tests link: `vcdalbum::internals`. Normally that is
+# `vcdalbum_static`. With VCDALBUM_UNIT_TESTS_THROUGH_DLL (Windows only) it
+# is a test-only twin of the DLL, `vcdalbum_internals.dll`: the very objects
+# of libvcdalbum.dll, linked the same way, exporting every symbol instead of
+# the public ones only. The tests then call the library across a DLL
+# boundary, as hosts do: its own heap users, its own runtime copy, its own
+# statics, stack realignment at each entry. The shipped DLL itself, with its
+# exports only, is what the host test program links.
+option(VCDALBUM_UNIT_TESTS_THROUGH_DLL "Unit tests call the library in a DLL that exports its internals (Windows)" OFF)
+function(vcdalbum_internals_for_tests objects)
+  if(VCDALBUM_UNIT_TESTS_THROUGH_DLL AND WIN32)
+    add_library(vcdalbum_internals SHARED ${objects})
+    target_link_libraries(vcdalbum_internals PUBLIC ${CMAKE_DL_LIBS} PRIVATE -static user32
+      -Wl,--export-all-symbols -Wl,--exclude-libs,libgcc.a:libgcc_eh.a:libstdc++.a:libwinpthread.a:libpthread.a:libmingwex.a:libmingw32.a)
+    target_include_directories(vcdalbum_internals PUBLIC ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
+    target_compile_features(vcdalbum_internals PUBLIC cxx_std_20)
+    add_library(vcdalbum::internals ALIAS vcdalbum_internals)
+  else()
+    add_library(vcdalbum::internals ALIAS vcdalbum_static)
+  endif()
+endfunction()
+
 function(vcdalbum_finish_library)
   get_property(parts GLOBAL PROPERTY VCDALBUM_PARTS)
   set(objects)
@@ -55,6 +77,7 @@ function(vcdalbum_finish_library)
     # host needs nothing beside it; user32 for the message box.
     target_link_libraries(vcdalbum PRIVATE -static user32)
   endif()
+  vcdalbum_internals_for_tests("${objects}")
   set_target_properties(vcdalbum PROPERTIES
     VERSION ${PROJECT_VERSION}
     SOVERSION ${PROJECT_VERSION_MAJOR}

@@ -1,9 +1,28 @@
-# 32-bit x86 build on an x86-64 Debian host; tests run under qemu-i386
-# because the kernel here refuses 32-bit programs.
+# 32-bit x86 build on an x86-64 Debian host. Tests run natively where the
+# kernel runs 32-bit programs, else under qemu-i386: a tiny program built
+# with -m32 decides, once per build tree.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_FLAGS_INIT "-m32")
 set(CMAKE_CXX_FLAGS_INIT "-m32")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-m32")
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386 -L /)
+if(NOT DEFINED VCDALBUM_M32_NATIVE)
+  set(_probe ${CMAKE_BINARY_DIR}/m32-probe)
+  file(WRITE ${_probe}.c "int main(void) { return sizeof(void*) == 4 ? 7 : 1; }\n")
+  execute_process(COMMAND cc -m32 -o ${_probe} ${_probe}.c RESULT_VARIABLE _built OUTPUT_QUIET ERROR_QUIET)
+  set(_ran 1)
+  if(_built EQUAL 0)
+    execute_process(COMMAND ${_probe} RESULT_VARIABLE _ran OUTPUT_QUIET ERROR_QUIET)
+  endif()
+  if(_ran STREQUAL "7")
+    set(VCDALBUM_M32_NATIVE ON CACHE BOOL "32-bit programs run natively here")
+    message(STATUS "32-bit programs run natively: the tests run without qemu-i386")
+  else()
+    set(VCDALBUM_M32_NATIVE OFF CACHE BOOL "32-bit programs run natively here")
+    message(STATUS "32-bit programs do not run natively (${_ran}): the tests run under qemu-i386")
+  endif()
+endif()
+if(NOT VCDALBUM_M32_NATIVE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386 -L /)
+endif()

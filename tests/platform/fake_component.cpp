@@ -18,13 +18,13 @@ using vcdalbum::com::HRESULT;
 
 struct TaggedObject final : ITagged {
     explicit TaggedObject(uint32_t tag) : tag_(tag) {}
-    HRESULT QueryInterface(const GUID&, void** object) override {
+    HRESULT VCD_STDCALL QueryInterface(const GUID&, void** object) override {
         AddRef();
         *object = this;
         return vcdalbum::com::S_OK;
     }
-    uint32_t AddRef() override { return ++refs_; }
-    uint32_t Release() override {
+    uint32_t VCD_STDCALL AddRef() override { return ++refs_; }
+    uint32_t VCD_STDCALL Release() override {
         uint32_t left = --refs_;
         if (left == 0) delete this;
         return left;
