@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <vector>
 
 #include "command.h"
 #include "drawing_command.h"
@@ -77,8 +78,17 @@ int RunBuildDrawing(const BuildArgs& args) {
         return kExitOk;
     }
     Progress progress = Progress::ForStderr(verbosity);
+    // The discs are one set: when one fails, the images made before it go too.
+    std::vector<fs::path> made;
     for (size_t d = 0; d < count; ++d) {
-        const BuildResult result = BuildDisc(split.discs[d], args.options, progress);
+        BuildResult result;
+        try {
+            result = BuildDisc(split.discs[d], args.options, progress);
+        } catch (...) {
+            for (const fs::path& file : made) fs::remove(file, ec);
+            throw;
+        }
+        if (!result.cue.empty() && !args.options.dryRun) made.insert(made.end(), {result.cue, result.bin});
         if (args.options.dryRun || args.quiet) continue;
         if (args.options.drive == 0)
             std::cout << "Disc image: " << result.cue.string() << " (with " << result.bin.filename().string()

@@ -70,10 +70,11 @@ TEST(SeveralDiscs, ACollectionOverOneDiscMakesTwoImagesEachWithItsMenus) {
     ScratchDir dir("vcdalbum-several-discs-");
     WritePicture(dir / "p1.jpg", 1);
     WritePicture(dir / "p2.jpg", 2);
+    WritePicture(dir / "last.jpg", 3);
     std::string albums;
     for (int a = 0; a < 4; ++a)
         albums += std::string(a ? ", " : "") + R"({"title": "Month )" + std::to_string(a + 1) +
-                  R"(", "pictures": ["p1.jpg", "p2.jpg"]})";
+                  R"(", "pictures": ["p1.jpg", ")" + (a == 3 ? "last" : "p2") + R"(.jpg"]})";
     const fs::path project = dir / "year.json";
     WriteFile(project, R"({"title": "Year", "seconds_per_picture": 600, "albums": [)" + albums + "]}");
     fs::create_directories(dir / "out");
@@ -116,6 +117,16 @@ TEST(SeveralDiscs, ACollectionOverOneDiscMakesTwoImagesEachWithItsMenus) {
         // The ripped tracks are large: only the last disc's stay to the end.
         fs::remove_all(rip);
     }
+
+    // A picture of the second disc found damaged takes the first disc's
+    // image along: the set is whole or not there.
+    const std::vector<uint8_t> last = ReadBytes(dir / "last.jpg");
+    WriteFile(dir / "last.jpg", std::string(last.begin(), last.begin() + static_cast<long>(last.size() / 3)));
+    fs::create_directories(dir / "out2");
+    const RunResult damaged = RunCli({"build", project.string(), "--out", (dir / "out2").string(), "-q"});
+    EXPECT_EQ(damaged.exitCode, 2) << damaged.err;
+    EXPECT_NE(damaged.err.find("last.jpg"), std::string::npos) << damaged.err;
+    ExpectNoImage(dir / "out2");
 }
 
 }  // namespace
