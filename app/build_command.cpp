@@ -4,12 +4,14 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <vector>
 
 #include "command.h"
 #include "drawing_command.h"
 #include "host/folder_project.h"
 #include "host/menu_page.h"
 #include "host/disc_build.h"
+#include "host/disc_split.h"
 #include "host/errors.h"
 #include "host/project.h"
 #include "host/work_pool.h"
@@ -22,6 +24,7 @@ struct BuildArgs {
     std::string project;  // a project file or a folder of pictures
     std::string writeProject;
     std::string captions;  // for a folder's albums: "name", "date" or "none"
+    int discs = 0;         // at most this many discs; 0: as many as the collection needs
     host::BuildOptions options;
     bool quiet = false, verbose = false;
 };
@@ -46,22 +49,47 @@ int RunBuildDrawing(const BuildArgs& args) {
         project = LoadProject(args.project);
     }
     if (args.options.video != nullptr) project.video = args.options.video;
+    // Divided before any picture is read, so that a refusal costs nothing.
+    const DiscSplit split = SplitIntoDiscs(project, args.options.seed, args.options.discMinutes, args.discs);
+    const size_t count = split.discs.size();
+    if (!args.quiet) PrintDiscSplit(std::cout, split);
+    // A recorder takes one blank disc at a time, and nobody stands by to
+    // change it halfway through.
+    if (count > 1 && args.options.drive != 0 && args.writeProject.empty() && !args.options.dryRun)
+        throw InputError(args.project + ": the collection needs " + std::to_string(count) +
+                         " discs; build their images with --drive 0 and write them one at a time");
     if (!args.writeProject.empty()) {
-        // Never over a file a person may have edited.
+        // Never over a file a person may have edited, and none written when
+        // one of them is in the way.
         const fs::path file = fs::absolute(args.writeProject).lexically_normal();
-        if (fs::exists(fs::symlink_status(file, ec)))
-            throw InputError(file.string() + ": already exists; choose another name or remove it first");
-        const std::string text = ProjectJson(project, file);
-        std::string error;
-        if (!platform::WriteFileAtomically(file.string(), text.data(), text.size(), &error))
-            throw InputError(file.string() + ": " + error);
-        if (!args.quiet) std::cout << "Project written: " << file.string() << "\n";
+        for (size_t d = 0; d < count; ++d) {
+            const fs::path each = DiscProjectFile(file, d + 1, count);
+            if (fs::exists(fs::symlink_status(each, ec)))
+                throw InputError(each.string() + ": already exists; choose another name or remove it first");
+        }
+        for (size_t d = 0; d < count; ++d) {
+            const fs::path each = DiscProjectFile(file, d + 1, count);
+            const std::string text = ProjectJson(split.discs[d], each);
+            std::string error;
+            if (!platform::WriteFileAtomically(each.string(), text.data(), text.size(), &error))
+                throw InputError(each.string() + ": " + error);
+            if (!args.quiet) std::cout << "Project written: " << each.string() << "\n";
+        }
         return kExitOk;
     }
     Progress progress = Progress::ForStderr(verbosity);
-    const BuildResult result = BuildDisc(project, args.options, progress);
-    if (args.options.dryRun) return kExitOk;
-    if (!args.quiet) {
+    // The discs are one set: when one fails, the images made before it go too.
+    std::vector<fs::path> made;
+    for (size_t d = 0; d < count; ++d) {
+        BuildResult result;
+        try {
+            result = BuildDisc(split.discs[d], args.options, progress);
+        } catch (...) {
+            for (const fs::path& file : made) fs::remove(file, ec);
+            throw;
+        }
+        if (!result.cue.empty() && !args.options.dryRun) made.insert(made.end(), {result.cue, result.bin});
+        if (args.options.dryRun || args.quiet) continue;
         if (args.options.drive == 0)
             std::cout << "Disc image: " << result.cue.string() << " (with " << result.bin.filename().string()
                       << ")\n"
@@ -93,6 +121,10 @@ const bool registered = RegisterCommand("build", [](CLI::App& app) -> RunFn {
     sub->add_option("--disc", args->options.discMinutes, "Disc size in minutes")
         ->check(CLI::IsMember({74, 80}))
         ->capture_default_str();
+    sub->add_option("--discs", args->discs,
+                    "At most this many discs; a collection longer than one disc is otherwise divided among as many "
+                    "as it needs, each with its own menus")
+        ->check(CLI::Range(1, 99));
     sub->add_option("--seed", args->options.seed, "Seed for random transitions and effects")->capture_default_str();
     args->options.jobs = host::DefaultJobs();
     sub->add_option("-j,--jobs", args->options.jobs, "Threads for pictures, transitions and streams (default: one per core)")

@@ -153,7 +153,8 @@ bool IsPictureFile(const fs::path& p) {
     std::string ext = p.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     static const std::set<std::string> kExtensions = {".jpg", ".jpeg", ".jpe", ".png", ".bmp", ".gif",
-                                                      ".tif", ".tiff", ".webp", ".ppm", ".pgm", ".tga"};
+                                                      ".tif", ".tiff", ".webp", ".ppm", ".pgm", ".tga",
+                                                      ".heic", ".heif", ".avif"};
     return kExtensions.count(ext) != 0;
 }
 

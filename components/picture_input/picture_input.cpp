@@ -1,6 +1,7 @@
 #include "picture_input.h"
 
 #include "declared_size.h"
+#include "heif_input.h"
 #include "jpeg_check.h"
 
 #include <cmath>
@@ -98,6 +99,7 @@ FramePtr DecodeFirstPicture(const std::string& path, Problem& problem, const Dec
         problem = Fail(Kind::kNotFound, "not a picture file");
         return nullptr;
     }
+    if (IsHeifFile(path)) return DecodeHeifPicture(path, problem, options);
     bool notJpeg = false;
     if (options.refuseDamaged) {
         const JpegCheck check = CheckJpegFile(path);
@@ -161,6 +163,7 @@ FramePtr DecodeFirstPicture(const std::string& path, Problem& problem, const Dec
 }
 
 std::string TakenDate(const std::string& path) {
+    if (IsHeifFile(path)) return HeifTakenDate(path);
     // The decoder exports EXIF tags as the frame's metadata only once it has
     // decoded the frame; the coarsest reduction keeps that cheap.
     DecodeOptions options;

@@ -1,6 +1,7 @@
 // Picture input through FFmpeg, one way for the command-line tool and both
 // components: open a file, decode its first picture, find which way is up,
-// turn it upright and convert it.
+// turn it upright and convert it. HEIC, HEIF and AVIF files go through
+// libheif instead (heif_input.h), told apart by their content.
 #pragma once
 
 #include <cstdint>

@@ -1,10 +1,10 @@
 // Fuzzes picture fitting and menu drawing. The first four bytes give an odd
-// picture size; the rest is a picture file read through FFmpeg the way a
-// disc's pictures are read (reduced on decoding when far larger than the
-// frame), fitted, and drawn as a menu thumbnail under a title taken from the
-// same bytes (so the titles are damaged UTF-8 as often as not). When the file
-// is no picture, the odd size is fitted instead, so every input fits exactly
-// one picture: fitting always fills a whole frame, which makes it the bulk of
+// picture size; the rest is a picture file read through FFmpeg (libheif for
+// HEIF files) the way a disc's pictures are read (reduced on decoding when
+// far larger than the frame), fitted, and drawn as a menu thumbnail under a
+// title taken from the same bytes (so the titles are damaged UTF-8 as often
+// as not). When the file is no picture, the odd size is fitted instead, so
+// every input fits exactly one picture: fitting always fills a whole frame, which makes it the bulk of
 // an input's cost whatever the picture's size.
 //
 // Fontconfig and cairo cache fonts and glyphs across calls, so an input's

@@ -206,6 +206,7 @@ TEST_F(Build, BadInputStopsWithExitTwoNamingTheCulpritAndNoImage) {
         std::string json;
         std::string culprit;
         std::string out = "out";
+        bool oneDisc = false;  // --discs 1: refused rather than divided
     };
     const Case cases[] = {
         {"missing picture", R"({"title": "T", "albums": [{"title": "A", "pictures": ["p1.jpg", "gone.jpg"]}]})",
@@ -219,7 +220,7 @@ TEST_F(Build, BadInputStopsWithExitTwoNamingTheCulpritAndNoImage) {
         {"over capacity",
          R"({"title": "T", "albums": [{"title": "Short", "pictures": ["p1.jpg"]},
             {"title": "Endless", "seconds_per_picture": 600, "pictures": [)" + hours + "]}]}",
-         "Endless"},
+         "Endless", "out", true},
         {"unwritable output folder", R"({"title": "T", "albums": [{"title": "A", "pictures": ["p1.jpg"]}]})",
          "blocker", "blocker/out"},
         {"malformed JSON", R"({"title": "T", "albums": [{"title": "A", "pictures": ["p1.jpg"]})", "bad.json"},
@@ -228,7 +229,9 @@ TEST_F(Build, BadInputStopsWithExitTwoNamingTheCulpritAndNoImage) {
         SCOPED_TRACE(c.what);
         const fs::path project = Project(c.json, c.culprit == "bad.json" ? "bad.json" : "disc.json");
         fs::create_directories(dir_ / "out");
-        const RunResult run = RunCli({"build", project.string(), "--out", (dir_ / c.out).string()});
+        std::vector<std::string> args = {"build", project.string(), "--out", (dir_ / c.out).string()};
+        if (c.oneDisc) args.insert(args.end(), {"--discs", "1"});
+        const RunResult run = RunCli(args);
         EXPECT_EQ(run.exitCode, 2) << run.err;
         EXPECT_NE(run.err.find(c.culprit), std::string::npos) << run.err;
         ExpectNoImage(dir_ / "out");
