@@ -5,7 +5,7 @@
 find_package(nlohmann_json 3 REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(VCDALBUM_HOST_PKGS REQUIRED IMPORTED_TARGET GLOBAL
-  libavformat libavcodec libswscale libswresample libavutil libvcdinfo cairo fontconfig freetype2)
+  libavformat libavcodec libswscale libswresample libavutil libvcdinfo cairo fontconfig freetype2 libjpeg)
 
 file(GLOB host_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/host/*.cpp)
 # The two pieces that drive Authoring belong to the tool alone; the unit

@@ -13,6 +13,8 @@
 
 #include "host/caption_drawing.h"
 #include "host/errors.h"
+#include "host/picture_shrink.h"
+#include "host/work_jpeg.h"
 #include "picture_input.h"
 
 namespace vcdalbum::host {
@@ -48,19 +50,6 @@ int FrameReduction(int w, int h, int maxReduction) {
             return r;
     }
     return 0;
-}
-
-// Converts between two BGR pictures of any sizes with FFmpeg's bicubic scaler.
-void Scale(const Image& src, OwnedImage& dst) {
-    const uint8_t* srcPlanes[4] = {src.data, nullptr, nullptr, nullptr};
-    const int srcStrides[4] = {static_cast<int>(ImageStride(src.width)), 0, 0, 0};
-    uint8_t* dstPlanes[4] = {dst.row(0), nullptr, nullptr, nullptr};
-    const int dstStrides[4] = {static_cast<int>(ImageStride(dst.width())), 0, 0, 0};
-    // JPEG is full range, and so are the JPEG files written here.
-    if (!input::Convert(srcPlanes, srcStrides, AV_PIX_FMT_BGR24, true, static_cast<int>(src.width),
-                        static_cast<int>(src.height), dstPlanes, dstStrides, AV_PIX_FMT_BGR24, true,
-                        static_cast<int>(dst.width()), static_cast<int>(dst.height())))
-        throw RunError("picture scaler set-up failed");
 }
 
 }  // namespace
@@ -113,19 +102,13 @@ OwnedImage FitToFrame(const Image& picture, const VideoStandard& standard) {
     OwnedImage frame = BlackPicture(frameW, frameH);
     const FitSize fit = FitIntoFrame(picture.width, picture.height, standard);
 
-    // The library's bicubic scaler samples without a low-pass filter, so a
-    // camera-sized picture is first brought down to twice the fitted size
-    // with an averaging reduction; the final fit is the library's.
-    const Image* source = &picture;
-    OwnedImage reduced;
-    if (picture.width > 2 * fit.width || picture.height > 2 * fit.height) {
-        reduced = BlackPicture(std::min(picture.width, 2 * fit.width), std::min(picture.height, 2 * fit.height));
-        Scale(picture, reduced);
-        source = &reduced.get();
-    }
-
+    // The library's bicubic scaler samples without a low-pass filter: it
+    // serves pictures that grow into the frame. One that shrinks, in either
+    // direction, is filtered over each frame pixel's whole footprint.
     OwnedImage fitted;
-    if (!ScaleImage(*source, fit.width, fit.height, fitted.get()))
+    if (picture.width > fit.width || picture.height > fit.height)
+        fitted = ShrinkPicture(picture, fit.width, fit.height);
+    else if (!ScaleImage(picture, fit.width, fit.height, fitted.get()))
         throw RunError("picture scaler: cannot fit a " + std::to_string(picture.width) + "x" +
                        std::to_string(picture.height) + " picture");
     const uint32_t x0 = (frameW - fit.width) / 2, y0 = (frameH - fit.height) / 2;
@@ -134,10 +117,7 @@ OwnedImage FitToFrame(const Image& picture, const VideoStandard& standard) {
     return frame;
 }
 
-void WriteJpeg(const Image& image, const fs::path& out) {
-    const CodecResult rc = EncodeJpegFile(out.string(), image);
-    if (!rc.ok()) throw RunError(out.string() + ": cannot write the picture (" + rc.message + ")");
-}
+void WriteJpeg(const Image& image, const fs::path& out) { WriteWorkJpeg(image, out); }
 
 OwnedImage PrepareFrame(const fs::path& in, const CaptionRequest& caption, OwnedImage* uncaptioned,
                         OwnedImage* asRead, const VideoStandard& standard) {

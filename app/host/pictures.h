@@ -57,7 +57,8 @@ OwnedImage PrepareFrame(const std::filesystem::path& in, const CaptionRequest& c
 void PreparePicture(const std::filesystem::path& in, const std::filesystem::path& out,
                     const CaptionRequest& caption = {}, const VideoStandard& standard = video::kNtsc);
 
-// Writes `image` with the library's encoder; throws RunError naming `out`.
+// Writes `image` as a JPEG file the library reads back without measurable
+// loss (see work_jpeg.h); throws RunError naming `out`.
 void WriteJpeg(const Image& image, const std::filesystem::path& out);
 
 }  // namespace vcdalbum::host
