@@ -233,16 +233,6 @@ void HeldFrames::Coded(std::span<const uint8_t> bytes, size_t pictureStart, bool
         keptComplete_ = false;
     }
     const bool settles = !intra && static_cast<int64_t>(CodedSize(bytes)) * 8 <= settledBits_;
-    // The encoder may find more to refine after a small picture: while the
-    // buffer refills, it codes the held frame again, finer as the buffer
-    // allows. Every picture it codes changes the decoder's reference, so all
-    // of them belong to the chain that the kept pictures replay; otherwise
-    // the picture written again at the next group stops where the first
-    // small one did, coarser than what the viewer saw a moment before.
-    if (!intra && keptComplete_ && !writingKept_) {
-        recording_ = true;
-        keptComplete_ = false;
-    }
     if (recording_) {
         if (kept_.size() == kMaxKept) {
             recording_ = false;
