@@ -133,6 +133,7 @@ TEST_F(BurningRun, DrivesCommandListsTheImageRecorder) {
 
 TEST_F(BurningRun, InspectRefusesWhatIsNotADisc) {
     WriteFile(temp_ / "junk.cue", "FILE \"junk.bin\" BINARY\n");
+    WriteFile(temp_ / "junk.bin", std::string(2352 * 4, 'x'));
     const CommandResult junk = RunShell(std::string("'") + VCDALBUM_CLI + "' inspect '" + (temp_ / "junk.cue").string() + "' 2>&1");
     EXPECT_EQ(junk.exitCode, 2);
     EXPECT_NE(junk.output.find("is not a readable Video CD image"), std::string::npos) << junk.output;
