@@ -109,12 +109,10 @@ void CheckOutputFolder(const fs::path& out) {
     std::error_code ec;
     fs::create_directories(out, ec);
     if (!fs::is_directory(out, ec)) throw InputError(out.string() + ": output folder cannot be made");
-    const fs::path probe = out / (".vcdalbum-probe-" + std::to_string(getpid()));
-    {
-        std::ofstream f(probe);
-        if (!f) throw InputError(out.string() + ": output folder is not writable");
-    }
-    fs::remove(probe, ec);
+    // Asked of the file system rather than tried with a file of our own: a
+    // stop between making and removing such a file would leave it behind in
+    // the user's folder. access() also reports a read-only mount.
+    if (::access(out.c_str(), W_OK | X_OK) != 0) throw InputError(out.string() + ": output folder is not writable");
 }
 
 struct PreparedPicture {
