@@ -5,6 +5,7 @@
 #include <string>
 
 #include "command.h"
+#include "contract/stream_rules.h"
 #include "vcdalbum/VRX_Burner.h"
 
 namespace vcdalbum::cli {
@@ -42,7 +43,8 @@ std::string DiscStatus(const _QelDiscInfo& disc) {
     const std::string type = disc.discType < 5 ? types[disc.discType] : "other disc";
     std::string text = state + " " + type;
     if (disc.status != QEL_STATUS_UNKNOWN) {
-        const unsigned minutes = disc.freeSectors / 75 / 60, seconds = disc.freeSectors / 75 % 60;
+        const unsigned playing = disc.freeSectors / contract::kSectorsPerSecond;
+        const unsigned minutes = playing / 60, seconds = playing % 60;
         text += ", " + std::to_string(minutes) + ":" + (seconds < 10 ? "0" : "") + std::to_string(seconds) + " free";
     }
     return text;

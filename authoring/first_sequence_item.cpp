@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/stream_encoder.h"
+#include "vcdalbum/StreamInfo.h"
 #include "platform/temp_dir.h"
 
 namespace vcdalbum::authoring {

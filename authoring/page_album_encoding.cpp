@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "platform/stream_encoder.h"
+#include "vcdalbum/StreamInfo.h"
 #include "platform/temp_dir.h"
 #include "authoring/album_encoding.h"
 #include "authoring/album_motion.h"

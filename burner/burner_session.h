@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "contract/component_interfaces.h"
+#include "platform/com.h"
 #include "vcdalbum/records.h"
 
 namespace vcdalbum::burner {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/com.h"
+#include "contract/com_types.h"
 #include "contract/component_codes.h"
 #include "vcdalbum/records.h"
 

@@ -6,12 +6,14 @@
 
 #include <cstdint>
 
+#include "contract/stream_rules.h"
+
 namespace vcdalbum::burner {
 
-// A CD plays 75 sectors a second; a Video CD track carries the 2324-byte
-// payload of each Mode 2 Form 2 sector (174,300 bytes/s).
-inline constexpr int64_t kSectorsPerSecond = 75;
-inline constexpr uint64_t kTrackSectorBytes = 2324;
+// A Video CD track carries the 2324-byte payload of each Mode 2 Form 2
+// sector, 75 of them a second (174,300 bytes/s).
+using contract::kSectorsPerSecond;
+inline constexpr uint64_t kTrackSectorBytes = contract::kPacketSize;
 // A raw CD sector, as a BIN image or a CDXA file holds it.
 inline constexpr uint64_t kRawSectorBytes = 2352;
 // An ISO 9660 file sector.

@@ -1,7 +1,9 @@
 // The library's one road to the stream encoder component.
 #pragma once
 
-#include "vcdalbum/StreamInfo.h"
+// The records are the component's; the loader only passes them on.
+struct StreamInfo;
+struct StreamMotion;
 
 namespace vcdalbum::platform {
 

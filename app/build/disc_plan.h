@@ -17,7 +17,7 @@ using burner::kMaxSequenceItems;
 using burner::kSectorsPerSecond;
 using burner::kTrackOverheadSectors;
 
-inline constexpr double kMinStreamSeconds = 3.2; // the encoder holds the last picture this long at least
+inline constexpr double kMinStreamSeconds = contract::kMinimumStreamSeconds;  // the encoder holds the last picture this long at least
 inline constexpr double kMenuPageSeconds = 0.5;
 // The disc's own data track and lead-in of tables, with a reserve: the plan
 // is made before any stream exists, so it errs on the full side.

@@ -18,14 +18,14 @@
 
 #include "build/cue_sheet.h"
 #include "console/errors.h"
+#include "contract/stream_rules.h"
 
 namespace vcdalbum::host {
 namespace fs = std::filesystem;
 
 namespace {
 
-// A Video CD plays 75 sectors a second.
-constexpr double kSectorsPerSecond = 75.0;
+constexpr double kSectorsPerSecond = static_cast<double>(contract::kSectorsPerSecond);
 
 struct VcdInfo {
     vcdinfo_obj_t* obj = nullptr;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/com.h"
+#include "contract/com_types.h"
 
 namespace vcdalbum::components::burner {
 

@@ -2,7 +2,7 @@
 // the BIN/CUE image in the project's work directory.
 #pragma once
 
-#include "platform/com.h"
+#include "contract/com_types.h"
 #include "project.h"
 
 namespace vcdalbum::components::burner {

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/com.h"
+#include "contract/com_types.h"
 #include "project.h"
-#include "vcdalbum/records.h"
+#include "contract/component_interfaces.h"
 
 namespace vcdalbum::components::burner {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "vcdalbum/records.h"
+#include "contract/component_interfaces.h"
 
 namespace vcdalbum::components::burner {
 

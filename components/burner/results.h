@@ -2,7 +2,7 @@
 // standard E_* codes of the COM layer.
 #pragma once
 
-#include "platform/com.h"
+#include "contract/com_types.h"
 
 namespace vcdalbum::components::burner {
 

@@ -15,16 +15,19 @@ extern "C" {
 #include <memory>
 #include <vector>
 
+#include "contract/stream_rules.h"
+#include "contract/video_standard.h"
 #include "picture_input.h"
 
 namespace vcdalbum::components::burner {
 namespace {
 
-constexpr int kWidth = 352;
-constexpr int kHeight = 240;
-// The Video CD decoder buffer: 40 KiB. An intra picture must fit in it.
-constexpr int kVbvBits = 327680;
-constexpr int kMaxPictureBytes = kVbvBits / 8 - 1024;
+// Stills are NTSC frames.
+constexpr const video::VideoStandard& kStill = video::kNtsc;
+constexpr int kWidth = kStill.width;
+constexpr int kHeight = kStill.height;
+// An intra picture must fit in the decoder's buffer.
+constexpr int kMaxPictureBytes = contract::kVbvBufferBits / 8 - 1024;
 
 namespace input = picture_input;
 using input::CodecContextPtr;
@@ -110,17 +113,17 @@ bool EncodeIntra(AVFrame& frame, CodecContextPtr& encoder, std::vector<uint8_t>&
             error = "out of memory";
             return false;
         }
-        c->width = kWidth;
-        c->height = kHeight;
+        c->width = kStill.width;
+        c->height = kStill.height;
         c->pix_fmt = AV_PIX_FMT_YUV420P;
-        c->time_base = AVRational{1001, 30000};
-        c->framerate = AVRational{30000, 1001};
-        c->sample_aspect_ratio = AVRational{10, 11};
+        c->time_base = AVRational{kStill.rateDen, kStill.rateNum};
+        c->framerate = AVRational{kStill.rateNum, kStill.rateDen};
+        c->sample_aspect_ratio = AVRational{kStill.sarNum, kStill.sarDen};
         c->gop_size = 1;
         c->max_b_frames = 0;
-        c->bit_rate = 1150000;
-        c->rc_buffer_size = kVbvBits;
-        c->rc_max_rate = 1150000;
+        c->bit_rate = contract::kVideoBitRate;
+        c->rc_buffer_size = contract::kVbvBufferBits;
+        c->rc_max_rate = contract::kVideoBitRate;
         c->flags |= AV_CODEC_FLAG_QSCALE;
         c->global_quality = FF_QP2LAMBDA * quantiser;
         if (avcodec_open2(c, codec, nullptr) < 0) {
@@ -165,10 +168,10 @@ bool WriteStream(const AVCodecContext& encoder, const std::vector<uint8_t>& pict
         const AVPacketSideData& side = encoder.coded_side_data[i];
         if (uint8_t* copy = av_stream_new_side_data(stream, side.type, side.size)) std::memcpy(copy, side.data, side.size);
     }
-    av_opt_set_int(output.p->priv_data, "muxrate", 1411200, 0);
+    av_opt_set_int(output.p->priv_data, "muxrate", contract::kMuxRate, 0);
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "packetsize", "2324", 0);
-    output.p->max_delay = 700000;
+    av_dict_set_int(&options, "packetsize", contract::kPacketSize, 0);
+    output.p->max_delay = contract::kMuxMaxDelay;
     int rc = avio_open(&output.p->pb, path.c_str(), AVIO_FLAG_WRITE);
     if (rc >= 0) rc = avformat_write_header(output.p, &options);
     av_dict_free(&options);

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "contract/video_standard.h"
-#include "vcdalbum/StreamInfo.h"
+#include "contract/stream_rules.h"
+#include "contract/vrxstream.h"
 
 namespace vcdalbum::components::stream {
 
@@ -15,7 +16,7 @@ using video::VideoStandard;
 
 // 3.2 s on the frame grid, rounded up: every disc track must reach the
 // recorders' 4-second minimum once the image builder's margins are added.
-inline constexpr double kMinimumSeconds = 3.2;
+inline constexpr double kMinimumSeconds = contract::kMinimumStreamSeconds;
 int64_t MinimumFrames(const VideoStandard& standard);
 
 struct PlannedPicture {

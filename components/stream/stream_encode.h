@@ -1,7 +1,7 @@
 // The component's work behind StreamEncode.
 #pragma once
 
-#include "vcdalbum/StreamInfo.h"
+#include "contract/vrxstream.h"
 
 namespace vcdalbum::components::stream {
 

@@ -13,6 +13,7 @@
 #include "authoring/first_sequence_item.h"
 #include "authoring_test_access.h"
 #include "platform/stream_encoder.h"
+#include "vcdalbum/StreamInfo.h"
 #include "doubles/recording_burner.h"
 #include "doubles/scoped_env.h"
 

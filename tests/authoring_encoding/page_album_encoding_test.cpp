@@ -19,6 +19,7 @@
 #include "doubles/scoped_env.h"
 #include "doubles/scratch_dir.h"
 #include "platform/stream_encoder.h"
+#include "vcdalbum/StreamInfo.h"
 #include "vcdalbum/Authoring.h"
 #include "vcdalbum/codec.h"
 #include "vcdalbum/transitions.h"

@@ -6,6 +6,7 @@
 #include "doubles/scoped_env.h"
 #include "platform/module_loader.h"
 #include "platform/stream_encoder.h"
+#include "vcdalbum/StreamInfo.h"
 
 namespace platform = vcdalbum::platform;
 using testing::HasSubstr;
