@@ -11,8 +11,10 @@
 #include <cstdint>
 
 // SSE2 kernels exist wherever the base instruction set has SSE2 (x86-64, and
-// 32-bit x86 built with -msse2), written with the compiler's vector
-// extension. AVX2 kernels exist on x86-64 with GCC or Clang. Not on Windows: there the
+// 32-bit x86 built with -msse2), written with the SSE2 intrinsics of
+// <emmintrin.h> (the inverse transform's fallback for sums past 16 bits
+// uses the compiler's vector extension, which maps onto SSE2 registers).
+// AVX2 kernels exist on x86-64 with GCC or Clang. Not on Windows: there the
 // stack is only 16-byte aligned and GCC spills 32-byte vectors with aligned
 // moves.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(_WIN32)

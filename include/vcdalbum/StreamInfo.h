@@ -5,8 +5,7 @@
 
 #include <cstdint>
 
-// The host's progress function: one percentage 0..100, no result.
-typedef void (*ProgressCallBack)(int percent);
+#include "vcdalbum/ProgressCallBack.h"
 
 #pragma pack(push, 1)
 struct StreamInfo {
