@@ -54,6 +54,14 @@ inline std::string Encode(std::u32string_view text) {
     return out;
 }
 
+// `text` shortened at a character boundary to at most `bytes` bytes.
+inline std::string Truncate(std::string_view text, size_t bytes) {
+    if (text.size() <= bytes) return std::string(text);
+    size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return std::string(text.substr(0, end));
+}
+
 // The text as valid UTF-8.
 inline std::string Valid(std::string_view s) { return Encode(Decode(s)); }
 

@@ -5,6 +5,7 @@
 #include "build/disc_plan.h"
 #include "console/errors.h"
 #include "picture/menu_page.h"
+#include "support/utf8.h"
 
 namespace vcdalbum::host {
 namespace fs = std::filesystem;
@@ -121,7 +122,7 @@ DiscSplit SplitIntoDiscs(const Project& project, uint32_t seed, int discMinutes,
         Project disc = DiscOf(project, discs[d]);
         const std::string mark = " (" + std::to_string(d + 1) + " of " + std::to_string(count) + ")";
         // A title stays within what a project file takes back.
-        disc.title = TruncateUtf8(project.title, 255 - mark.size()) + mark;
+        disc.title = utf8::Truncate(project.title, 255 - mark.size()) + mark;
         split.discSeconds.push_back(static_cast<double>(PlanDisc(disc, seed, discMinutes).usedSectors) / kSectorsPerSecond);
         split.discs.push_back(std::move(disc));
     }

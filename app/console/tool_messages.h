@@ -4,7 +4,7 @@
 #pragma once
 
 #include "console/progress.h"
-#include "console/scoped_env.h"
+#include "platform/scoped_env.h"
 
 namespace vcdalbum::host {
 
@@ -23,7 +23,7 @@ public:
     ToolMessages& operator=(const ToolMessages&) = delete;
 
 private:
-    ScopedEnv componentsVerbose_;
+    platform::ScopedEnv componentsVerbose_;
     int oldLevel_;
     bool routed_ = false;
 };

@@ -8,7 +8,7 @@
 #include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>
 
-#include "platform/utf8.h"
+#include "support/utf8.h"
 
 namespace vcdalbum::host {
 namespace {

@@ -1,4 +1,5 @@
 #include "picture/menu_page.h"
+#include "picture/safe_area.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +10,7 @@
 
 #include "console/errors.h"
 #include "picture/font_fallback.h"
-#include "platform/utf8.h"
+#include "support/utf8.h"
 
 namespace vcdalbum::host {
 namespace {
@@ -78,7 +79,7 @@ std::string Fitted(cairo_t* cr, const std::string& name, double width) {
     if (TextWidth(cr, text) <= width) return text;
     std::string cut = text;
     while (!cut.empty()) {
-        cut = TruncateUtf8(cut, cut.size() - 1);
+        cut = utf8::Truncate(cut, cut.size() - 1);
         if (TextWidth(cr, cut + "\u2026") <= width) return cut + "\u2026";
     }
     return "";
@@ -196,13 +197,6 @@ void ReleaseFontCaches() {
     ReleaseFallbackFonts();
     cairo_debug_reset_static_data();
     FcFini();
-}
-
-std::string TruncateUtf8(const std::string& text, size_t bytes) {
-    if (text.size() <= bytes) return text;
-    size_t end = bytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return text.substr(0, end);
 }
 
 OwnedImage DrawMenuPage(const MenuPage& page, const VideoStandard& standard) {

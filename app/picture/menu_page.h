@@ -24,10 +24,6 @@ struct MenuPage {
     int page = 1, pages = 1;
 };
 
-// Title-safe area: 10% of the picture on every side stays clear, because
-// television sets crop the edges.
-inline constexpr double kSafeMargin = 0.10;
-
 // Draws the page into a frame of the standard: 352x240 in its 10:11 pixels
 // (NTSC), or 352x288 in its 12:11 pixels (PAL).
 OwnedImage DrawMenuPage(const MenuPage& page, const VideoStandard& standard = video::kNtsc);
@@ -36,8 +32,5 @@ OwnedImage DrawMenuPage(const MenuPage& page, const VideoStandard& standard = vi
 // process. Call once drawing is over (no cairo object may be alive), so
 // that a leak checker sees only the program's own memory.
 void ReleaseFontCaches();
-
-// Shortens UTF-8 `text` at a character boundary to at most `bytes` bytes.
-std::string TruncateUtf8(const std::string& text, size_t bytes);
 
 }  // namespace vcdalbum::host

@@ -1,6 +1,6 @@
 #include "project/caption_choice.h"
 
-#include "project/folder_project.h"
+#include "project/exif_date.h"
 
 namespace vcdalbum::host {
 

@@ -48,11 +48,6 @@ void PrintFolderPlan(std::ostream& out, const FolderDisc& disc);
 // folded to lower case; names still equal then fall back to plain byte order.
 bool NaturalLess(std::string_view a, std::string_view b);
 
-// An EXIF date "YYYY:MM:DD HH:MM:SS" as "YYYYMMDDHHMMSS", which sorts by
-// time; nothing for text that is no real date, such as the blanks or zeros
-// a camera without a set clock writes.
-std::optional<std::string> SortableTakenDate(std::string_view exif);
-
 struct PictureFile {
     std::filesystem::path path;
     std::string takenDate;  // EXIF DateTimeOriginal as read; may be empty

@@ -14,6 +14,9 @@
 namespace vcdalbum::host {
 namespace fs = std::filesystem;
 
+namespace {
+
+// The sprite inlined in the page's style.
 std::string Base64(const std::vector<uint8_t>& bytes) {
     static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
@@ -36,6 +39,8 @@ std::string Base64(const std::vector<uint8_t>& bytes) {
     }
     return out;
 }
+
+}  // namespace
 
 std::vector<EffectFrames> RenderAllEffects(const fs::path& work, Progress& progress) {
     const OwnedImage from = DrawDemoPicture(1, 0, kGalleryWidth, kGalleryHeight);

@@ -28,6 +28,4 @@ std::vector<EffectFrames> RenderAllEffects(const std::filesystem::path& work, Pr
 // The page itself.
 std::string GalleryHtml(const std::vector<EffectFrames>& effects);
 
-std::string Base64(const std::vector<uint8_t>& bytes);
-
 }  // namespace vcdalbum::host

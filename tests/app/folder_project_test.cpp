@@ -7,6 +7,7 @@
 
 #include "doubles/scratch_dir.h"
 #include "console/errors.h"
+#include "project/exif_date.h"
 
 namespace vcdalbum::host {
 namespace {

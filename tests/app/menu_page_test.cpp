@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "picture/font_fallback.h"
+#include "picture/safe_area.h"
+#include "support/utf8.h"
 
 namespace vcdalbum::host {
 namespace {
@@ -143,11 +145,11 @@ TEST(MenuPage, AnyNameIsDrawnAndBreaksNoLineAfterIt) {
 }
 
 TEST(MenuPage, TruncateKeepsWholeCharacters) {
-    EXPECT_EQ(TruncateUtf8("abc", 5), "abc");
-    EXPECT_EQ(TruncateUtf8("abc", 2), "ab");
-    EXPECT_EQ(TruncateUtf8("a\xC3\xA9z", 2), "a");          // é is two bytes
-    EXPECT_EQ(TruncateUtf8("\xE2\x82\xAC\xE2\x82\xAC", 4), "\xE2\x82\xAC");  // €€
-    EXPECT_EQ(TruncateUtf8("", 0), "");
+    EXPECT_EQ(utf8::Truncate("abc", 5), "abc");
+    EXPECT_EQ(utf8::Truncate("abc", 2), "ab");
+    EXPECT_EQ(utf8::Truncate("a\xC3\xA9z", 2), "a");          // é is two bytes
+    EXPECT_EQ(utf8::Truncate("\xE2\x82\xAC\xE2\x82\xAC", 4), "\xE2\x82\xAC");  // €€
+    EXPECT_EQ(utf8::Truncate("", 0), "");
 }
 
 }  // namespace
