@@ -310,100 +310,15 @@ public:
         : source_(source), out_(out), writer_(out), grey_(source.bitsPerPixel == 8) {}
 
     int Run() {
-        const uint32_t bytesPerPixel = grey_ ? 1 : 3;
-        const uint32_t mcuWidth = grey_ ? 8 : 16;
-        mcusPerRow_ = (source_.width + mcuWidth - 1) / mcuWidth;
-        paddedWidth_ = static_cast<size_t>(mcusPerRow_) * mcuWidth;
-        const size_t rowBytes = static_cast<size_t>(source_.width) * bytesPerPixel;
-        const size_t chunk = source_.stride * 8;
-        const size_t blocksPerRow = static_cast<size_t>(mcusPerRow_) * (grey_ ? 1 : 4);
-        try {
-            luma_.resize(paddedWidth_ * 8);
-            if (!grey_) {
-                cb_.resize(paddedWidth_ / 2 * 8);
-                cr_.resize(paddedWidth_ / 2 * 8);
-            }
-            if (paddedWidth_ != source_.width) padded_.resize(paddedWidth_ * bytesPerPixel);
-        } catch (const std::bad_alloc&) {
-            return kEncodeOutOfMemory;
-        }
-
+        if (!Allocate()) return kEncodeOutOfMemory;
         const EncoderTables& tables = Tables();
-        bool readBufferCurrent = false;
+        const size_t blocksPerRow = static_cast<size_t>(mcusPerRow_) * (grey_ ? 1 : 4);
         for (uint32_t row = 0; row < source_.height; row += 8) {
-            const uint32_t n = std::min<uint32_t>(8, source_.height - row);
-            const size_t start = static_cast<size_t>(row) * source_.stride;
-            const uint8_t* base;
-            if (start + chunk <= source_.size) {
-                base = source_.pixels + start;
-            } else {
-                // A short read leaves the read buffer's previous bytes behind the new ones.
-                if (readBuffer_.empty()) {
-                    try {
-                        readBuffer_.assign(chunk, 0);
-                    } catch (const std::bad_alloc&) {
-                        return kEncodeOutOfMemory;
-                    }
-                }
-                if (!readBufferCurrent && start >= chunk && start <= source_.size)
-                    std::memcpy(readBuffer_.data(), source_.pixels + start - chunk, chunk);
-                readBufferCurrent = true;
-                if (start < source_.size) std::memcpy(readBuffer_.data(), source_.pixels + start, source_.size - start);
-                base = readBuffer_.data();
-            }
-
-            for (uint32_t r = 0; r < n; ++r) {
-                const uint8_t* pixels = base + r * source_.stride;
-                if (!padded_.empty()) {
-                    // Repeat the last column out to the MCU edge.
-                    std::memcpy(padded_.data(), pixels, rowBytes);
-                    for (size_t x = rowBytes; x < padded_.size(); x += bytesPerPixel)
-                        std::memcpy(padded_.data() + x, pixels + rowBytes - bytesPerPixel, bytesPerPixel);
-                    pixels = padded_.data();
-                }
-                if (grey_) {
-                    std::memcpy(luma_.data() + r * paddedWidth_, pixels, paddedWidth_);
-                } else {
-                    const size_t half = paddedWidth_ / 2;
-                    ConvertColourRow(pixels, half, luma_.data() + r * paddedWidth_, cb_.data() + r * half,
-                                     cr_.data() + r * half);
-                }
-            }
-            // Repeat the last row down to the MCU edge.
-            for (uint32_t r = n; r < 8; ++r) {
-                std::memcpy(luma_.data() + r * paddedWidth_, luma_.data() + (n - 1) * paddedWidth_, paddedWidth_);
-                if (!grey_) {
-                    const size_t half = paddedWidth_ / 2;
-                    std::memcpy(cb_.data() + r * half, cb_.data() + (n - 1) * half, half);
-                    std::memcpy(cr_.data() + r * half, cr_.data() + (n - 1) * half, half);
-                }
-            }
-
+            const uint8_t* base = BandStart(row);
+            if (!base) return kEncodeOutOfMemory;
+            LoadBand(base, std::min<uint32_t>(8, source_.height - row));
             if (!writer_.Reserve(blocksPerRow * kWorstBlockBytes + 16)) return kEncodeOutOfMemory;
-            BitState& bits = writer_.state;
-            alignas(16) int16_t blocks[4][64];
-            const ForwardDctPairKernel transformPair = kernels_.forwardDctPair;
-            if (grey_) {
-                // Two MCUs per transform; an odd last one is transformed twice.
-                for (uint32_t m = 0; m < mcusPerRow_; m += 2) {
-                    const uint8_t* first = luma_.data() + 8 * m;
-                    const bool both = m + 1 < mcusPerRow_;
-                    transformPair(first, both ? first + 8 : first, paddedWidth_, tables.quant[0], blocks[0], blocks[1]);
-                    EncodeBlock(bits, blocks[0], predictors_[0], tables.dc[0], tables.ac[0]);
-                    if (both) EncodeBlock(bits, blocks[1], predictors_[0], tables.dc[0], tables.ac[0]);
-                }
-            } else {
-                const size_t half = paddedWidth_ / 2;
-                for (uint32_t m = 0; m < mcusPerRow_; ++m) {
-                    const uint8_t* luma = luma_.data() + 16 * m;
-                    transformPair(luma, luma + 8, paddedWidth_, tables.quant[0], blocks[0], blocks[1]);
-                    transformPair(cb_.data() + 8 * m, cr_.data() + 8 * m, half, tables.quant[1], blocks[2], blocks[3]);
-                    EncodeBlock(bits, blocks[0], predictors_[0], tables.dc[0], tables.ac[0]);
-                    EncodeBlock(bits, blocks[1], predictors_[0], tables.dc[0], tables.ac[0]);
-                    EncodeBlock(bits, blocks[2], predictors_[1], tables.dc[1], tables.ac[1]);
-                    EncodeBlock(bits, blocks[3], predictors_[2], tables.dc[1], tables.ac[1]);
-                }
-            }
+            EncodeBand(tables);
             writer_.Commit();
         }
         if (!writer_.Reserve(32)) return kEncodeOutOfMemory;
@@ -416,11 +331,114 @@ public:
     }
 
 private:
+    // The planes of one band of eight rows, padded out to whole MCUs.
+    bool Allocate() {
+        const uint32_t mcuWidth = grey_ ? 8 : 16;
+        mcusPerRow_ = (source_.width + mcuWidth - 1) / mcuWidth;
+        paddedWidth_ = static_cast<size_t>(mcusPerRow_) * mcuWidth;
+        try {
+            luma_.resize(paddedWidth_ * 8);
+            if (!grey_) {
+                cb_.resize(paddedWidth_ / 2 * 8);
+                cr_.resize(paddedWidth_ / 2 * 8);
+            }
+            if (paddedWidth_ != source_.width) padded_.resize(paddedWidth_ * bytesPerPixel_);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+
+    // The first of the band's rows in memory. A band that runs past the end
+    // of the source is read through a buffer of a whole band; null when that
+    // buffer cannot be had.
+    const uint8_t* BandStart(uint32_t row) {
+        const size_t chunk = source_.stride * 8;
+        const size_t start = static_cast<size_t>(row) * source_.stride;
+        if (start + chunk <= source_.size) return source_.pixels + start;
+        // A short read leaves the read buffer's previous bytes behind the new ones.
+        if (readBuffer_.empty()) {
+            try {
+                readBuffer_.assign(chunk, 0);
+            } catch (const std::bad_alloc&) {
+                return nullptr;
+            }
+        }
+        if (!readBufferCurrent_ && start >= chunk && start <= source_.size)
+            std::memcpy(readBuffer_.data(), source_.pixels + start - chunk, chunk);
+        readBufferCurrent_ = true;
+        if (start < source_.size) std::memcpy(readBuffer_.data(), source_.pixels + start, source_.size - start);
+        return readBuffer_.data();
+    }
+
+    // Converts the band's `n` rows into the planes and repeats the edges out
+    // to whole MCUs.
+    void LoadBand(const uint8_t* base, uint32_t n) {
+        const size_t rowBytes = static_cast<size_t>(source_.width) * bytesPerPixel_;
+        for (uint32_t r = 0; r < n; ++r) {
+            const uint8_t* pixels = base + r * source_.stride;
+            if (!padded_.empty()) {
+                // Repeat the last column out to the MCU edge.
+                std::memcpy(padded_.data(), pixels, rowBytes);
+                for (size_t x = rowBytes; x < padded_.size(); x += bytesPerPixel_)
+                    std::memcpy(padded_.data() + x, pixels + rowBytes - bytesPerPixel_, bytesPerPixel_);
+                pixels = padded_.data();
+            }
+            if (grey_) {
+                std::memcpy(luma_.data() + r * paddedWidth_, pixels, paddedWidth_);
+            } else {
+                const size_t half = paddedWidth_ / 2;
+                ConvertColourRow(pixels, half, luma_.data() + r * paddedWidth_, cb_.data() + r * half,
+                                 cr_.data() + r * half);
+            }
+        }
+        // Repeat the last row down to the MCU edge.
+        for (uint32_t r = n; r < 8; ++r) {
+            std::memcpy(luma_.data() + r * paddedWidth_, luma_.data() + (n - 1) * paddedWidth_, paddedWidth_);
+            if (!grey_) {
+                const size_t half = paddedWidth_ / 2;
+                std::memcpy(cb_.data() + r * half, cb_.data() + (n - 1) * half, half);
+                std::memcpy(cr_.data() + r * half, cr_.data() + (n - 1) * half, half);
+            }
+        }
+    }
+
+    // Transforms and codes the band's MCUs into reserved output.
+    void EncodeBand(const EncoderTables& tables) {
+        BitState& bits = writer_.state;
+        alignas(16) int16_t blocks[4][64];
+        const ForwardDctPairKernel transformPair = kernels_.forwardDctPair;
+        if (grey_) {
+            // Two MCUs per transform; an odd last one is transformed twice.
+            for (uint32_t m = 0; m < mcusPerRow_; m += 2) {
+                const uint8_t* first = luma_.data() + 8 * m;
+                const bool both = m + 1 < mcusPerRow_;
+                transformPair(first, both ? first + 8 : first, paddedWidth_, tables.quant[0], blocks[0], blocks[1]);
+                EncodeBlock(bits, blocks[0], predictors_[0], tables.dc[0], tables.ac[0]);
+                if (both) EncodeBlock(bits, blocks[1], predictors_[0], tables.dc[0], tables.ac[0]);
+            }
+            return;
+        }
+        const size_t half = paddedWidth_ / 2;
+        for (uint32_t m = 0; m < mcusPerRow_; ++m) {
+            const uint8_t* luma = luma_.data() + 16 * m;
+            transformPair(luma, luma + 8, paddedWidth_, tables.quant[0], blocks[0], blocks[1]);
+            transformPair(cb_.data() + 8 * m, cr_.data() + 8 * m, half, tables.quant[1], blocks[2], blocks[3]);
+            EncodeBlock(bits, blocks[0], predictors_[0], tables.dc[0], tables.ac[0]);
+            EncodeBlock(bits, blocks[1], predictors_[0], tables.dc[0], tables.ac[0]);
+            EncodeBlock(bits, blocks[2], predictors_[1], tables.dc[1], tables.ac[1]);
+            EncodeBlock(bits, blocks[3], predictors_[2], tables.dc[1], tables.ac[1]);
+        }
+    }
+
+private:
     const EncodeSource& source_;
     const CodecKernels& kernels_ = ActiveKernels();
     std::vector<uint8_t>& out_;
     BitWriter writer_;
     bool grey_;
+    uint32_t bytesPerPixel_ = grey_ ? 1 : 3;
+    bool readBufferCurrent_ = false;
     uint32_t mcusPerRow_ = 0;
     size_t paddedWidth_ = 0;
     std::vector<uint8_t> luma_, cb_, cr_, padded_, readBuffer_;

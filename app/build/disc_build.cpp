@@ -20,20 +20,22 @@
 #include "build/image_install.h"
 #include "picture/menu_page.h"
 #include "picture/pictures.h"
-#include "console/scoped_env.h"
+#include "platform/scoped_env.h"
 #include "console/tool_messages.h"
 #include "build/work_folder.h"
 #include "console/work_pool.h"
 #include "sound_check.h"
+#include "support/utf8.h"
 
 namespace vcdalbum::host {
 namespace fs = std::filesystem;
+using platform::ScopedEnv;
 
 namespace {
 
-// A sector of the image as written, and the most a prepared picture (and
-// the picture a moving one is sampled from) takes in the work folder.
-constexpr uint64_t kRawSectorBytes = 2352;
+using burner::kRawSectorBytes;
+// The most a prepared picture (and the picture a moving one is sampled
+// from) takes in the work folder.
 constexpr uint64_t kPreparedPictureBytes = 512 * 1024;
 
 enum PhaseIndex : size_t { kPreparing, kMenus, kTransitions, kEncoding, kBuilding, kWriting };
@@ -180,6 +182,281 @@ void CheckStream(const fs::path& stream, const std::string& what) {
         throw RunError("encoding " + what + " failed: its stream " + stream.string() + " was not written");
 }
 
+
+// Moves the bar of `phase` while the library works without reporting: it
+// creeps towards the end and never claims it. Stops when it goes out of
+// scope, also when the work throws.
+class ProgressTicker {
+public:
+    ProgressTicker(Progress& progress, size_t phase, std::string label)
+        : progress_(progress), phase_(phase), label_(std::move(label)), thread_([this] { Tick(); }) {}
+    ProgressTicker(const ProgressTicker&) = delete;
+    ProgressTicker& operator=(const ProgressTicker&) = delete;
+    ~ProgressTicker() {
+        finished_ = true;
+        thread_.join();
+    }
+
+private:
+    void Tick() {
+        double f = 0;
+        while (!finished_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            f += (0.95 - f) * 0.02;
+            if (!finished_) progress_.Update(phase_, f, label_);
+        }
+    }
+
+    Progress& progress_;
+    const size_t phase_;
+    const std::string label_;
+    std::atomic<bool> finished_{false};
+    std::thread thread_;  // last: it starts once the rest is in place
+};
+
+// The plan, printed on a dry run and checked against the disc, and the
+// music checked. Returns false when the run ends here (a dry run).
+bool PlanBuild(const Project& project, const BuildOptions& options, BuildResult& result, InputProblems& problems) {
+    result.plan = PlanDisc(project, options.seed, options.discMinutes);
+    if (options.dryRun) {
+        std::ostringstream text;
+        PrintPlan(text, project, result.plan);
+        std::cout << text.str() << std::flush;
+    }
+    CheckFits(project, result.plan);
+    CheckMusic(project, problems);
+    if (!options.dryRun) return true;
+    StopOnProblems(project, problems);
+    return false;
+}
+
+// The work folder holds every stream and the image the tools lay out, and
+// pictures as prepared; the image is then copied out.
+void CheckSpaceFor(const Project& project, const DiscPlan& plan, const WorkFolder& work,
+                   const std::optional<WorkFolder>& staging, const fs::path& out) {
+    const uint64_t image = static_cast<uint64_t>(plan.usedSectors) * kRawSectorBytes;
+    uint64_t pictures = 0;
+    for (const Album& album : project.albums) pictures += album.pictures.size();
+    std::vector<SpaceNeed> needs = {{work.path(), image * 2 + pictures * kPreparedPictureBytes, "the work folder"}};
+    if (staging) needs.push_back({out, image, "the disc image"});
+    CheckFreeSpace(needs);
+}
+
+void SayShortHolds(const Project& project, const DiscPlan& plan, Progress& progress) {
+    for (const auto& a : plan.albums) {
+        const Album& album = project.albums[static_cast<size_t>(a.album)];
+        if (album.secondsPerPicture < static_cast<int>(kAlbumMinimumSecondsPerPicture))
+            progress.Say(AlbumLabel(project, a) + ": each picture is held " +
+                         std::to_string(kAlbumMinimumSecondsPerPicture) + " s, the shortest hold, not the " +
+                         std::to_string(album.secondsPerPicture) + " s asked");
+    }
+}
+
+// Every picture of the disc as a job for PreparePictures, with the files
+// each album's stream is made from.
+struct PictureJobs {
+    std::vector<PreparedPicture> jobs;
+    std::vector<size_t> firstJob;  // the job of each album's first picture
+    std::vector<std::vector<std::string>> albumPictures, albumSources;
+};
+
+PictureJobs PlanPictureJobs(const Project& project, const DiscPlan& plan, const fs::path& work) {
+    PictureJobs p;
+    p.firstJob.resize(plan.albums.size());
+    p.albumPictures.resize(plan.albums.size());
+    p.albumSources.resize(plan.albums.size());
+    for (size_t d = 0; d < plan.albums.size(); ++d) {
+        const Album& album = project.albums[static_cast<size_t>(plan.albums[d].album)];
+        for (size_t i = 0; i < album.pictures.size(); ++i) {
+            PreparedPicture job;
+            job.source = album.pictures[i];
+            job.caption = CaptionFor(album, i);
+            job.prepared = work / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + ".jpg");
+            job.label = "album \"" + album.title + "\", picture " + std::to_string(i + 1);
+            if (i == 0) {
+                p.firstJob[d] = p.jobs.size();
+                job.thumbnail = work / "menus" / ("thumbnail" + std::to_string(d) + ".jpg");
+            }
+            if (album.motion == Motion::PanZoom) {
+                job.moving = work / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + "_source.jpg");
+                p.albumSources[d].push_back(job.moving.string());
+            }
+            p.albumPictures[d].push_back(job.prepared.string());
+            p.jobs.push_back(std::move(job));
+        }
+    }
+    return p;
+}
+
+// The menu pages as the library's JPEG files, one per page, in order.
+std::vector<std::string> DrawMenus(const Project& project, const DiscPlan& plan, const PictureJobs& pictures,
+                                   const VideoStandard& standard, unsigned threads, const fs::path& work,
+                                   Progress& progress) {
+    std::vector<std::string> menuPictures(plan.menus.size());
+    std::atomic<size_t> menusDrawn{0};
+    ForEachOnThreads(plan.menus.size(), threads, [&](size_t m) {
+        MenuPage page;
+        page.discTitle = project.title;
+        page.page = static_cast<int>(m + 1);
+        page.pages = static_cast<int>(plan.menus.size());
+        int choice = 0;
+        std::vector<OwnedImage> thumbnails;
+        thumbnails.reserve(plan.menus[m].albums.size());
+        for (int d : plan.menus[m].albums) {
+            const AlbumPlan& a = plan.albums[static_cast<size_t>(d)];
+            thumbnails.push_back(ReadPicture(pictures.jobs[pictures.firstJob[static_cast<size_t>(d)]].thumbnail));
+            page.albums.push_back(
+                MenuLine{++choice, project.albums[static_cast<size_t>(a.album)].title, &thumbnails.back().get()});
+        }
+        if (m + 1 < plan.menus.size()) page.nextMenuNumber = choice + 1;
+        const fs::path file = work / "menus" / ("menu" + std::to_string(m) + ".jpg");
+        WriteJpeg(DrawMenuPage(page, standard).get(), file);
+        menuPictures[m] = file.string();
+        progress.Update(kMenus, static_cast<double>(++menusDrawn) / static_cast<double>(plan.menus.size()));
+    });
+    return menuPictures;
+}
+
+void EncodeMenuPages(Authoring& disc, const Project& project, const std::vector<std::string>& menuFiles,
+                     size_t streamsTotal, const fs::path& work, Progress& progress) {
+    std::vector<std::string> menuPictures = menuFiles;
+    std::string menuMusic = project.menuMusic ? project.menuMusic->string() : std::string();
+    for (size_t m = 0; m < menuPictures.size(); ++m) {
+        std::vector<char*> pages = {menuPictures[m].data(), nullptr};
+        std::vector<char*> music = {project.menuMusic ? menuMusic.data() : nullptr, nullptr};
+        disc.AppendMenuPage(static_cast<unsigned short>(m), pages.data(), music.data());
+        CheckStream(work / ("menu" + std::to_string(m) + ".mpg"), "menu page " + std::to_string(m + 1));
+        progress.Update(kEncoding, static_cast<double>(m + 1) / static_cast<double>(streamsTotal),
+                        "menu " + std::to_string(m + 1));
+    }
+}
+
+// The library's requests for all albums, in disc order, and everything they
+// point at, which lives here until the library is done.
+struct AlbumRequests {
+    std::vector<size_t> order;  // the albums in disc order, which is the order of the menus' offers
+    AlbumsProgress progress;
+    std::vector<std::vector<std::string>> pictureNames, sourceNames, musicNames;
+    std::vector<std::vector<char*>> pictures, sources, musicPtrs;
+    std::vector<std::vector<uint16_t>> positions, effects;
+    std::vector<AlbumRequest> requests;
+    std::vector<AlbumMotion> motions;
+};
+
+void FillAlbumRequest(AlbumRequests& r, size_t i, const Project& project, const DiscPlan& plan) {
+    const size_t d = r.order[i];
+    const AlbumPlan& a = plan.albums[d];
+    const Album& album = project.albums[static_cast<size_t>(a.album)];
+    for (auto& p : r.pictureNames[i]) r.pictures[i].push_back(p.data());
+    for (const auto& f : album.music) r.musicNames[i].push_back(f.string());
+    for (auto& f : r.musicNames[i]) r.musicPtrs[i].push_back(f.data());
+    r.musicPtrs[i].push_back(nullptr);
+    r.positions[i] = a.positions;
+    r.effects[i] = a.effects;
+
+    AlbumProgress& ap = r.progress.albums[i];
+    ap.all = &r.progress;
+    ap.label = AlbumLabel(project, a);
+    ap.transitions = a.positions.size();
+    ap.inTransitions = !a.positions.empty();
+
+    AlbumRequest& q = r.requests[i];
+    q.albumNo = static_cast<unsigned short>(d);
+    q.pictureCount = static_cast<unsigned short>(r.pictures[i].size());
+    q.pictures = r.pictures[i].data();
+    q.extraCount = static_cast<unsigned short>(r.musicNames[i].size());
+    q.extraFiles = r.musicPtrs[i].data();
+    q.option4 = 2;
+    q.option5 = static_cast<unsigned short>(album.secondsPerPicture);
+    q.option6 = 0;
+    q.transitionCount = static_cast<unsigned short>(r.positions[i].size());
+    q.transitionPositions = r.positions[i].data();
+    q.transitionEffects = r.effects[i].data();
+    q.progress = &OnAlbumProgress;
+    q.progressContext = &ap;
+
+    if (!r.sourceNames[i].empty()) {
+        for (auto& p : r.sourceNames[i]) r.sources[i].push_back(p.data());
+        r.motions[i].kind = kAlbumMotionPanZoom;
+        // Each album its own paths; the same seed, the same disc.
+        r.motions[i].seed = plan.seed ^ (0x9E3779B9u * static_cast<uint32_t>(d + 1));
+        r.motions[i].sources = r.sources[i].data();
+    }
+}
+
+// Has the library make every album's transitions and stream at once, shared
+// out over `threads` threads.
+void EncodeAlbums(Authoring& disc, const Project& project, const DiscPlan& plan, const PictureJobs& pictures,
+                  unsigned threads, const fs::path& work, Progress& progress, size_t transitionsTotal,
+                  size_t streamsTotal) {
+    AlbumRequests r;
+    for (const auto& menu : plan.menus)
+        for (int d : menu.albums) r.order.push_back(static_cast<size_t>(d));
+    const size_t n = r.order.size();
+    r.progress.progress = &progress;
+    r.progress.transitionsTotal = transitionsTotal;
+    r.progress.streamsBefore = plan.menus.size();
+    r.progress.streamsTotal = streamsTotal;
+    r.progress.albums.resize(n);
+    r.pictureNames.resize(n), r.sourceNames.resize(n), r.musicNames.resize(n);
+    r.pictures.resize(n), r.sources.resize(n), r.musicPtrs.resize(n);
+    r.positions.resize(n), r.effects.resize(n), r.requests.resize(n), r.motions.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        r.pictureNames[i] = pictures.albumPictures[r.order[i]];
+        r.sourceNames[i] = pictures.albumSources[r.order[i]];
+        FillAlbumRequest(r, i, project, plan);
+    }
+    disc.AppendMovingAlbums(r.requests.data(), r.motions.data(), static_cast<unsigned short>(n),
+                            static_cast<int>(threads));
+    for (size_t d : r.order) {
+        const AlbumPlan& a = plan.albums[d];
+        CheckStream(work / ("album" + std::to_string(d) + ".mpg"), AlbumLabel(project, a));
+        progress.Note("encoded " + AlbumLabel(project, a));
+    }
+}
+
+// The library encodes each page and album into its stream: the pages one by
+// one, then all albums at once, shared out over the threads.
+void EncodeStreams(Authoring& disc, const Project& project, const DiscPlan& plan, const PictureJobs& pictures,
+                   const std::vector<std::string>& menuPictures, unsigned threads, const fs::path& work,
+                   Progress& progress, StageClock& clock) {
+    size_t transitionsTotal = 0;
+    for (const auto& a : plan.albums) transitionsTotal += a.positions.size();
+    const size_t streamsTotal = plan.menus.size() + plan.albums.size();
+    EncodeMenuPages(disc, project, menuPictures, streamsTotal, work, progress);
+    clock.Lap("encoding menu pages");
+    EncodeAlbums(disc, project, plan, pictures, threads, work, progress, transitionsTotal, streamsTotal);
+    progress.Done(kTransitions, std::to_string(transitionsTotal) + " transitions");
+    progress.Done(kEncoding, std::to_string(streamsTotal) + " streams");
+    clock.Lap("transitions and album streams");
+}
+
+// Lays the disc out and writes it. The library reports nothing while it
+// builds and writes, so the bar only shows that it is still working.
+void LayOutDisc(Authoring& disc, const BuildOptions& options, Progress& progress) {
+    try {
+        const ProgressTicker ticker(progress, kBuilding, options.drive == 0 ? "image" : "drive " + std::to_string(options.drive));
+        disc.StartBurning(options.drive, options.speed, 0, 0);
+    } catch (const std::exception& e) {
+        throw RunError(std::string("laying out the disc failed: ") + e.what());
+    }
+    progress.Done(kBuilding);
+}
+
+// Moves the finished image from the staging folder to its place; the
+// returned guard takes it away again if the run is stopped before it ends.
+std::unique_ptr<UndoOnStop> InstallBuiltImage(const BuildResult& result, const WorkFolder& staging,
+                                              const fs::path& out, const std::string& name, Progress& progress) {
+    const fs::path cue = staging.path() / result.cue.filename(), bin = staging.path() / result.bin.filename();
+    std::error_code ec;
+    if (!fs::is_regular_file(cue, ec) || !fs::is_regular_file(bin, ec))
+        throw RunError(out.string() + ": the disc image " + name + ".cue/.bin was not written");
+    const auto size = fs::file_size(bin, ec);
+    auto installed = InstallImage(cue, bin, result.cue, result.bin, staging.path());
+    progress.Done(kWriting, std::to_string(size / (1024 * 1024)) + " MB");
+    return installed;
+}
+
 }  // namespace
 
 std::string ImageName(const std::string& title) {
@@ -192,7 +469,7 @@ std::string ImageName(const std::string& title) {
     if (name.empty() || name == "." || name == "..") name = "disc";
     // A hidden image would not be seen; the burner component names it so too.
     if (name.front() == '.') name.front() = '_';
-    return TruncateUtf8(name, 200);
+    return utf8::Truncate(name, 200);
 }
 
 BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, Progress& progress) {
@@ -200,20 +477,9 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
     if (options.video != nullptr) project.video = options.video;
     const VideoStandard& standard = *project.video;
     BuildResult result;
-    result.plan = PlanDisc(project, options.seed, options.discMinutes);
-    const DiscPlan& plan = result.plan;
-    if (options.dryRun) {
-        std::ostringstream text;
-        PrintPlan(text, project, plan);
-        std::cout << text.str() << std::flush;
-    }
-    CheckFits(project, plan);
     InputProblems problems;
-    CheckMusic(project, problems);
-    if (options.dryRun) {
-        StopOnProblems(project, problems);
-        return result;
-    }
+    if (!PlanBuild(project, options, result, problems)) return result;
+    const DiscPlan& plan = result.plan;
 
     const fs::path out = fs::absolute(options.out).lexically_normal();
     const std::string name = ImageName(project.title);
@@ -231,16 +497,7 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
     WorkFolder work("vcdalbum-", options.keepWork);
     result.work = work.path();
     progress.Note("work folder: " + work.path().string());
-    {
-        // The work folder holds every stream and the image the tools lay
-        // out, and pictures as prepared; the image is then copied out.
-        const uint64_t image = static_cast<uint64_t>(plan.usedSectors) * kRawSectorBytes;
-        uint64_t pictures = 0;
-        for (const Album& album : project.albums) pictures += album.pictures.size();
-        std::vector<SpaceNeed> needs = {{work.path(), image * 2 + pictures * kPreparedPictureBytes, "the work folder"}};
-        if (staging) needs.push_back({out, image, "the disc image"});
-        CheckFreeSpace(needs);
-    }
+    CheckSpaceFor(project, plan, work, staging, out);
     fs::create_directories(work.path() / "pictures");
     fs::create_directories(work.path() / "menus");
     // The library writes its frame and stream files under TEMP.
@@ -252,199 +509,40 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
     // image, whether it was built from a folder or from a project file.
     std::optional<ScopedEnv> epoch;
     if (!std::getenv("SOURCE_DATE_EPOCH")) epoch.emplace("SOURCE_DATE_EPOCH", std::to_string(NewestInputTime(project)));
-
-    for (const auto& a : plan.albums) {
-        const Album& album = project.albums[static_cast<size_t>(a.album)];
-        if (album.secondsPerPicture < static_cast<int>(kAlbumMinimumSecondsPerPicture))
-            progress.Say(AlbumLabel(project, a) + ": each picture is held " +
-                         std::to_string(kAlbumMinimumSecondsPerPicture) + " s, the shortest hold, not the " +
-                         std::to_string(album.secondsPerPicture) + " s asked");
-    }
-
-    size_t transitionsTotal = 0;
-    for (const auto& a : plan.albums) transitionsTotal += a.positions.size();
+    SayShortHolds(project, plan, progress);
     progress.SetPhases({"preparing pictures", "drawing menus", "transitions", "encoding", "building the image",
                         "writing"});
 
     // 1. Pictures, fitted into the frame, as the library's JPEG files.
     const unsigned threads = options.jobs ? options.jobs : DefaultJobs();
     StageClock clock(progress);
-    std::vector<PreparedPicture> jobs;
-    std::vector<size_t> firstJob(plan.albums.size());  // the job of each album's first picture
-    std::vector<std::vector<std::string>> albumPictures(plan.albums.size()), albumSources(plan.albums.size());
-    for (size_t d = 0; d < plan.albums.size(); ++d) {
-        const Album& album = project.albums[static_cast<size_t>(plan.albums[d].album)];
-        for (size_t i = 0; i < album.pictures.size(); ++i) {
-            PreparedPicture job;
-            job.source = album.pictures[i];
-            job.caption = CaptionFor(album, i);
-            job.prepared = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + ".jpg");
-            job.label = "album \"" + album.title + "\", picture " + std::to_string(i + 1);
-            if (i == 0) {
-                firstJob[d] = jobs.size();
-                job.thumbnail = work.path() / "menus" / ("thumbnail" + std::to_string(d) + ".jpg");
-            }
-            if (album.motion == Motion::PanZoom) {
-                job.moving = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + "_source.jpg");
-                albumSources[d].push_back(job.moving.string());
-            }
-            albumPictures[d].push_back(job.prepared.string());
-            jobs.push_back(std::move(job));
-        }
-    }
-    PreparePictures(jobs, threads, standard, progress, problems);
+    const PictureJobs pictures = PlanPictureJobs(project, plan, work.path());
+    PreparePictures(pictures.jobs, threads, standard, progress, problems);
     StopOnProblems(project, problems);
-    progress.Done(kPreparing, std::to_string(jobs.size()) + " pictures");
+    progress.Done(kPreparing, std::to_string(pictures.jobs.size()) + " pictures");
     clock.Lap("preparing pictures");
 
     // 2. Menu pages.
-    std::vector<std::string> menuPictures(plan.menus.size());
-    std::atomic<size_t> menusDrawn{0};
-    ForEachOnThreads(plan.menus.size(), threads, [&](size_t m) {
-        MenuPage page;
-        page.discTitle = project.title;
-        page.page = static_cast<int>(m + 1);
-        page.pages = static_cast<int>(plan.menus.size());
-        int choice = 0;
-        std::vector<OwnedImage> thumbnails;
-        thumbnails.reserve(plan.menus[m].albums.size());
-        for (int d : plan.menus[m].albums) {
-            const AlbumPlan& a = plan.albums[static_cast<size_t>(d)];
-            thumbnails.push_back(ReadPicture(jobs[firstJob[static_cast<size_t>(d)]].thumbnail));
-            page.albums.push_back(
-                MenuLine{++choice, project.albums[static_cast<size_t>(a.album)].title, &thumbnails.back().get()});
-        }
-        if (m + 1 < plan.menus.size()) page.nextMenuNumber = choice + 1;
-        const fs::path file = work.path() / "menus" / ("menu" + std::to_string(m) + ".jpg");
-        WriteJpeg(DrawMenuPage(page, standard).get(), file);
-        menuPictures[m] = file.string();
-        progress.Update(kMenus, static_cast<double>(++menusDrawn) / static_cast<double>(plan.menus.size()));
-    });
+    const std::vector<std::string> menuPictures = DrawMenus(project, plan, pictures, standard, threads, work.path(), progress);
     progress.Done(kMenus, std::to_string(plan.menus.size()) + " pages");
     clock.Lap("drawing menus");
 
-    // 3. The library encodes each page and album into its stream: the pages
-    // one by one, then all albums at once, shared out over the threads.
+    // 3. Every page and album as its stream.
     std::vector<char> burnerName(name.begin(), name.end());
     burnerName.push_back('\0');
     Authoring disc(burnerName.data());
     disc.SetVideoStandard(standard == video::kPal ? VCD_VIDEO_PAL : VCD_VIDEO_NTSC);
     for (size_t m = 0; m < plan.menus.size(); ++m) disc.SetAlbumNoPerMenu(static_cast<int>(m), static_cast<int>(plan.menus[m].albums.size()));
-    const size_t streamsTotal = plan.menus.size() + plan.albums.size();
+    EncodeStreams(disc, project, plan, pictures, menuPictures, threads, work.path(), progress, clock);
 
-    std::string menuMusic = project.menuMusic ? project.menuMusic->string() : std::string();
-    for (size_t m = 0; m < plan.menus.size(); ++m) {
-        std::vector<char*> pages = {menuPictures[m].data(), nullptr};
-        std::vector<char*> music = {project.menuMusic ? menuMusic.data() : nullptr, nullptr};
-        disc.AppendMenuPage(static_cast<unsigned short>(m), pages.data(), music.data());
-        CheckStream(work.path() / ("menu" + std::to_string(m) + ".mpg"), "menu page " + std::to_string(m + 1));
-        progress.Update(kEncoding, static_cast<double>(m + 1) / static_cast<double>(streamsTotal),
-                        "menu " + std::to_string(m + 1));
-    }
-    clock.Lap("encoding menu pages");
-
-    // The albums in disc order, which is the order of the menus' offers.
-    std::vector<size_t> order;
-    for (const auto& menu : plan.menus)
-        for (int d : menu.albums) order.push_back(static_cast<size_t>(d));
-    AlbumsProgress albumsProgress;
-    albumsProgress.progress = &progress;
-    albumsProgress.transitionsTotal = transitionsTotal;
-    albumsProgress.streamsBefore = plan.menus.size();
-    albumsProgress.streamsTotal = streamsTotal;
-    albumsProgress.albums.resize(order.size());
-    // What the requests point at lives here until the library is done.
-    std::vector<std::vector<char*>> pictures(order.size()), musicPtrs(order.size());
-    std::vector<std::vector<std::string>> musicNames(order.size());
-    std::vector<std::vector<uint16_t>> positions(order.size()), effects(order.size());
-    std::vector<AlbumRequest> requests(order.size());
-    std::vector<std::vector<char*>> sources(order.size());
-    std::vector<AlbumMotion> motions(order.size());
-    for (size_t i = 0; i < order.size(); ++i) {
-        const size_t d = order[i];
-        const AlbumPlan& a = plan.albums[d];
-        const Album& album = project.albums[static_cast<size_t>(a.album)];
-        for (auto& p : albumPictures[d]) pictures[i].push_back(p.data());
-        for (const auto& f : album.music) musicNames[i].push_back(f.string());
-        for (auto& f : musicNames[i]) musicPtrs[i].push_back(f.data());
-        musicPtrs[i].push_back(nullptr);
-        positions[i] = a.positions;
-        effects[i] = a.effects;
-
-        AlbumProgress& ap = albumsProgress.albums[i];
-        ap.all = &albumsProgress;
-        ap.label = AlbumLabel(project, a);
-        ap.transitions = a.positions.size();
-        ap.inTransitions = !a.positions.empty();
-
-        AlbumRequest& r = requests[i];
-        r.albumNo = static_cast<unsigned short>(d);
-        r.pictureCount = static_cast<unsigned short>(pictures[i].size());
-        r.pictures = pictures[i].data();
-        r.extraCount = static_cast<unsigned short>(musicNames[i].size());
-        r.extraFiles = musicPtrs[i].data();
-        r.option4 = 2;
-        r.option5 = static_cast<unsigned short>(album.secondsPerPicture);
-        r.option6 = 0;
-        r.transitionCount = static_cast<unsigned short>(positions[i].size());
-        r.transitionPositions = positions[i].data();
-        r.transitionEffects = effects[i].data();
-        r.progress = &OnAlbumProgress;
-        r.progressContext = &ap;
-
-        if (!albumSources[d].empty()) {
-            for (auto& p : albumSources[d]) sources[i].push_back(p.data());
-            motions[i].kind = kAlbumMotionPanZoom;
-            // Each album its own paths; the same seed, the same disc.
-            motions[i].seed = plan.seed ^ (0x9E3779B9u * static_cast<uint32_t>(d + 1));
-            motions[i].sources = sources[i].data();
-        }
-    }
-    disc.AppendMovingAlbums(requests.data(), motions.data(), static_cast<unsigned short>(requests.size()),
-                            static_cast<int>(threads));
-    for (size_t d : order) {
-        const AlbumPlan& a = plan.albums[d];
-        CheckStream(work.path() / ("album" + std::to_string(d) + ".mpg"), AlbumLabel(project, a));
-        progress.Note("encoded " + AlbumLabel(project, a));
-    }
-    progress.Done(kTransitions, std::to_string(transitionsTotal) + " transitions");
-    progress.Done(kEncoding, std::to_string(streamsTotal) + " streams");
-    clock.Lap("transitions and album streams");
-
-    // 4. Lay the disc out and write it. The library reports nothing while it
-    // builds and writes, so the bar only shows that it is still working.
-    std::atomic<bool> finished{false};
-    std::thread ticker([&] {
-        double f = 0;
-        while (!finished) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
-            f += (0.95 - f) * 0.02;  // creeps towards the end, never claims it
-            if (!finished) progress.Update(kBuilding, f, options.drive == 0 ? "image" : "drive " + std::to_string(options.drive));
-        }
-    });
-    try {
-        disc.StartBurning(options.drive, options.speed, 0, 0);
-    } catch (const std::exception& e) {
-        finished = true;
-        ticker.join();
-        throw RunError(std::string("laying out the disc failed: ") + e.what());
-    }
-    finished = true;
-    ticker.join();
-    progress.Done(kBuilding);
+    // 4. The disc laid out and written.
+    LayOutDisc(disc, options, progress);
     clock.Lap("laying out and writing the disc");
     std::unique_ptr<UndoOnStop> installed;
-    if (options.drive == 0) {
-        const fs::path cue = staging->path() / result.cue.filename(), bin = staging->path() / result.bin.filename();
-        std::error_code ec;
-        if (!fs::is_regular_file(cue, ec) || !fs::is_regular_file(bin, ec))
-            throw RunError(out.string() + ": the disc image " + name + ".cue/.bin was not written");
-        const auto size = fs::file_size(bin, ec);
-        installed = InstallImage(cue, bin, result.cue, result.bin, staging->path());
-        progress.Done(kWriting, std::to_string(size / (1024 * 1024)) + " MB");
-    } else {
+    if (options.drive == 0)
+        installed = InstallBuiltImage(result, *staging, out, name, progress);
+    else
         progress.Done(kWriting, "drive " + std::to_string(options.drive));
-    }
     if (!options.keepWork) result.work.clear();
     return result;
 }

@@ -11,8 +11,8 @@
 #include FT_FREETYPE_H
 
 #include "picture/font_fallback.h"
-#include "picture/menu_page.h"
-#include "platform/utf8.h"
+#include "picture/safe_area.h"
+#include "support/utf8.h"
 
 namespace vcdalbum::host {
 namespace {
@@ -236,6 +236,41 @@ FrameBox TitleSafeArea(uint32_t width, uint32_t height) {
     return {left, top, right > left ? right - left : 0, bottom > top ? bottom - top : 0};
 }
 
+namespace {
+
+// Lays the letters, white, over their dark outline into the frame, moved by
+// (dx, dy) and kept inside the safe area. Returns the box of the frame's
+// pixels that changed; an empty one when none did.
+FrameBox Composite(Image& frame, const FrameBox& safe, const Coverage& letters, const Coverage& outline, int dx,
+                   int dy) {
+    const size_t stride = ImageStride(frame.width);
+    uint32_t x0 = UINT32_MAX, y0 = UINT32_MAX, x1 = 0, y1 = 0;
+    for (int y = 0; y < letters.height; ++y) {
+        const int fy = y + dy;
+        if (fy < static_cast<int>(safe.y) || fy >= static_cast<int>(safe.y + safe.height)) continue;
+        unsigned char* row = frame.data + static_cast<size_t>(fy) * stride;
+        for (int x = 0; x < letters.width; ++x) {
+            const int fx = x + dx;
+            if (fx < static_cast<int>(safe.x) || fx >= static_cast<int>(safe.x + safe.width)) continue;
+            const float fill = letters.at(x, y), dark = outline.at(x, y) * static_cast<float>(kOutlineOpacity);
+            if (fill <= 0 && dark <= 0) continue;
+            unsigned char* px = row + 3 * static_cast<size_t>(fx);
+            for (int k = 0; k < 3; ++k) {
+                const float v = px[k] * (1 - dark) * (1 - fill) + 255.0f * fill;
+                px[k] = static_cast<unsigned char>(std::clamp(std::lround(v), 0L, 255L));
+            }
+            x0 = std::min(x0, static_cast<uint32_t>(fx));
+            x1 = std::max(x1, static_cast<uint32_t>(fx));
+            y0 = std::min(y0, static_cast<uint32_t>(fy));
+            y1 = std::max(y1, static_cast<uint32_t>(fy));
+        }
+    }
+    if (x0 == UINT32_MAX) return {};
+    return {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+}
+
+}  // namespace
+
 DrawnCaption DrawCaption(Image& frame, std::string_view text) {
     DrawnCaption drawn;
     const FrameBox safe = TitleSafeArea(frame.width, frame.height);
@@ -291,30 +326,8 @@ DrawnCaption DrawCaption(Image& frame, std::string_view text) {
         static_cast<int>(safe.y + safe.height) - static_cast<int>(std::ceil(fonts.Descent() + radius)) - 1;
     const int dx = frameLeft, dy = frameBaseline - baseline;
 
-    const size_t stride = ImageStride(frame.width);
-    uint32_t x0 = UINT32_MAX, y0 = UINT32_MAX, x1 = 0, y1 = 0;
-    for (int y = 0; y < letters.height; ++y) {
-        const int fy = y + dy;
-        if (fy < static_cast<int>(safe.y) || fy >= static_cast<int>(safe.y + safe.height)) continue;
-        unsigned char* row = frame.data + static_cast<size_t>(fy) * stride;
-        for (int x = 0; x < letters.width; ++x) {
-            const int fx = x + dx;
-            if (fx < static_cast<int>(safe.x) || fx >= static_cast<int>(safe.x + safe.width)) continue;
-            const float fill = letters.at(x, y), dark = outline.at(x, y) * static_cast<float>(kOutlineOpacity);
-            if (fill <= 0 && dark <= 0) continue;
-            unsigned char* px = row + 3 * static_cast<size_t>(fx);
-            for (int k = 0; k < 3; ++k) {
-                const float v = px[k] * (1 - dark) * (1 - fill) + 255.0f * fill;
-                px[k] = static_cast<unsigned char>(std::clamp(std::lround(v), 0L, 255L));
-            }
-            x0 = std::min(x0, static_cast<uint32_t>(fx));
-            x1 = std::max(x1, static_cast<uint32_t>(fx));
-            y0 = std::min(y0, static_cast<uint32_t>(fy));
-            y1 = std::max(y1, static_cast<uint32_t>(fy));
-        }
-    }
-    if (x0 == UINT32_MAX) return drawn;
-    drawn.box = {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+    drawn.box = Composite(frame, safe, letters, outline, dx, dy);
+    if (drawn.box.empty()) return drawn;
     drawn.shown = Encode(shown);
     return drawn;
 }

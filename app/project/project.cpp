@@ -13,7 +13,7 @@
 
 #include "project/effects.h"
 #include "console/errors.h"
-#include "platform/utf8.h"
+#include "support/utf8.h"
 
 namespace vcdalbum::host {
 namespace fs = std::filesystem;
@@ -175,6 +175,114 @@ const video::VideoStandard* VideoStandardNamed(const std::string& name) {
     return nullptr;
 }
 
+namespace {
+
+// What every album takes from the project unless it says otherwise.
+struct AlbumDefaults {
+    int seconds = 5;
+    TransitionSetting transitions;
+    Motion motion = Motion::Still;
+    std::vector<fs::path> music;
+    CaptionSource captions = CaptionSource::None;
+};
+
+AlbumDefaults DefaultsFromJson(const json& root, const fs::path& base, const Context& ctx) {
+    AlbumDefaults d;
+    if (root.contains("seconds_per_picture"))
+        d.seconds = RequireInt(root["seconds_per_picture"], "\"seconds_per_picture\"", 1, kMaxSecondsPerPicture, ctx);
+    if (root.contains("transitions")) d.transitions = TransitionsFromJson(root["transitions"], ctx);
+    if (root.contains("motion")) d.motion = MotionFromJson(root["motion"], ctx);
+    if (root.contains("music")) d.music = PathList(root["music"], base, "\"music\"", ctx);
+    if (root.contains("captions")) d.captions = CaptionsFromJson(root["captions"], ctx);
+    return d;
+}
+
+Album AlbumFromJson(const json& a, size_t i, const fs::path& base, const AlbumDefaults& defaults, const Context& ctx) {
+    if (!a.is_object()) ctx.Album("", i).Fail("must be a JSON object");
+    Album album;
+    if (a.contains("title")) album.title = RequireString(a["title"], "\"title\"", ctx.Album("", i));
+    const Context actx = ctx.Album(album.title, i);
+    CheckKeys(a, kAlbumKeys, actx);
+    if (album.title.empty()) actx.Fail("needs a \"title\"");
+
+    if (!a.contains("pictures")) actx.Fail("needs \"pictures\"");
+    const json& pics = a["pictures"];
+    if (pics.is_string() && fs::is_directory(Resolve(base, pics.get<std::string>()))) {
+        album.pictures = PicturesInFolder(Resolve(base, pics.get<std::string>()));
+        if (album.pictures.empty()) actx.Fail("folder " + pics.get<std::string>() + " holds no pictures");
+    } else if (pics.is_array()) {
+        PicturesFromJson(pics, base, album, actx);
+    } else {
+        album.pictures = PathList(pics, base, "\"pictures\"", actx);
+    }
+    album.captions = a.contains("captions") ? CaptionsFromJson(a["captions"], actx) : defaults.captions;
+    if (album.pictures.empty()) actx.Fail("is empty: it needs at least one picture");
+
+    album.secondsPerPicture = a.contains("seconds_per_picture")
+        ? RequireInt(a["seconds_per_picture"], "\"seconds_per_picture\"", 1, kMaxSecondsPerPicture, actx)
+        : defaults.seconds;
+    album.music = a.contains("music") ? PathList(a["music"], base, "\"music\"", actx) : defaults.music;
+    album.transitions = a.contains("transitions") ? TransitionsFromJson(a["transitions"], actx)
+                                                  : defaults.transitions;
+    album.motion = a.contains("motion") ? MotionFromJson(a["motion"], actx) : defaults.motion;
+    const size_t gaps = album.pictures.size() - 1;
+    if (album.transitions.kind == TransitionSetting::Kind::PerGap && album.transitions.gaps.size() != gaps)
+        actx.Fail("lists " + std::to_string(album.transitions.gaps.size()) + " transitions for " +
+                  std::to_string(gaps) + " gaps between its " + std::to_string(album.pictures.size()) +
+                  " pictures");
+    return album;
+}
+
+// One entry of a "menus" group: an album by 1-based number or by title.
+int MenuAlbumFromJson(const json& ref, const Project& project, const std::string& where, const Context& ctx) {
+    int index = -1;
+    if (ref.is_number_integer()) {
+        const auto n = ref.get<int64_t>();
+        if (n < 1 || n > static_cast<int64_t>(project.albums.size()))
+            ctx.Fail(where + "there is no album number " + std::to_string(n));
+        index = static_cast<int>(n - 1);
+    } else if (ref.is_string()) {
+        const auto title = ref.get<std::string>();
+        for (size_t i = 0; i < project.albums.size(); ++i)
+            if (project.albums[i].title == title) {
+                if (index >= 0) ctx.Fail(where + "two albums are called \"" + title + "\"; use numbers");
+                index = static_cast<int>(i);
+            }
+        if (index < 0) ctx.Fail(where + "there is no album called \"" + title + "\"");
+    } else {
+        ctx.Fail(where + "albums are named by title or number");
+    }
+    return index;
+}
+
+// Explicit groups: each menu lists albums by title or by 1-based number,
+// and every album is in exactly one menu.
+void MenusFromJson(const json& menus, Project& project, const Context& ctx) {
+    if (!menus.is_array() || menus.empty()) ctx.Fail("\"menus\" must be a non-empty list of album lists");
+    std::vector<int> seen(project.albums.size(), 0);
+    for (size_t m = 0; m < menus.size(); ++m) {
+        const std::string where = "menu " + std::to_string(m + 1) + ": ";
+        if (!menus[m].is_array()) ctx.Fail(where + "must be a list of album titles or numbers");
+        std::vector<int> group;
+        for (const auto& ref : menus[m]) {
+            const int index = MenuAlbumFromJson(ref, project, where, ctx);
+            if (seen[static_cast<size_t>(index)]++)
+                ctx.Fail(where + "album \"" + project.albums[static_cast<size_t>(index)].title +
+                         "\" is in more than one menu");
+            group.push_back(index);
+        }
+        if (group.empty()) ctx.Fail(where + "offers no albums");
+        if (group.size() > static_cast<size_t>(kMaxAlbumsPerMenu))
+            ctx.Fail(where + "offers " + std::to_string(group.size()) + " albums; at most " +
+                     std::to_string(kMaxAlbumsPerMenu) + " fit one menu");
+        project.menus.push_back(std::move(group));
+    }
+    for (size_t i = 0; i < seen.size(); ++i)
+        if (!seen[i]) ctx.Album(project.albums[i].title, i).Fail("is in no menu");
+}
+
+}  // namespace
+
 Project ParseProject(const std::string& text, const fs::path& file) {
     const Context ctx(file);
     json root;
@@ -205,100 +313,16 @@ Project ParseProject(const std::string& text, const fs::path& file) {
     }
 
     // Project-wide defaults that every album may override.
-    int defaultSeconds = 5;
-    if (root.contains("seconds_per_picture"))
-        defaultSeconds = RequireInt(root["seconds_per_picture"], "\"seconds_per_picture\"", 1, kMaxSecondsPerPicture, ctx);
-    TransitionSetting defaultTransitions;
-    if (root.contains("transitions")) defaultTransitions = TransitionsFromJson(root["transitions"], ctx);
-    const Motion defaultMotion = root.contains("motion") ? MotionFromJson(root["motion"], ctx) : Motion::Still;
-    std::vector<fs::path> defaultMusic;
-    if (root.contains("music")) defaultMusic = PathList(root["music"], base, "\"music\"", ctx);
-    const CaptionSource defaultCaptions =
-        root.contains("captions") ? CaptionsFromJson(root["captions"], ctx) : CaptionSource::None;
-
+    const AlbumDefaults defaults = DefaultsFromJson(root, base, ctx);
     if (!root.contains("albums") || !root["albums"].is_array() || root["albums"].empty())
         ctx.Fail("the disc needs a non-empty list of \"albums\"");
     const json& albums = root["albums"];
-    for (size_t i = 0; i < albums.size(); ++i) {
-        const json& a = albums[i];
-        if (!a.is_object()) ctx.Album("", i).Fail("must be a JSON object");
-        Album album;
-        if (a.contains("title")) album.title = RequireString(a["title"], "\"title\"", ctx.Album("", i));
-        const Context actx = ctx.Album(album.title, i);
-        CheckKeys(a, kAlbumKeys, actx);
-        if (album.title.empty()) actx.Fail("needs a \"title\"");
+    for (size_t i = 0; i < albums.size(); ++i) project.albums.push_back(AlbumFromJson(albums[i], i, base, defaults, ctx));
 
-        if (!a.contains("pictures")) actx.Fail("needs \"pictures\"");
-        const json& pics = a["pictures"];
-        if (pics.is_string() && fs::is_directory(Resolve(base, pics.get<std::string>()))) {
-            album.pictures = PicturesInFolder(Resolve(base, pics.get<std::string>()));
-            if (album.pictures.empty()) actx.Fail("folder " + pics.get<std::string>() + " holds no pictures");
-        } else if (pics.is_array()) {
-            PicturesFromJson(pics, base, album, actx);
-        } else {
-            album.pictures = PathList(pics, base, "\"pictures\"", actx);
-        }
-        album.captions = a.contains("captions") ? CaptionsFromJson(a["captions"], actx) : defaultCaptions;
-        if (album.pictures.empty()) actx.Fail("is empty: it needs at least one picture");
-
-        album.secondsPerPicture = a.contains("seconds_per_picture")
-            ? RequireInt(a["seconds_per_picture"], "\"seconds_per_picture\"", 1, kMaxSecondsPerPicture, actx)
-            : defaultSeconds;
-        album.music = a.contains("music") ? PathList(a["music"], base, "\"music\"", actx) : defaultMusic;
-        album.transitions = a.contains("transitions") ? TransitionsFromJson(a["transitions"], actx)
-                                                      : defaultTransitions;
-        album.motion = a.contains("motion") ? MotionFromJson(a["motion"], actx) : defaultMotion;
-        const size_t gaps = album.pictures.size() - 1;
-        if (album.transitions.kind == TransitionSetting::Kind::PerGap && album.transitions.gaps.size() != gaps)
-            actx.Fail("lists " + std::to_string(album.transitions.gaps.size()) + " transitions for " +
-                      std::to_string(gaps) + " gaps between its " + std::to_string(album.pictures.size()) +
-                      " pictures");
-        project.albums.push_back(std::move(album));
-    }
-
-    if (root.contains("menus")) {
-        // Explicit groups: each menu lists albums by title or by 1-based number.
-        const json& menus = root["menus"];
-        if (!menus.is_array() || menus.empty()) ctx.Fail("\"menus\" must be a non-empty list of album lists");
-        std::vector<int> seen(project.albums.size(), 0);
-        for (size_t m = 0; m < menus.size(); ++m) {
-            const std::string where = "menu " + std::to_string(m + 1) + ": ";
-            if (!menus[m].is_array()) ctx.Fail(where + "must be a list of album titles or numbers");
-            std::vector<int> group;
-            for (const auto& ref : menus[m]) {
-                int index = -1;
-                if (ref.is_number_integer()) {
-                    const auto n = ref.get<int64_t>();
-                    if (n < 1 || n > static_cast<int64_t>(project.albums.size()))
-                        ctx.Fail(where + "there is no album number " + std::to_string(n));
-                    index = static_cast<int>(n - 1);
-                } else if (ref.is_string()) {
-                    const auto title = ref.get<std::string>();
-                    for (size_t i = 0; i < project.albums.size(); ++i)
-                        if (project.albums[i].title == title) {
-                            if (index >= 0) ctx.Fail(where + "two albums are called \"" + title + "\"; use numbers");
-                            index = static_cast<int>(i);
-                        }
-                    if (index < 0) ctx.Fail(where + "there is no album called \"" + title + "\"");
-                } else {
-                    ctx.Fail(where + "albums are named by title or number");
-                }
-                if (seen[static_cast<size_t>(index)]++)
-                    ctx.Fail(where + "album \"" + project.albums[static_cast<size_t>(index)].title +
-                             "\" is in more than one menu");
-                group.push_back(index);
-            }
-            if (group.empty()) ctx.Fail(where + "offers no albums");
-            if (group.size() > static_cast<size_t>(kMaxAlbumsPerMenu))
-                ctx.Fail(where + "offers " + std::to_string(group.size()) + " albums; at most " +
-                         std::to_string(kMaxAlbumsPerMenu) + " fit one menu");
-            project.menus.push_back(std::move(group));
-        }
-        for (size_t i = 0; i < seen.size(); ++i)
-            if (!seen[i]) ctx.Album(project.albums[i].title, i).Fail("is in no menu");
-    } else {
+    if (root.contains("menus"))
+        MenusFromJson(root["menus"], project, ctx);
+    else
         PageMenus(project);
-    }
     return project;
 }
 

@@ -8,7 +8,7 @@
 
 #include "contract/component_interfaces.h"
 #include "mpeg_file.h"
-#include "platform/utf8.h"
+#include "support/utf8.h"
 
 namespace vcdalbum::components::burner {
 namespace {
@@ -280,25 +280,12 @@ std::string SequenceXmlId(const Project& project, size_t index) {
     return XmlId("sequence", index + 1, project.sequences[index].itemId);
 }
 
-std::string DescribeDisc(const Project& project, const std::map<size_t, std::filesystem::path>& streamFiles) {
-    std::map<std::string, std::string> itemIds;  // item ID -> XML ID
-    for (size_t i = 0; i < project.segments.size(); ++i)
-        itemIds.emplace(project.segments[i].itemId, XmlId("segment", i + 1, project.segments[i].itemId));
-    for (size_t i = 0; i < project.sequences.size(); ++i)
-        itemIds.emplace(project.sequences[i].itemId, SequenceXmlId(project, i));
+namespace {
 
-    // Playback starts at the first list, and a disc of menus starts at its
-    // first menu: the first selection list goes first, the rest keep their order.
-    std::vector<const PbcNode*> order;
-    for (const PbcNode& node : project.nodes) order.push_back(&node);
-    auto firstMenu = std::find_if(order.begin(), order.end(), [](const PbcNode* n) { return n->type == PBC_SELECTION_LIST; });
-    if (firstMenu != order.end()) std::rotate(order.begin(), firstMenu, firstMenu + 1);
-    std::map<std::string, std::string> nodeIds;
-    for (size_t i = 0; i < project.nodes.size(); ++i)
-        nodeIds.emplace(project.nodes[i].name, XmlId("node", i + 1, project.nodes[i].name));
+using IdMap = std::map<std::string, std::string>;  // project name -> XML ID
 
+void WriteDiscInfo(std::ostringstream& xml, const Project& project) {
     const std::string volume = IsoCharacters(project.name, 32);
-    std::ostringstream xml;
     xml << "<?xml version=\"1.0\"?>\n"
            "<!DOCTYPE videocd PUBLIC \"-//GNU//DTD VideoCD//EN\" \"http://www.gnu.org/software/vcdimager/videocd.dtd\">\n"
            "<videocd xmlns=\"http://www.gnu.org/software/vcdimager/1.0/\" class=\"vcd\" version=\"2.0\">\n"
@@ -313,16 +300,10 @@ std::string DescribeDisc(const Project& project, const std::map<size_t, std::fil
            "  <pvd>\n"
         << "    <volume-id>" << Escape(volume.empty() ? "VIDEOCD" : volume) << "</volume-id>\n"
         << "    <system-id>CD-RTOS CD-BRIDGE</system-id>\n  </pvd>\n";
+}
 
-    FolderNode root;
-    std::string ignored;
-    BuildFileTree(project, root, ignored);
-    if (!root.folders.empty() || !root.files.empty()) {
-        xml << "  <filesystem>\n";
-        WriteFolder(xml, root, "    ");
-        xml << "  </filesystem>\n";
-    }
-
+void WriteItems(std::ostringstream& xml, const Project& project,
+                const std::map<size_t, std::filesystem::path>& streamFiles, IdMap& itemIds) {
     if (!project.segments.empty()) {
         xml << "  <segment-items>\n";
         for (const SegmentItem& item : project.segments)
@@ -341,41 +322,74 @@ std::string DescribeDisc(const Project& project, const std::map<size_t, std::fil
         xml << "</sequence-item>\n";
     }
     xml << "  </sequence-items>\n";
+}
 
+void WritePbcNode(std::ostringstream& xml, const PbcNode& node, IdMap& itemIds, IdMap& nodeIds) {
+    auto link = [&](const char* element, const std::optional<std::string>& target,
+                    const std::optional<_pbc_area_t>& area = std::nullopt) {
+        if (target)
+            xml << "      <" << element << " ref=\"" << nodeIds[*target] << '"' << AreaAttributes(area) << "/>\n";
+    };
+    const char* element = node.type == PBC_PLAY_LIST ? "playlist" : "selection";
+    xml << "    <" << element << " id=\"" << nodeIds[node.name] << "\">\n";
+    if (node.type == PBC_PLAY_LIST) {
+        link("prev", node.prev);
+        link("next", node.next);
+        link("return", node.ret);
+        xml << "      <wait>" << WaitSeconds(node.waitTime) << "</wait>\n";
+        for (const std::string& item : node.playItems)
+            xml << "      <play-item ref=\"" << itemIds[item] << "\"/>\n";
+    } else {
+        if (node.selectionBase != 1) xml << "      <bsn>" << node.selectionBase << "</bsn>\n";
+        link("prev", node.prev, node.prevArea);
+        link("next", node.next, node.nextArea);
+        link("return", node.ret, node.returnArea);
+        link("timeout", node.timeoutTarget);
+        xml << "      <wait>" << WaitSeconds(node.timeoutTime) << "</wait>\n";
+        // A loop count of 0 repeats the item for ever; the field has 7 bits.
+        xml << "      <loop jump-timing=\"immediate\">" << std::clamp(node.loopCount, 0, 127) << "</loop>\n";
+        if (node.item) xml << "      <play-item ref=\"" << itemIds[*node.item] << "\"/>\n";
+        for (size_t s = 0; s < node.selections.size(); ++s) {
+            const std::optional<_pbc_area_t> area = s < node.areas.size() ? node.areas[s] : std::nullopt;
+            xml << "      <select ref=\"" << nodeIds[node.selections[s]] << '"' << AreaAttributes(area) << "/>\n";
+        }
+    }
+    xml << "    </" << element << ">\n";
+}
+
+}  // namespace
+
+std::string DescribeDisc(const Project& project, const std::map<size_t, std::filesystem::path>& streamFiles) {
+    IdMap itemIds;
+    for (size_t i = 0; i < project.segments.size(); ++i)
+        itemIds.emplace(project.segments[i].itemId, XmlId("segment", i + 1, project.segments[i].itemId));
+    for (size_t i = 0; i < project.sequences.size(); ++i)
+        itemIds.emplace(project.sequences[i].itemId, SequenceXmlId(project, i));
+
+    // Playback starts at the first list, and a disc of menus starts at its
+    // first menu: the first selection list goes first, the rest keep their order.
+    std::vector<const PbcNode*> order;
+    for (const PbcNode& node : project.nodes) order.push_back(&node);
+    auto firstMenu = std::find_if(order.begin(), order.end(), [](const PbcNode* n) { return n->type == PBC_SELECTION_LIST; });
+    if (firstMenu != order.end()) std::rotate(order.begin(), firstMenu, firstMenu + 1);
+    IdMap nodeIds;
+    for (size_t i = 0; i < project.nodes.size(); ++i)
+        nodeIds.emplace(project.nodes[i].name, XmlId("node", i + 1, project.nodes[i].name));
+
+    std::ostringstream xml;
+    WriteDiscInfo(xml, project);
+    FolderNode root;
+    std::string ignored;
+    BuildFileTree(project, root, ignored);
+    if (!root.folders.empty() || !root.files.empty()) {
+        xml << "  <filesystem>\n";
+        WriteFolder(xml, root, "    ");
+        xml << "  </filesystem>\n";
+    }
+    WriteItems(xml, project, streamFiles, itemIds);
     if (!order.empty()) {
         xml << "  <pbc>\n";
-        auto link = [&](const char* element, const std::optional<std::string>& target,
-                        const std::optional<_pbc_area_t>& area = std::nullopt) {
-            if (target)
-                xml << "      <" << element << " ref=\"" << nodeIds[*target] << '"' << AreaAttributes(area) << "/>\n";
-        };
-        for (const PbcNode* node : order) {
-            const char* element = node->type == PBC_PLAY_LIST ? "playlist" : "selection";
-            xml << "    <" << element << " id=\"" << nodeIds[node->name] << "\">\n";
-            if (node->type == PBC_PLAY_LIST) {
-                link("prev", node->prev);
-                link("next", node->next);
-                link("return", node->ret);
-                xml << "      <wait>" << WaitSeconds(node->waitTime) << "</wait>\n";
-                for (const std::string& item : node->playItems)
-                    xml << "      <play-item ref=\"" << itemIds[item] << "\"/>\n";
-            } else {
-                if (node->selectionBase != 1) xml << "      <bsn>" << node->selectionBase << "</bsn>\n";
-                link("prev", node->prev, node->prevArea);
-                link("next", node->next, node->nextArea);
-                link("return", node->ret, node->returnArea);
-                link("timeout", node->timeoutTarget);
-                xml << "      <wait>" << WaitSeconds(node->timeoutTime) << "</wait>\n";
-                // A loop count of 0 repeats the item for ever; the field has 7 bits.
-                xml << "      <loop jump-timing=\"immediate\">" << std::clamp(node->loopCount, 0, 127) << "</loop>\n";
-                if (node->item) xml << "      <play-item ref=\"" << itemIds[*node->item] << "\"/>\n";
-                for (size_t s = 0; s < node->selections.size(); ++s) {
-                    const std::optional<_pbc_area_t> area = s < node->areas.size() ? node->areas[s] : std::nullopt;
-                    xml << "      <select ref=\"" << nodeIds[node->selections[s]] << '"' << AreaAttributes(area) << "/>\n";
-                }
-            }
-            xml << "    </" << element << ">\n";
-        }
+        for (const PbcNode* node : order) WritePbcNode(xml, *node, itemIds, nodeIds);
         xml << "  </pbc>\n";
     }
     xml << "</videocd>\n";

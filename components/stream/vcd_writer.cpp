@@ -35,7 +35,15 @@ std::string VcdWriter::Open(const std::string& path) {
     if (r < 0 || output_ == nullptr) return "the vcd muxer is not available: " + AvErrorText(r);
     packet_.reset(av_packet_alloc());
     if (!packet_) return "out of memory";
+    std::string error = OpenVideo();
+    if (error.empty()) error = OpenAudio();
+    if (error.empty()) error = AddStreams();
+    if (error.empty()) error = WriteHeader(path);
+    return error;
+}
 
+std::string VcdWriter::OpenVideo() {
+    int r = 0;
     // Video: MPEG-1 at the VCD's constant rate.
     const AVCodec* vcodec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);
     if (vcodec == nullptr) return "no MPEG-1 video encoder";
@@ -63,7 +71,11 @@ std::string VcdWriter::Open(const std::string& path) {
     framesPerSecond_ = (v->framerate.num + v->framerate.den / 2) / v->framerate.den;
     skippedPicture_ = SkippedPicture((v->width + 15) / 16, (v->height + 15) / 16);
     held_ = HeldFrames(v->bit_rate * v->framerate.den / v->framerate.num / kSettledShare);
+    return std::string();
+}
 
+std::string VcdWriter::OpenAudio() {
+    int r = 0;
     // Audio: MPEG-1 Layer II, 44.1 kHz stereo.
     const AVCodec* acodec = avcodec_find_encoder(AV_CODEC_ID_MP2);
     if (acodec == nullptr) return "no MPEG-1 Layer II encoder";
@@ -71,13 +83,21 @@ std::string VcdWriter::Open(const std::string& path) {
     if (!audio_) return "out of memory";
     AVCodecContext* a = audio_.get();
     a->sample_fmt = AV_SAMPLE_FMT_S16;
-    a->sample_rate = 44100;
+    a->sample_rate = kAudioSampleRate;
     av_channel_layout_default(&a->ch_layout, 2);
     a->bit_rate = kAudioBitRate;
-    a->time_base = AVRational{1, 44100};
+    a->time_base = AVRational{1, kAudioSampleRate};
     if (output_->oformat->flags & AVFMT_GLOBALHEADER) a->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if ((r = avcodec_open2(a, acodec, nullptr)) < 0) return "cannot open the MPEG audio encoder: " + AvErrorText(r);
+    return std::string();
+}
 
+// Both streams described to the muxer, and the audio frame the samples are
+// handed over in.
+std::string VcdWriter::AddStreams() {
+    int r = 0;
+    const AVCodecContext* v = video_.get();
+    const AVCodecContext* a = audio_.get();
     videoStream_ = avformat_new_stream(output_, nullptr);
     audioStream_ = avformat_new_stream(output_, nullptr);
     if (videoStream_ == nullptr || audioStream_ == nullptr) return "out of memory";
@@ -99,11 +119,15 @@ std::string VcdWriter::Open(const std::string& path) {
     audioFrame_.reset(av_frame_alloc());
     if (!audioFrame_) return "out of memory";
     audioFrame_->format = AV_SAMPLE_FMT_S16;
-    audioFrame_->sample_rate = 44100;
+    audioFrame_->sample_rate = kAudioSampleRate;
     audioFrame_->nb_samples = a->frame_size;
     av_channel_layout_default(&audioFrame_->ch_layout, 2);
     if (av_frame_get_buffer(audioFrame_.get(), 0) < 0) return "out of memory";
+    return std::string();
+}
 
+std::string VcdWriter::WriteHeader(const std::string& path) {
+    int r = 0;
     output_->max_delay = kMuxMaxDelay;
     if ((r = avio_open(&output_->pb, FileUrl(path).c_str(), AVIO_FLAG_WRITE)) < 0) return "cannot create the file: " + AvErrorText(r);
     AVDictionary* options = nullptr;

@@ -8,18 +8,20 @@
 
 #include "ffmpeg_util.h"
 #include "held_frames.h"
+#include "contract/stream_rules.h"
 #include "contract/video_standard.h"
 #include "vbv_model.h"
 
 namespace vcdalbum::components::stream {
 
-inline constexpr int64_t kVideoBitRate = 1150000;
-inline constexpr int kVbvBufferBits = 327680;
-inline constexpr int kAudioBitRate = 224000;
-inline constexpr int kPacketSize = 2324;
-inline constexpr int kMuxRate = 1411200;
-inline constexpr int kMuxPreload = 440000;
-inline constexpr int kMuxMaxDelay = 700000;
+using contract::kAudioBitRate;
+using contract::kAudioSampleRate;
+using contract::kMuxMaxDelay;
+using contract::kMuxPreload;
+using contract::kMuxRate;
+using contract::kPacketSize;
+using contract::kVbvBufferBits;
+using contract::kVideoBitRate;
 
 class VcdWriter {
 public:
@@ -65,6 +67,11 @@ public:
     double vbvContentBits() const { return vbv_.ContentBeforeNext(); }
 
 private:
+    // The parts of Open, in order; each returns an empty string or the reason.
+    std::string OpenVideo();
+    std::string OpenAudio();
+    std::string AddStreams();
+    std::string WriteHeader(const std::string& path);
     std::string Drain(AVCodecContext* encoder, AVStream* stream);
     std::string EncodeVideo(const AVFrame& frame, bool intra);
     // Writes a coded picture as the next frame, its header fields set for
