@@ -6,7 +6,6 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <exception>
 #include <filesystem>
@@ -17,7 +16,6 @@
 #include <sstream>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -30,6 +28,7 @@ extern "C" {
 #include "readback/disc_reader.h"
 #include "console/errors.h"
 #include "readback/transcode.h"
+#include "console/work_pool.h"
 #include "platform/atomic_file.h"
 
 extern char** environ;
@@ -58,38 +57,23 @@ std::string TrackFile(unsigned number) {
 nlohmann::json TranscodeTracks(const fs::path& cue, const host::DiscInfo& disc, const fs::path& out, bool quiet) {
     const size_t count = disc.tracks.size();
     std::vector<nlohmann::json> media(count);
-    std::vector<std::exception_ptr> errors(count);
-    std::atomic<size_t> next{0};
     std::mutex printing;
-    auto work = [&] {
-        for (size_t i = next++; i < count; i = next++) {
-            const host::DiscTrack& track = disc.tracks[i];
-            try {
-                host::TrackReader reader(cue, track);
-                const std::string file = TrackFile(track.number);
-                const host::TranscodedTrack t = host::TranscodeToWebm(
-                    [&reader](uint8_t* buf, size_t size) { return reader.Read(buf, size); }, out / file,
-                    cue.filename().string() + ", track " + std::to_string(track.number));
-                media[i] = {{"track", track.number}, {"file", file},          {"width", t.width},
-                            {"height", t.height},    {"aspect", {t.aspectNum, t.aspectDen}},
-                            {"seconds", t.seconds},  {"audio", t.audio}};
-                if (!quiet) {
-                    std::lock_guard<std::mutex> lock(printing);
-                    std::cerr << "  track " << track.number << " of " << count << ": " << file << " ("
-                              << std::fixed << std::setprecision(1) << t.seconds << " s)\n";
-                }
-            } catch (...) {
-                errors[i] = std::current_exception();
-            }
+    host::ForEachOnThreads(count, host::DefaultJobs(), [&](size_t i) {
+        const host::DiscTrack& track = disc.tracks[i];
+        host::TrackReader reader(cue, track);
+        const std::string file = TrackFile(track.number);
+        const host::TranscodedTrack t = host::TranscodeToWebm(
+            [&reader](uint8_t* buf, size_t size) { return reader.Read(buf, size); }, out / file,
+            cue.filename().string() + ", track " + std::to_string(track.number));
+        media[i] = {{"track", track.number}, {"file", file},          {"width", t.width},
+                    {"height", t.height},    {"aspect", {t.aspectNum, t.aspectDen}},
+                    {"seconds", t.seconds},  {"audio", t.audio}};
+        if (!quiet) {
+            std::lock_guard<std::mutex> lock(printing);
+            std::cerr << "  track " << track.number << " of " << count << ": " << file << " (" << std::fixed
+                      << std::setprecision(1) << t.seconds << " s)\n";
         }
-    };
-    const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, std::max<size_t>(count, 1));
-    std::vector<std::thread> pool;
-    for (size_t t = 1; t < threads; ++t) pool.emplace_back(work);
-    work();
-    for (auto& t : pool) t.join();
-    for (const auto& e : errors)
-        if (e) std::rethrow_exception(e);
+    });
     return nlohmann::json(media);
 }
 
