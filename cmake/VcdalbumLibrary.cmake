@@ -1,4 +1,5 @@
-# Each subsystem folder adds its sources with vcdalbum_add_part(); the
+# Each subsystem folder adds its sources with vcdalbum_add_part(), listed by
+# name (see VcdalbumSources.cmake); the
 # library is then made from all parts twice: `vcdalbum` (shared, what hosts
 # link) and `vcdalbum_static` (what the unit tests link, internals included).
 
@@ -6,7 +7,8 @@ function(vcdalbum_add_part name)
   if(NOT ARGN)
     return()
   endif()
-  add_library(vcdalbum_${name} OBJECT ${ARGN})
+  vcdalbum_checked_sources(sources ${ARGN})
+  add_library(vcdalbum_${name} OBJECT ${sources})
   target_include_directories(vcdalbum_${name} PUBLIC ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
   target_compile_definitions(vcdalbum_${name} PRIVATE VCDALBUM_BUILDING_DLL)
   set_target_properties(vcdalbum_${name} PROPERTIES
