@@ -62,6 +62,9 @@ public:
     // frame of the picture before it and the first frame of the picture
     // after it, so the motion joins the transition without a jump. Returns 0.
     int AppendMovingAlbums(const AlbumRequest* albums, const AlbumMotion* motions, unsigned short count, int jobs);
+    // Burns the appended menus and albums to `drive`. Returns 0, or 1
+    // (VRX_FAIL) when the albums-per-menu table asks for more albums than
+    // were appended: then nothing is burnt and no exception is thrown.
     int StartBurning(int drive, int speed, int, int);
 
     int GetTransitionEffect(char* first, char* second, unsigned short effect, char** frameNames);
