@@ -6,7 +6,6 @@
 // album is a play list that moves on to the next album of its menu; the
 // last one returns to the menu.
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,11 +21,12 @@ constexpr int kAlbumWaitTime = 3;
 constexpr int kMenuTimeoutTime = -1;
 constexpr int kMenuLoopCount = 0;
 
-// Streams are looked up with a range check; the message is the one hosts
-// already catch.
-const std::string& StreamAt(const std::vector<std::string>& files, std::size_t index) {
-    if (index >= files.size()) throw std::out_of_range("invalid vector<T> subscript");
-    return files[index];
+// Streams are looked up with a range check. A table that asks for a stream
+// that was never appended gets null: no exception may cross the library's
+// boundary, since a host built with another runtime (or a 32-bit Windows
+// host, whose unwinder is not the DLL's) cannot catch it.
+const std::string* StreamAt(const std::vector<std::string>& files, std::size_t index) {
+    return index < files.size() ? &files[index] : nullptr;
 }
 
 std::string Name(const char* prefix, int number) { return prefix + std::to_string(number); }
@@ -59,8 +59,9 @@ int Authoring::StartBurning(int drive, int speed, int, int) {
     for (int m = 0; m < menuCount; ++m) {
         std::string menuItem = Name("MenuItem", m);
         std::string menuName = Name("Menu", m);
-        burner->addSequenceItem(StreamAt(menuFiles, m).c_str(), menuItem.c_str(), std::to_string(m).c_str(), &size,
-                                &isDat);
+        const std::string* menuFile = StreamAt(menuFiles, m);
+        if (!menuFile) return VRX_FAIL;  // the burner closes its project; nothing was burnt
+        burner->addSequenceItem(menuFile->c_str(), menuItem.c_str(), std::to_string(m).c_str(), &size, &isDat);
         _pbc_t* menu = burner->getSelectionListNode(menuName.data());
         menuNodes.push_back(menu);
         if (m > 0) burner->addSelectionID(menuNodes[m - 1], menuName.data());
@@ -78,8 +79,9 @@ int Authoring::StartBurning(int drive, int speed, int, int) {
             albumNodes.push_back(album);
             places.push_back({m, firstAlbum, firstAlbum + count - 1});
             burner->addSelectionID(menu, albumName.data());
-            burner->addSequenceItem(StreamAt(albumFiles, a).c_str(), albumItem.c_str(), std::to_string(a).c_str(),
-                                    &size, &isDat);
+            const std::string* albumFile = StreamAt(albumFiles, a);
+            if (!albumFile) return VRX_FAIL;  // the burner closes its project; nothing was burnt
+            burner->addSequenceItem(albumFile->c_str(), albumItem.c_str(), std::to_string(a).c_str(), &size, &isDat);
             burner->addPlayItemID(album, albumItem.data());
             burner->setWaitTime(album, kAlbumWaitTime);
         }

@@ -102,9 +102,10 @@ public:
     // menu; each album a play list going on to the next album of its menu,
     // the last back to the menu) and burns it on recorder `drive` at
     // `speed`; drive 0 writes a BIN/CUE image instead. The last two
-    // arguments are not read. The menu table must not offer more albums than
-    // were appended. Returns 0; the burner component reports its own
-    // failures through its messages.
+    // arguments are not read. Returns 0, or 1 (VRX_FAIL) when the
+    // albums-per-menu table asks for more albums than were appended: then
+    // nothing is burnt and no exception is thrown. Otherwise the burner
+    // component reports its own failures through its messages.
     int StartBurning(int drive, int speed, int, int);
 
     // Renders the TransitionFrames frames of `effect` from picture file

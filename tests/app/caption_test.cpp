@@ -44,10 +44,10 @@ bool Inside(const FrameBox& inner, const FrameBox& outer) {
            inner.y + inner.height <= outer.y + outer.height;
 }
 
-class CaptionTest : public testing::Test {
+class CaptionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::path(testing::TempDir()) / ("vcdalbum_caption_" + std::to_string(getpid()));
+        dir_ = fs::path(::testing::TempDir()) / ("vcdalbum_caption_" + std::to_string(getpid()));
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }

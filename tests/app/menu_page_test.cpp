@@ -13,11 +13,11 @@ namespace {
 
 // Cairo and fontconfig keep font caches for the life of the process; give
 // them back at the end so that the leak checker sees only our own memory.
-class FontCaches : public testing::Environment {
+class FontCaches : public ::testing::Environment {
 public:
     void TearDown() override { ReleaseFontCaches(); }
 };
-const auto* const kFontCaches = testing::AddGlobalTestEnvironment(new FontCaches);
+const auto* const kFontCaches = ::testing::AddGlobalTestEnvironment(new FontCaches);
 
 OwnedImage Solid(unsigned char b, unsigned char g, unsigned char r) {
     OwnedImage img = OwnedImage::Black(kFrameWidth, kFrameHeight);

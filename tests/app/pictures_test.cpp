@@ -21,10 +21,10 @@ namespace vcdalbum::host {
 namespace {
 namespace fs = std::filesystem;
 
-class PicturesTest : public testing::Test {
+class PicturesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::path(testing::TempDir()) / ("vcdalbum_pictures_" + std::to_string(getpid()));
+        dir_ = fs::path(::testing::TempDir()) / ("vcdalbum_pictures_" + std::to_string(getpid()));
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }

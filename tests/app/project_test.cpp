@@ -151,7 +151,7 @@ TEST(Project, MotionForTheDiscWithAlbumsThatOptOut) {
 }
 
 TEST(Project, PicturesFromAFolderInNameOrder) {
-    const auto dir = std::filesystem::path(testing::TempDir()) / "vcdalbum_folder_album";
+    const auto dir = std::filesystem::path(::testing::TempDir()) / "vcdalbum_folder_album";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "pics");
     for (const char* name : {"b.JPG", "a.png", "c.jpeg", "notes.txt"})

@@ -17,7 +17,7 @@ using Access = VRX_BurnerTestAccess;
 
 namespace {
 
-unsigned char kName[] = "Holiday";
+unsigned char kHoliday[] = "Holiday";
 
 bool AllZero(const void* p, std::size_t n) {
     const auto* bytes = static_cast<const unsigned char*>(p);
@@ -32,13 +32,13 @@ TEST(BurnerInit, OpensANamedProjectAndPresetsTheReport) {
     RecordingBurner rec;
     {
         VRX_Burner burner;
-        EXPECT_EQ(burner.init(4, kName), VRX_OK);
+        EXPECT_EQ(burner.init(4, kHoliday), VRX_OK);
         EXPECT_THAT(rec->CallTexts(), ElementsAre("NewProject(4)", "SetProjectName(81, Holiday)"));
         for (int c = 0; c < vcdalbum::testing::kBurnerClassCount; ++c) EXPECT_EQ(rec->live[c], 1);
         const ReportInfo& report = Access::report(burner);
         EXPECT_EQ(Value(report.reportKind), 4);
         EXPECT_EQ(Value(report.reportFlag), 1u);
-        EXPECT_EQ(Value(report.reportText), kName);  // the caller's text itself, not a copy
+        EXPECT_EQ(Value(report.reportText), kHoliday);  // the caller's text itself, not a copy
         EXPECT_EQ(Access::session(burner).projectHandle, 0x51u);
         rec->Clear();
     }
@@ -59,7 +59,7 @@ TEST_P(BurnerInitRefused, StopsAtTheRefusedClassAndKeepsWhatWasMade) {
     rec->Refuse(refused);
     {
         VRX_Burner burner;
-        EXPECT_EQ(burner.init(4, kName), code);
+        EXPECT_EQ(burner.init(4, kHoliday), code);
         EXPECT_THAT(rec->calls, IsEmpty());  // no project, no name
         EXPECT_TRUE(AllZero(&Access::report(burner), sizeof(ReportInfo)));
         const int made = static_cast<int>(code) - 2;
@@ -92,7 +92,7 @@ TEST(BurnerInit, RefusedProjectGivesNineAndNoHandleToClose) {
     rec->SetResult("NewProject", vcdalbum::com::E_FAIL);  // the double still writes handle 81
     {
         VRX_Burner burner;
-        EXPECT_EQ(burner.init(4, kName), VRX_ERR_NEW_PROJECT);
+        EXPECT_EQ(burner.init(4, kHoliday), VRX_ERR_NEW_PROJECT);
         EXPECT_THAT(rec->CallTexts(), ElementsAre("NewProject(4)"));
         EXPECT_EQ(Value(Access::report(burner).reportKind), 0);
         unsigned long size = 0, isDat = 0;
@@ -105,18 +105,18 @@ TEST(BurnerInit, RefusedProjectGivesNineAndNoHandleToClose) {
 TEST(BurnerInit, OtherKindsOpenNoProject) {
     RecordingBurner rec;
     VRX_Burner burner;
-    EXPECT_EQ(burner.init(3, kName), VRX_OK);
+    EXPECT_EQ(burner.init(3, kHoliday), VRX_OK);
     EXPECT_THAT(rec->calls, IsEmpty());
     EXPECT_EQ(Access::session(burner).projectHandle, 0u);
-    EXPECT_EQ(Value(Access::report(burner).reportText), kName);
+    EXPECT_EQ(Value(Access::report(burner).reportText), kHoliday);
 }
 
 TEST(BurnerInit, SecondInitReleasesWhatTheFirstMade) {
     RecordingBurner rec;
     VRX_Burner burner;
-    ASSERT_EQ(burner.init(4, kName), VRX_OK);
+    ASSERT_EQ(burner.init(4, kHoliday), VRX_OK);
     rec->projectHandle = 0x52;
-    ASSERT_EQ(burner.init(4, kName), VRX_OK);
+    ASSERT_EQ(burner.init(4, kHoliday), VRX_OK);
     EXPECT_EQ(rec->created[0], 2);
     EXPECT_EQ(rec->LiveTotal(), 7);
     EXPECT_THAT(rec->CallsOf("CloseProject"), ElementsAre("CloseProject(81)"));
@@ -126,7 +126,7 @@ TEST(BurnerInit, SecondInitReleasesWhatTheFirstMade) {
 TEST(BurnerCopies, ShareObjectsAndProjectAndCloseItOnceWhenTheLastGoes) {
     RecordingBurner rec;
     auto original = std::make_unique<VRX_Burner>();
-    ASSERT_EQ(original->init(4, kName), VRX_OK);
+    ASSERT_EQ(original->init(4, kHoliday), VRX_OK);
     original->selectDrive(false, 2);
     original->setWriteMode(0, false, true, 0);
 

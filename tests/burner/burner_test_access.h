@@ -4,6 +4,9 @@
 #include "burner/burner_session.h"
 #include "vcdalbum/VRX_Burner.h"
 
+// The project name the content and drive tests open their burner with.
+inline unsigned char kName[] = "Disc";
+
 struct VRX_BurnerTestAccess {
     static const IOInfo& io(const VRX_Burner& b) { return b.ioInfo; }
     static const ReportInfo& report(const VRX_Burner& b) { return b.reportInfo; }

@@ -8,7 +8,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,47 +22,77 @@ namespace {
 namespace com = vcdalbum::com;
 namespace vb = vcdalbum::burner;
 
-// Slot numbers of the methods the wrapper calls, object by object; slots
-// 0 to 2 are IUnknown's.
+// The methods the wrapper calls, object by object: slot number (0 to 2 are
+// IUnknown's), name, and how many argument words the method takes. Every
+// argument of these interfaces is a pointer or an integer no wider than one.
+// The word count matters on 32-bit Windows, where __stdcall methods clean
+// their own arguments off the stack: a slot that took the wrong number
+// would leave the caller's stack pointer off.
+enum Object : size_t { kProject, kRecorder, kEncoder, kChooser, kEraser, kAux, kDriveControl, kObjectCount };
+struct Method {
+    Object of;
+    size_t slot;
+    const char* name;
+    size_t words;
+};
+constexpr Method kMethods[] = {
+    {kProject, 3, "NewProject", 2}, {kProject, 4, "CloseProject", 1}, {kProject, 5, "AddSegment", 3},
+    {kProject, 6, "AddSequence", 6}, {kProject, 10, "AddDirectory", 2}, {kProject, 11, "AddFileEntry", 4},
+    {kProject, 12, "AddPbcNode", 2}, {kProject, 20, "BuildProject", 1}, {kProject, 24, "SetProjectName", 2},
+    {kRecorder, 3, "SetupRecorder", 2}, {kRecorder, 4, "StartRecording", 1}, {kRecorder, 5, "EndRecording", 0},
+    {kEncoder, 4, "ConvertPicture", 4},
+    {kChooser, 3, "ChooseDrive", 1},
+    {kEraser, 6, "SetEraseDrive", 1}, {kEraser, 7, "EraseDisc", 0}, {kEraser, 9, "SetEraseMode", 1},
+    {kEraser, 11, "FinishErase", 0},
+    {kDriveControl, 3, "QueryDriveInfo", 3}, {kDriveControl, 4, "QueryDiscInfo", 3}, {kDriveControl, 9, "StopDrive", 2},
+    {kDriveControl, 13, "GetMaxWriteSpeed", 3}, {kDriveControl, 33, "OpenDrive", 2},
+    {kDriveControl, 34, "UnlockDrive", 2}, {kDriveControl, 35, "EjectMedia", 2}, {kDriveControl, 36, "LoadMedia", 2},
+};
 struct RawClass {
     com::CLSID clsid;
     const char* name;
-    std::map<size_t, std::string> slots;
 };
-const RawClass kClasses[] = {
-    {vb::CLSID_BurnProject, "Project", {{3, "NewProject"}, {4, "CloseProject"}, {5, "AddSegment"}, {6, "AddSequence"},
-      {10, "AddDirectory"}, {11, "AddFileEntry"}, {12, "AddPbcNode"}, {20, "BuildProject"}, {24, "SetProjectName"}}},
-    {vb::CLSID_BurnRecorder, "Recorder", {{3, "SetupRecorder"}, {4, "StartRecording"}, {5, "EndRecording"}}},
-    {vb::CLSID_PictureEncoder, "Encoder", {{4, "ConvertPicture"}}},
-    {vb::CLSID_DriveChooser, "Chooser", {{3, "ChooseDrive"}}},
-    {vb::CLSID_DiscEraser, "Eraser", {{6, "SetEraseDrive"}, {7, "EraseDisc"}, {9, "SetEraseMode"}, {11, "FinishErase"}}},
-    {vb::CLSID_AuxObject, "Aux", {}},
-    {vb::CLSID_DriveControl, "DriveControl", {{3, "QueryDriveInfo"}, {4, "QueryDiscInfo"}, {9, "StopDrive"},
-      {13, "GetMaxWriteSpeed"}, {33, "OpenDrive"}, {34, "UnlockDrive"}, {35, "EjectMedia"}, {36, "LoadMedia"}}},
+constexpr RawClass kClasses[kObjectCount] = {
+    {vb::CLSID_BurnProject, "Project"}, {vb::CLSID_BurnRecorder, "Recorder"}, {vb::CLSID_PictureEncoder, "Encoder"},
+    {vb::CLSID_DriveChooser, "Chooser"}, {vb::CLSID_DiscEraser, "Eraser"}, {vb::CLSID_AuxObject, "Aux"},
+    {vb::CLSID_DriveControl, "DriveControl"},
 };
 constexpr size_t kTableSize = 40;
+
+constexpr const Method* Find(size_t of, size_t slot) {
+    for (const Method& m : kMethods)
+        if (m.of == of && m.slot == slot) return &m;
+    return nullptr;
+}
+// A slot the wrapper has no business calling takes no arguments.
+constexpr size_t WordsOf(size_t of, size_t slot) { return Find(of, slot) ? Find(of, slot)->words : 0; }
 
 std::string g_calls;  // method names, each followed by a space
 
 struct RawObject {
     const void* const* table;
-    const RawClass* of;
+    Object of;
 };
 
-// Every argument of these interfaces is a pointer or an integer no wider
-// than one, and the caller cleans the stack where the tests run, so one
-// signature of six words serves every slot (32-bit Windows, where the callee
-// cleans up, runs no tests). Arguments are not looked at,
-// except the project handle that NewProject hands out.
-template <size_t N>
-com::HRESULT VCD_STDCALL Slot(RawObject* self, uintptr_t first, uintptr_t, uintptr_t, uintptr_t, uintptr_t,
-                              uintptr_t) {
-    const auto it = self->of->slots.find(N);
-    const bool named = it != self->of->slots.end();
-    g_calls += (named ? it->second : std::string(self->of->name) + "#" + std::to_string(N)) + " ";
-    if (named && it->second == "NewProject") *reinterpret_cast<uint32_t*>(first) = 0x51;
-    return com::S_OK;
-}
+template <size_t>
+using Word = uintptr_t;
+
+// Slot N of a table whose method there takes sizeof...(W) argument words.
+// Arguments are not looked at, except the project handle that NewProject
+// hands out.
+template <size_t N, typename Words>
+struct RawSlot;
+template <size_t N, size_t... W>
+struct RawSlot<N, std::index_sequence<W...>> {
+    static com::HRESULT VCD_STDCALL Call(RawObject* self, Word<W>... words) {
+        const uintptr_t args[] = {0, words...};
+        const Method* method = Find(self->of, N);
+        g_calls += (method ? method->name : std::string(kClasses[self->of].name) + "#" + std::to_string(N)) + " ";
+        if (method && std::string(method->name) == "NewProject") *reinterpret_cast<uint32_t*>(args[1]) = 0x51;
+        return com::S_OK;
+    }
+};
+
 com::HRESULT VCD_STDCALL Query(RawObject* self, com::REFIID, void** object) {
     *object = self;
     return com::S_OK;
@@ -71,12 +100,18 @@ com::HRESULT VCD_STDCALL Query(RawObject* self, com::REFIID, void** object) {
 uint32_t VCD_STDCALL AddRef(RawObject*) { return 2; }
 uint32_t VCD_STDCALL Release(RawObject*) { return 1; }
 
-template <size_t... N>
-std::array<const void*, kTableSize> MakeTable(std::index_sequence<N...>) {
+using Table = std::array<const void*, kTableSize>;
+template <size_t Of, size_t... N>
+Table MakeTable(std::index_sequence<N...>) {
     return {reinterpret_cast<const void*>(&Query), reinterpret_cast<const void*>(&AddRef),
-            reinterpret_cast<const void*>(&Release), reinterpret_cast<const void*>(&Slot<N + 3>)...};
+            reinterpret_cast<const void*>(&Release),
+            reinterpret_cast<const void*>(&RawSlot<N + 3, std::make_index_sequence<WordsOf(Of, N + 3)>>::Call)...};
 }
-const auto kTable = MakeTable(std::make_index_sequence<kTableSize - 3>());
+template <size_t... Of>
+std::array<Table, kObjectCount> MakeTables(std::index_sequence<Of...>) {
+    return {MakeTable<Of>(std::make_index_sequence<kTableSize - 3>())...};
+}
+const auto kTables = MakeTables(std::make_index_sequence<kObjectCount>());
 
 }  // namespace
 
@@ -88,7 +123,7 @@ TEST(ComponentSlots, EveryOperationReachesTheSlotsOfItsMethods) {
     vcdalbum::testing::RecordingBurner guard;
     std::array<RawObject, std::size(kClasses)> objects;
     for (size_t i = 0; i < objects.size(); ++i) {
-        objects[i] = {kTable.data(), &kClasses[i]};
+        objects[i] = {kTables[i].data(), static_cast<Object>(i)};
         com::RegisterClassFactory(kClasses[i].clsid, [object = &objects[i]](com::REFIID, void** out) {
             *out = object;
             return com::S_OK;

@@ -15,7 +15,6 @@ using vcdalbum::testing::RecordingBurner;
 
 namespace {
 
-unsigned char kName[] = "Disc";
 char kFile[] = "files/readme.txt";
 char kLocation[] = "EXT";
 char kDir[] = "extras";

@@ -18,8 +18,6 @@ using Access = VRX_BurnerTestAccess;
 
 namespace {
 
-unsigned char kName[] = "Disc";
-
 class DriveTest : public testing::Test {
 protected:
     void SetUp() override {

@@ -15,8 +15,6 @@ using vcdalbum::testing::Snapshot;
 
 namespace {
 
-unsigned char kName[] = "Disc";
-
 // Texts the tests hand over; the wrapper must copy them.
 struct Text {
     explicit Text(const char* s) { std::strncpy(buffer, s, sizeof buffer - 1); }

@@ -1,5 +1,6 @@
 #include "cli/disc_reader.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -89,6 +90,13 @@ Disc RipDisc(const fs::path& cue, const fs::path& folder) {
         EXPECT_TRUE(report.ok()) << track << ": " << report.Describe();
     }
     return disc;
+}
+
+double ProbedSeconds(const fs::path& track) {
+    const RunResult probe =
+        RunProgram("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", track.string()});
+    EXPECT_EQ(probe.exitCode, 0) << probe.err;
+    return std::atof(probe.out.c_str());
 }
 
 }  // namespace vcdalbum::clitest

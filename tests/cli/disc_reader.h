@@ -28,4 +28,8 @@ struct Disc {
 // or when a track misses the player's rate buffer.
 Disc RipDisc(const std::filesystem::path& cue, const std::filesystem::path& folder);
 
+// The playing time of a ripped track in seconds, as ffprobe reads it; fails
+// the test when ffprobe does.
+double ProbedSeconds(const std::filesystem::path& track);
+
 }  // namespace vcdalbum::clitest

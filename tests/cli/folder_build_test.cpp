@@ -54,13 +54,6 @@ void WriteDatedPicture(const fs::path& file, int seed, const std::string& taken)
                                                 static_cast<std::streamsize>(jpeg.size()));
 }
 
-double ProbedSeconds(const fs::path& track) {
-    const RunResult probe =
-        RunProgram("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", track.string()});
-    EXPECT_EQ(probe.exitCode, 0) << probe.err;
-    return std::atof(probe.out.c_str());
-}
-
 // Three albums: one dated out of name order, two in folders whose names only
 // a natural order sorts right.
 TEST(FolderBuild, ThreeAlbumFoldersMakeTheDiscAndItsWrittenProjectTheSameImage) {

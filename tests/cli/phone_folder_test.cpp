@@ -18,13 +18,6 @@ void ExpectNoImage(const fs::path& out) {
         ADD_FAILURE() << "left behind: " << entry.path();
 }
 
-double ProbedSeconds(const fs::path& track) {
-    const RunResult probe =
-        RunProgram("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", track.string()});
-    EXPECT_EQ(probe.exitCode, 0) << probe.err;
-    return std::atof(probe.out.c_str());
-}
-
 // heif-enc, as a person converting their pictures would run it.
 void Encode(const fs::path& from, const fs::path& to, const std::vector<std::string>& extra = {}) {
     std::vector<std::string> args = {"-q", "80"};

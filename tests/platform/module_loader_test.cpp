@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "doubles/native_path.h"
 #include "doubles/scoped_env.h"
 #include "platform/module_loader.h"
 #include "platform/stream_encoder.h"
@@ -10,19 +11,18 @@
 
 namespace platform = vcdalbum::platform;
 using testing::HasSubstr;
+using vcdalbum::testing::In;
+using vcdalbum::testing::kSep;
 using vcdalbum::testing::ScopedEnv;
 
 namespace {
 #if defined(_WIN32)
-constexpr char kSep = '\\';
 constexpr char kEnvDir[] = "C:\\Program Files\\components";
 constexpr char kModule[] = "x.dll";
 #else
-constexpr char kSep = '/';
 constexpr char kEnvDir[] = "/opt/my components";
 constexpr char kModule[] = "libx.so";
 #endif
-std::string In(const std::string& dir, const std::string& name) { return dir + kSep + name; }
 
 // A build-tree path as the program sees it: under wine the Unix root is
 // drive Z:.

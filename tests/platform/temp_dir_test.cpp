@@ -2,10 +2,13 @@
 
 #include <filesystem>
 
+#include "doubles/native_path.h"
 #include "doubles/scoped_env.h"
 #include "platform/temp_dir.h"
 
 namespace platform = vcdalbum::platform;
+using vcdalbum::testing::In;
+using vcdalbum::testing::kSep;
 using vcdalbum::testing::ScopedEnv;
 
 namespace {
@@ -18,11 +21,6 @@ constexpr char kWork[] = "C:\\work\\t";
 constexpr char kDirA[] = "/var/temp a";
 constexpr char kDirB[] = "/var/tmpdir-b";
 constexpr char kWork[] = "/work/t";
-#endif
-#if defined(_WIN32)
-const std::string kSep = "\\";
-#else
-const std::string kSep = "/";
 #endif
 }  // namespace
 
@@ -51,17 +49,17 @@ TEST(TempDirectory, TempThenTmpdirThenTheSystemsOwn) {
 TEST(TempDirectory, PathsJoinWithOneSeparator) {
     {
         ScopedEnv temp("TEMP", kWork);
-        EXPECT_EQ(platform::TempPath("menu3.mpg"), kWork + kSep + "menu3.mpg");
+        EXPECT_EQ(platform::TempPath("menu3.mpg"), In(kWork, "menu3.mpg"));
     }
     {
-        ScopedEnv temp("TEMP", (kWork + kSep).c_str());
-        EXPECT_EQ(platform::TempPath("menu3.mpg"), kWork + kSep + "menu3.mpg");
+        ScopedEnv temp("TEMP", (std::string(kWork) + kSep).c_str());
+        EXPECT_EQ(platform::TempPath("menu3.mpg"), In(kWork, "menu3.mpg"));
     }
     // A forward slash ends a directory on Windows too.
     ScopedEnv temp("TEMP", (std::string(kWork) + "/").c_str());
     EXPECT_EQ(platform::TempPath("menu3.mpg"), std::string(kWork) + "/menu3.mpg");
     // No fixed buffer: a very long directory survives whole.
-    const std::string longDir = kWork + kSep + std::string(600, 'd');
+    const std::string longDir = In(kWork, std::string(600, 'd'));
     ScopedEnv longTemp("TEMP", longDir.c_str());
-    EXPECT_EQ(platform::TempPath("album1.mpg"), longDir + kSep + "album1.mpg");
+    EXPECT_EQ(platform::TempPath("album1.mpg"), In(longDir, "album1.mpg"));
 }
