@@ -15,6 +15,7 @@
 
 #include <vcdalbum/Authoring.h>
 
+#include "host/clip_frames.h"
 #include "host/errors.h"
 #include "host/free_space.h"
 #include "host/image_install.h"
@@ -35,6 +36,8 @@ namespace {
 // the picture a moving one is sampled from) takes in the work folder.
 constexpr uint64_t kRawSectorBytes = 2352;
 constexpr uint64_t kPreparedPictureBytes = 512 * 1024;
+// A clip's frame: a frame-sized JPEG file at the work files' quality.
+constexpr uint64_t kClipFrameBytes = 160 * 1024;
 
 enum PhaseIndex : size_t { kPreparing, kMenus, kTransitions, kEncoding, kBuilding, kWriting };
 
@@ -117,6 +120,8 @@ void CheckOutputFolder(const fs::path& out) {
 
 struct PreparedPicture {
     fs::path source, prepared;
+    const ClipSetting* clip = nullptr;  // set: `source` is a video clip, its frames go beside `prepared`
+    long long clipSerial = 0;
     fs::path moving;  // set: the upright, square-pixel picture a moving picture is sampled from
     std::string label;  // album "x", picture n
     CaptionRequest caption;
@@ -135,13 +140,20 @@ void PreparePictures(const std::vector<PreparedPicture>& jobs, unsigned threads,
         const PreparedPicture& job = jobs[i];
         OwnedImage frame, thumbnail;
         try {
-            OwnedImage picture;
-            frame = PrepareFrame(job.source, job.caption, !job.thumbnail.empty() ? &thumbnail : nullptr,
-                                 job.moving.empty() ? nullptr : &picture, standard);
-            // A moving picture is sampled from the picture as read: upright,
-            // in square pixels, two to four times its size in the frame,
-            // which holds every detail the closest view shows.
-            if (!job.moving.empty()) WriteJpeg(picture.get(), job.moving);
+            if (job.clip != nullptr) {
+                // A clip writes its own frames; its first is the thumbnail.
+                PrepareClip(job.source, *job.clip, standard, job.prepared.parent_path(), job.clipSerial,
+                            job.thumbnail.empty() ? nullptr : &thumbnail);
+                if (!job.thumbnail.empty()) WriteJpeg(thumbnail.get(), job.thumbnail);
+            } else {
+                OwnedImage picture;
+                frame = PrepareFrame(job.source, job.caption, !job.thumbnail.empty() ? &thumbnail : nullptr,
+                                     job.moving.empty() ? nullptr : &picture, standard);
+                // A moving picture is sampled from the picture as read: upright,
+                // in square pixels, two to four times its size in the frame,
+                // which holds every detail the closest view shows.
+                if (!job.moving.empty()) WriteJpeg(picture.get(), job.moving);
+            }
         } catch (const InputError& e) {
             refused[i] = job.label + ": " + e.what();
         }
@@ -182,6 +194,46 @@ void CheckStream(const fs::path& stream, const std::string& what) {
 
 }  // namespace
 
+void CheckInputs(const Project& projectFile, const BuildOptions& options, Progress& progress) {
+    Project project = projectFile;
+    if (options.video != nullptr) project.video = options.video;
+    const unsigned threads = options.jobs ? options.jobs : DefaultJobs();
+    MeasureClips(project, threads);
+    InputProblems problems;
+    CheckMusic(project, problems);
+    std::vector<std::pair<const Album*, size_t>> stills;
+    for (const Album& album : project.albums)
+        for (size_t i = 0; i < album.pictures.size(); ++i)
+            if (ClipAt(album, i) == nullptr) stills.emplace_back(&album, i);
+    std::vector<std::string> refused(stills.size());
+    std::atomic<size_t> done{0};
+    progress.SetPhases({"checking pictures"});
+    ForEachOnThreads(stills.size(), threads, [&](size_t k) {
+        const auto [album, i] = stills[k];
+        try {
+            ReadPicture(album->pictures[i], true, nullptr, *project.video);
+        } catch (const InputError& e) {
+            refused[k] = "album \"" + album->title + "\", picture " + std::to_string(i + 1) + ": " + e.what();
+        }
+        progress.Update(0, static_cast<double>(++done) / static_cast<double>(stills.size()),
+                        album->pictures[i].filename().string());
+    });
+    progress.Done(0, std::to_string(stills.size()) + " pictures");
+    // In the project's order, clips among the pictures.
+    std::vector<std::string> clips = ClipProblems(project);
+    size_t k = 0, c = 0;
+    for (const Album& album : project.albums)
+        for (size_t i = 0; i < album.pictures.size(); ++i) {
+            if (ClipAt(album, i) == nullptr) {
+                if (!refused[k].empty()) problems.push_back(std::move(refused[k]));
+                ++k;
+            } else if (!ClipAt(album, i)->problem.empty()) {
+                problems.push_back(std::move(clips[c++]));
+            }
+        }
+    StopOnProblems(project, problems);
+}
+
 std::string ImageName(const std::string& title) {
     std::string name;
     constexpr std::string_view kRefused = "/\\:*?\"<>|";
@@ -200,6 +252,7 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
     if (options.video != nullptr) project.video = options.video;
     const VideoStandard& standard = *project.video;
     BuildResult result;
+    MeasureClips(project, options.jobs ? options.jobs : DefaultJobs());
     result.plan = PlanDisc(project, options.seed, options.discMinutes);
     const DiscPlan& plan = result.plan;
     if (options.dryRun) {
@@ -210,6 +263,7 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
     CheckFits(project, plan);
     InputProblems problems;
     CheckMusic(project, problems);
+    for (std::string& p : ClipProblems(project)) problems.push_back(std::move(p));
     if (options.dryRun) {
         StopOnProblems(project, problems);
         return result;
@@ -235,9 +289,13 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
         // The work folder holds every stream and the image the tools lay
         // out, and pictures as prepared; the image is then copied out.
         const uint64_t image = static_cast<uint64_t>(plan.usedSectors) * kRawSectorBytes;
-        uint64_t pictures = 0;
-        for (const Album& album : project.albums) pictures += album.pictures.size();
-        std::vector<SpaceNeed> needs = {{work.path(), image * 2 + pictures * kPreparedPictureBytes, "the work folder"}};
+        uint64_t pictures = 0, clipFrames = 0;
+        for (const Album& album : project.albums)
+            for (size_t i = 0; i < album.pictures.size(); ++i)
+                if (const ClipSetting* clip = ClipAt(album, i)) clipFrames += static_cast<uint64_t>(ClipFrameCount(*clip, standard));
+                else ++pictures;
+        std::vector<SpaceNeed> needs = {{work.path(), image * 2 + pictures * kPreparedPictureBytes + clipFrames * kClipFrameBytes,
+                                         "the work folder"}};
         if (staging) needs.push_back({out, image, "the disc image"});
         CheckFreeSpace(needs);
     }
@@ -272,23 +330,43 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
     std::vector<PreparedPicture> jobs;
     std::vector<size_t> firstJob(plan.albums.size());  // the job of each album's first picture
     std::vector<std::vector<std::string>> albumPictures(plan.albums.size()), albumSources(plan.albums.size());
+    // Per album, the place in its request of each picture's last entry: a
+    // clip is a run of frames there.
+    std::vector<std::vector<uint16_t>> lastEntry(plan.albums.size());
+    long long clipSerial = 0;
     for (size_t d = 0; d < plan.albums.size(); ++d) {
         const Album& album = project.albums[static_cast<size_t>(plan.albums[d].album)];
         for (size_t i = 0; i < album.pictures.size(); ++i) {
             PreparedPicture job;
             job.source = album.pictures[i];
-            job.caption = CaptionFor(album, i);
             job.prepared = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + ".jpg");
             job.label = "album \"" + album.title + "\", picture " + std::to_string(i + 1);
             if (i == 0) {
                 firstJob[d] = jobs.size();
                 job.thumbnail = work.path() / "menus" / ("thumbnail" + std::to_string(d) + ".jpg");
             }
+            if (const ClipSetting* clip = ClipAt(album, i)) {
+                job.clip = clip->problem.empty() ? clip : nullptr;  // one that cannot be used is listed already
+                job.clipSerial = clipSerial++;
+                for (std::string& frame : ClipFramePaths(job.prepared.parent_path(), job.clipSerial,
+                                                         ClipFrameCount(*clip, standard))) {
+                    albumPictures[d].push_back(std::move(frame));
+                    if (album.motion == Motion::PanZoom) albumSources[d].emplace_back();  // held as it is
+                }
+                if (albumPictures[d].size() > UINT16_MAX)
+                    throw InputError(project.file.string() + ": album \"" + album.title +
+                                     "\": its clips are too long for one album; put some in an album of their own");
+                lastEntry[d].push_back(static_cast<uint16_t>(albumPictures[d].size() - 1));
+                if (job.clip != nullptr) jobs.push_back(std::move(job));
+                continue;
+            }
+            job.caption = CaptionFor(album, i);
             if (album.motion == Motion::PanZoom) {
                 job.moving = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + "_source.jpg");
                 albumSources[d].push_back(job.moving.string());
             }
             albumPictures[d].push_back(job.prepared.string());
+            lastEntry[d].push_back(static_cast<uint16_t>(albumPictures[d].size() - 1));
             jobs.push_back(std::move(job));
         }
     }
@@ -368,7 +446,7 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
         for (const auto& f : album.music) musicNames[i].push_back(f.string());
         for (auto& f : musicNames[i]) musicPtrs[i].push_back(f.data());
         musicPtrs[i].push_back(nullptr);
-        positions[i] = a.positions;
+        for (uint16_t p : a.positions) positions[i].push_back(lastEntry[d][p]);
         effects[i] = a.effects;
 
         AlbumProgress& ap = albumsProgress.albums[i];
