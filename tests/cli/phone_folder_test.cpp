@@ -286,14 +286,15 @@ TEST(SeveralDiscs, ACollectionOverOneDiscMakesTwoImagesEachWithItsMenus) {
         fs::remove_all(rip);
     }
 
-    // A picture of the second disc found damaged takes the first disc's
-    // image along: the set is whole or not there.
+    // A picture of the second disc found damaged stops the build before the
+    // first disc is encoded: the set is whole or not there.
     const std::vector<uint8_t> last = ReadBytes(dir / "last.jpg");
     WriteFile(dir / "last.jpg", std::string(last.begin(), last.begin() + static_cast<long>(last.size() / 3)));
     fs::create_directories(dir / "out2");
-    const RunResult damaged = RunCli({"build", project.string(), "--out", (dir / "out2").string(), "-q"});
+    const RunResult damaged = RunCli({"build", project.string(), "--out", (dir / "out2").string()});
     EXPECT_EQ(damaged.exitCode, 2) << damaged.err;
     EXPECT_NE(damaged.err.find("last.jpg"), std::string::npos) << damaged.err;
+    EXPECT_EQ(damaged.err.find("encoding"), std::string::npos) << damaged.err;
     ExpectNoImage(dir / "out2");
 }
 
