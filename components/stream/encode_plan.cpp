@@ -4,7 +4,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "platform/component_contract.h"
+#include "contract/component_codes.h"
 
 namespace vcdalbum::components::stream {
 namespace {

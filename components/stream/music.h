@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/video_standard.h"
+#include "contract/video_standard.h"
 #include "sound_decoder.h"
 
 namespace vcdalbum::components::stream {
