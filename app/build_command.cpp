@@ -11,6 +11,7 @@
 #include "project/folder_project.h"
 #include "picture/menu_page.h"
 #include "build/disc_build.h"
+#include "picture/clip_frames.h"
 #include "build/disc_split.h"
 #include "console/errors.h"
 #include "project/project.h"
@@ -49,6 +50,8 @@ int RunBuildDrawing(const BuildArgs& args) {
         project = LoadProject(args.project);
     }
     if (args.options.video != nullptr) project.video = args.options.video;
+    // The plan counts each clip's length, so the clips are opened first.
+    MeasureClips(project, args.options.jobs ? args.options.jobs : DefaultJobs());
     // Divided before any picture is read, so that a refusal costs nothing.
     const DiscSplit split = SplitIntoDiscs(project, args.options.seed, args.options.discMinutes, args.discs);
     const size_t count = split.discs.size();
@@ -78,6 +81,8 @@ int RunBuildDrawing(const BuildArgs& args) {
         return kExitOk;
     }
     Progress progress = Progress::ForStderr(verbosity);
+    // A bad picture on the last disc stops the build before the first is made.
+    if (count > 1 && !args.options.dryRun) CheckInputs(project, args.options, progress);
     // The discs are one set: when one fails, the images made before it go too.
     std::vector<fs::path> made;
     for (size_t d = 0; d < count; ++d) {

@@ -56,6 +56,17 @@ inline constexpr int32_t kRecordingMode = 1;
 
 // ---- Stream encoder component -------------------------------------------------
 
+// A number in a frame file's name: decimal, at most nine digits, no leading zero.
+inline bool FileNameNumber(std::string_view digits, long long& value) {
+    if (digits.empty() || digits.size() > 9 || (digits.size() > 1 && digits[0] == '0')) return false;
+    value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return true;
+}
+
 // A transition is TransitionFrames frame files, "<serial>-<k>.jpg" for k = 1
 // .. TransitionFrames, numbers in decimal without leading zeros. The encoder
 // shows each of them for one frame and every other picture for its own time.
@@ -72,19 +83,35 @@ inline bool ParseTransitionFrameFileName(std::string_view name, long long& seria
     name.remove_suffix(kExtension.size());
     const size_t dash = name.find('-');
     if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size()) return false;
-    auto number = [](std::string_view digits, long long& value) {
-        if (digits.size() > 9 || (digits.size() > 1 && digits[0] == '0')) return false;
-        value = 0;
-        for (char c : digits) {
-            if (c < '0' || c > '9') return false;
-            value = value * 10 + (c - '0');
-        }
-        return true;
-    };
+    const auto number = FileNameNumber;
     long long k = 0;
     if (!number(name.substr(0, dash), serial) || !number(name.substr(dash + 1), k)) return false;
     frame = static_cast<int>(k);
     return k >= 1 && k <= TransitionFrames;
+}
+
+// A video clip in an album is a run of frame files "clip<serial>-<k>.jpg"
+// for k = 1 .. the clip's frame count, each a finished frame shown for one
+// frame: the host has already fitted the clip and brought it to the disc's
+// frame rate. When the clip has sound, "clip<serial>.sound" beside the
+// frames says where it comes from: the clip's start in seconds on the first
+// line, the clip's own file on the second. The album's music gives way to it.
+inline std::string ClipFrameFileName(long long serial, long long frame) {
+    return "clip" + std::to_string(serial) + "-" + std::to_string(frame) + ".jpg";
+}
+inline std::string ClipSoundFileName(long long serial) { return "clip" + std::to_string(serial) + ".sound"; }
+
+// The inverse of ClipFrameFileName for a name without its folder.
+inline bool ParseClipFrameFileName(std::string_view name, long long& serial, long long& frame) {
+    constexpr std::string_view kPrefix = "clip", kExtension = ".jpg";
+    if (name.size() <= kPrefix.size() + kExtension.size() || name.substr(0, kPrefix.size()) != kPrefix ||
+        name.substr(name.size() - kExtension.size()) != kExtension)
+        return false;
+    name = name.substr(kPrefix.size(), name.size() - kPrefix.size() - kExtension.size());
+    const size_t dash = name.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size()) return false;
+    const auto number = FileNameNumber;
+    return number(name.substr(0, dash), serial) && number(name.substr(dash + 1), frame) && frame >= 1;
 }
 
 }  // namespace vcdalbum::contract

@@ -22,7 +22,13 @@
 //       1 or more: album mode. Every picture is shown for option5 seconds,
 //       except that a run of 30 consecutive entries named <n>-1.jpg ...
 //       <n>-30.jpg in one directory is a transition, one frame per entry
-//       (1/30 s NTSC, 1/25 s PAL); pictureTimes is then not read.
+//       (1/30 s NTSC, 1/25 s PAL); pictureTimes is then not read. Entries
+//       named clip<n>-<k>.jpg are the frames of a video clip, one frame
+//       each; when "clip<n>.sound" lies beside clip<n>-1.jpg (the clip's
+//       start in seconds, then the clip's file, a line each), that file's
+//       sound plays from that start for as long as the clip's frames last,
+//       and the music is turned down to 15 % under it, fading over half a
+//       second on either side.
 //   option6
 //       The television standard. 625 (the PAL line count): VCD 2.0 PAL,
 //       352x288 at 25 frames/s, pixels 12:11 (aspect code 8), groups of 15

@@ -18,6 +18,7 @@
 #include "console/errors.h"
 #include "build/free_space.h"
 #include "build/image_install.h"
+#include "picture/clip_frames.h"
 #include "picture/menu_page.h"
 #include "picture/pictures.h"
 #include "platform/scoped_env.h"
@@ -37,6 +38,8 @@ using burner::kRawSectorBytes;
 // The most a prepared picture (and the picture a moving one is sampled
 // from) takes in the work folder.
 constexpr uint64_t kPreparedPictureBytes = 512 * 1024;
+// A clip's frame: a frame-sized JPEG file at the work files' quality.
+constexpr uint64_t kClipFrameBytes = 160 * 1024;
 
 enum PhaseIndex : size_t { kPreparing, kMenus, kTransitions, kEncoding, kBuilding, kWriting };
 
@@ -119,6 +122,8 @@ void CheckOutputFolder(const fs::path& out) {
 
 struct PreparedPicture {
     fs::path source, prepared;
+    const ClipSetting* clip = nullptr;  // set: `source` is a video clip, its frames go beside `prepared`
+    long long clipSerial = 0;
     fs::path moving;  // set: the upright, square-pixel picture a moving picture is sampled from
     std::string label;  // album "x", picture n
     CaptionRequest caption;
@@ -137,13 +142,20 @@ void PreparePictures(const std::vector<PreparedPicture>& jobs, unsigned threads,
         const PreparedPicture& job = jobs[i];
         OwnedImage frame, thumbnail;
         try {
-            OwnedImage picture;
-            frame = PrepareFrame(job.source, job.caption, !job.thumbnail.empty() ? &thumbnail : nullptr,
-                                 job.moving.empty() ? nullptr : &picture, standard);
-            // A moving picture is sampled from the picture as read: upright,
-            // in square pixels, two to four times its size in the frame,
-            // which holds every detail the closest view shows.
-            if (!job.moving.empty()) WriteJpeg(picture.get(), job.moving);
+            if (job.clip != nullptr) {
+                // A clip writes its own frames; its first is the thumbnail.
+                PrepareClip(job.source, *job.clip, standard, job.prepared.parent_path(), job.clipSerial,
+                            job.thumbnail.empty() ? nullptr : &thumbnail);
+                if (!job.thumbnail.empty()) WriteJpeg(thumbnail.get(), job.thumbnail);
+            } else {
+                OwnedImage picture;
+                frame = PrepareFrame(job.source, job.caption, !job.thumbnail.empty() ? &thumbnail : nullptr,
+                                     job.moving.empty() ? nullptr : &picture, standard);
+                // A moving picture is sampled from the picture as read: upright,
+                // in square pixels, two to four times its size in the frame,
+                // which holds every detail the closest view shows.
+                if (!job.moving.empty()) WriteJpeg(picture.get(), job.moving);
+            }
         } catch (const InputError& e) {
             refused[i] = job.label + ": " + e.what();
         }
@@ -216,7 +228,8 @@ private:
 
 // The plan, printed on a dry run and checked against the disc, and the
 // music checked. Returns false when the run ends here (a dry run).
-bool PlanBuild(const Project& project, const BuildOptions& options, BuildResult& result, InputProblems& problems) {
+bool PlanBuild(Project& project, const BuildOptions& options, BuildResult& result, InputProblems& problems) {
+    MeasureClips(project, options.jobs ? options.jobs : DefaultJobs());
     result.plan = PlanDisc(project, options.seed, options.discMinutes);
     if (options.dryRun) {
         std::ostringstream text;
@@ -225,6 +238,7 @@ bool PlanBuild(const Project& project, const BuildOptions& options, BuildResult&
     }
     CheckFits(project, result.plan);
     CheckMusic(project, problems);
+    for (std::string& p : ClipProblems(project)) problems.push_back(std::move(p));
     if (!options.dryRun) return true;
     StopOnProblems(project, problems);
     return false;
@@ -232,12 +246,16 @@ bool PlanBuild(const Project& project, const BuildOptions& options, BuildResult&
 
 // The work folder holds every stream and the image the tools lay out, and
 // pictures as prepared; the image is then copied out.
-void CheckSpaceFor(const Project& project, const DiscPlan& plan, const WorkFolder& work,
+void CheckSpaceFor(const Project& project, const DiscPlan& plan, const VideoStandard& standard, const WorkFolder& work,
                    const std::optional<WorkFolder>& staging, const fs::path& out) {
     const uint64_t image = static_cast<uint64_t>(plan.usedSectors) * kRawSectorBytes;
-    uint64_t pictures = 0;
-    for (const Album& album : project.albums) pictures += album.pictures.size();
-    std::vector<SpaceNeed> needs = {{work.path(), image * 2 + pictures * kPreparedPictureBytes, "the work folder"}};
+    uint64_t pictures = 0, clipFrames = 0;
+    for (const Album& album : project.albums)
+        for (size_t i = 0; i < album.pictures.size(); ++i)
+            if (const ClipSetting* clip = ClipAt(album, i)) clipFrames += static_cast<uint64_t>(ClipFrameCount(*clip, standard));
+            else ++pictures;
+    std::vector<SpaceNeed> needs = {{work.path(), image * 2 + pictures * kPreparedPictureBytes + clipFrames * kClipFrameBytes,
+                                     "the work folder"}};
     if (staging) needs.push_back({out, image, "the disc image"});
     CheckFreeSpace(needs);
 }
@@ -258,30 +276,52 @@ struct PictureJobs {
     std::vector<PreparedPicture> jobs;
     std::vector<size_t> firstJob;  // the job of each album's first picture
     std::vector<std::vector<std::string>> albumPictures, albumSources;
+    // Per album, the place in its request of each picture's last entry: a
+    // clip is a run of frames there.
+    std::vector<std::vector<uint16_t>> lastEntry;
 };
 
-PictureJobs PlanPictureJobs(const Project& project, const DiscPlan& plan, const fs::path& work) {
+PictureJobs PlanPictureJobs(const Project& project, const DiscPlan& plan, const VideoStandard& standard,
+                            const fs::path& work) {
     PictureJobs p;
     p.firstJob.resize(plan.albums.size());
     p.albumPictures.resize(plan.albums.size());
     p.albumSources.resize(plan.albums.size());
+    p.lastEntry.resize(plan.albums.size());
+    long long clipSerial = 0;
     for (size_t d = 0; d < plan.albums.size(); ++d) {
         const Album& album = project.albums[static_cast<size_t>(plan.albums[d].album)];
         for (size_t i = 0; i < album.pictures.size(); ++i) {
             PreparedPicture job;
             job.source = album.pictures[i];
-            job.caption = CaptionFor(album, i);
             job.prepared = work / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + ".jpg");
             job.label = "album \"" + album.title + "\", picture " + std::to_string(i + 1);
             if (i == 0) {
                 p.firstJob[d] = p.jobs.size();
                 job.thumbnail = work / "menus" / ("thumbnail" + std::to_string(d) + ".jpg");
             }
+            if (const ClipSetting* clip = ClipAt(album, i)) {
+                job.clip = clip->problem.empty() ? clip : nullptr;  // one that cannot be used is listed already
+                job.clipSerial = clipSerial++;
+                for (std::string& frame : ClipFramePaths(job.prepared.parent_path(), job.clipSerial,
+                                                         ClipFrameCount(*clip, standard))) {
+                    p.albumPictures[d].push_back(std::move(frame));
+                    if (album.motion == Motion::PanZoom) p.albumSources[d].emplace_back();  // held as it is
+                }
+                if (p.albumPictures[d].size() > UINT16_MAX)
+                    throw InputError(project.file.string() + ": album \"" + album.title +
+                                     "\": its clips are too long for one album; put some in an album of their own");
+                p.lastEntry[d].push_back(static_cast<uint16_t>(p.albumPictures[d].size() - 1));
+                if (job.clip != nullptr) p.jobs.push_back(std::move(job));
+                continue;
+            }
+            job.caption = CaptionFor(album, i);
             if (album.motion == Motion::PanZoom) {
                 job.moving = work / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + "_source.jpg");
                 p.albumSources[d].push_back(job.moving.string());
             }
             p.albumPictures[d].push_back(job.prepared.string());
+            p.lastEntry[d].push_back(static_cast<uint16_t>(p.albumPictures[d].size() - 1));
             p.jobs.push_back(std::move(job));
         }
     }
@@ -343,7 +383,8 @@ struct AlbumRequests {
     std::vector<AlbumMotion> motions;
 };
 
-void FillAlbumRequest(AlbumRequests& r, size_t i, const Project& project, const DiscPlan& plan) {
+void FillAlbumRequest(AlbumRequests& r, size_t i, const Project& project, const DiscPlan& plan,
+                      const std::vector<uint16_t>& lastEntry) {
     const size_t d = r.order[i];
     const AlbumPlan& a = plan.albums[d];
     const Album& album = project.albums[static_cast<size_t>(a.album)];
@@ -351,7 +392,7 @@ void FillAlbumRequest(AlbumRequests& r, size_t i, const Project& project, const 
     for (const auto& f : album.music) r.musicNames[i].push_back(f.string());
     for (auto& f : r.musicNames[i]) r.musicPtrs[i].push_back(f.data());
     r.musicPtrs[i].push_back(nullptr);
-    r.positions[i] = a.positions;
+    for (uint16_t p : a.positions) r.positions[i].push_back(lastEntry[p]);
     r.effects[i] = a.effects;
 
     AlbumProgress& ap = r.progress.albums[i];
@@ -404,7 +445,7 @@ void EncodeAlbums(Authoring& disc, const Project& project, const DiscPlan& plan,
     for (size_t i = 0; i < n; ++i) {
         r.pictureNames[i] = pictures.albumPictures[r.order[i]];
         r.sourceNames[i] = pictures.albumSources[r.order[i]];
-        FillAlbumRequest(r, i, project, plan);
+        FillAlbumRequest(r, i, project, plan, pictures.lastEntry[r.order[i]]);
     }
     disc.AppendMovingAlbums(r.requests.data(), r.motions.data(), static_cast<unsigned short>(n),
                             static_cast<int>(threads));
@@ -459,6 +500,46 @@ std::unique_ptr<UndoOnStop> InstallBuiltImage(const BuildResult& result, const W
 
 }  // namespace
 
+void CheckInputs(const Project& projectFile, const BuildOptions& options, Progress& progress) {
+    Project project = projectFile;
+    if (options.video != nullptr) project.video = options.video;
+    const unsigned threads = options.jobs ? options.jobs : DefaultJobs();
+    MeasureClips(project, threads);
+    InputProblems problems;
+    CheckMusic(project, problems);
+    std::vector<std::pair<const Album*, size_t>> stills;
+    for (const Album& album : project.albums)
+        for (size_t i = 0; i < album.pictures.size(); ++i)
+            if (ClipAt(album, i) == nullptr) stills.emplace_back(&album, i);
+    std::vector<std::string> refused(stills.size());
+    std::atomic<size_t> done{0};
+    progress.SetPhases({"checking pictures"});
+    ForEachOnThreads(stills.size(), threads, [&](size_t k) {
+        const auto [album, i] = stills[k];
+        try {
+            ReadPicture(album->pictures[i], true, nullptr, *project.video);
+        } catch (const InputError& e) {
+            refused[k] = "album \"" + album->title + "\", picture " + std::to_string(i + 1) + ": " + e.what();
+        }
+        progress.Update(0, static_cast<double>(++done) / static_cast<double>(stills.size()),
+                        album->pictures[i].filename().string());
+    });
+    progress.Done(0, std::to_string(stills.size()) + " pictures");
+    // In the project's order, clips among the pictures.
+    std::vector<std::string> clips = ClipProblems(project);
+    size_t k = 0, c = 0;
+    for (const Album& album : project.albums)
+        for (size_t i = 0; i < album.pictures.size(); ++i) {
+            if (ClipAt(album, i) == nullptr) {
+                if (!refused[k].empty()) problems.push_back(std::move(refused[k]));
+                ++k;
+            } else if (!ClipAt(album, i)->problem.empty()) {
+                problems.push_back(std::move(clips[c++]));
+            }
+        }
+    StopOnProblems(project, problems);
+}
+
 std::string ImageName(const std::string& title) {
     std::string name;
     constexpr std::string_view kRefused = "/\\:*?\"<>|";
@@ -497,7 +578,7 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
     WorkFolder work("vcdalbum-", options.keepWork);
     result.work = work.path();
     progress.Note("work folder: " + work.path().string());
-    CheckSpaceFor(project, plan, work, staging, out);
+    CheckSpaceFor(project, plan, standard, work, staging, out);
     fs::create_directories(work.path() / "pictures");
     fs::create_directories(work.path() / "menus");
     // The library writes its frame and stream files under TEMP.
@@ -516,7 +597,7 @@ BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, P
     // 1. Pictures, fitted into the frame, as the library's JPEG files.
     const unsigned threads = options.jobs ? options.jobs : DefaultJobs();
     StageClock clock(progress);
-    const PictureJobs pictures = PlanPictureJobs(project, plan, work.path());
+    const PictureJobs pictures = PlanPictureJobs(project, plan, standard, work.path());
     PreparePictures(pictures.jobs, threads, standard, progress, problems);
     StopOnProblems(project, problems);
     progress.Done(kPreparing, std::to_string(pictures.jobs.size()) + " pictures");

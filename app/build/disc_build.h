@@ -39,6 +39,12 @@ struct BuildResult {
 // image build or the recorder fails. A failed build leaves no image behind.
 BuildResult BuildDisc(const Project& project, const BuildOptions& options, Progress& progress);
 
+// Reads every picture, clip and music file of `project` as a build would and
+// throws InputError (exit 2) naming every one that cannot be used, a line
+// each; for a collection of several discs, whose later discs would
+// otherwise find theirs only once the first ones are made.
+void CheckInputs(const Project& project, const BuildOptions& options, Progress& progress);
+
 // The file name the image gets for a disc title: characters that file
 // systems refuse become '_'.
 std::string ImageName(const std::string& title);

@@ -8,6 +8,7 @@
 #include <vcdalbum/AlbumRequest.h>
 #include <vcdalbum/transitions.h>
 
+#include "picture/clip_frames.h"
 #include "project/effects.h"
 #include "console/errors.h"
 
@@ -52,11 +53,31 @@ int ShownSecondsPerPicture(int secondsPerPicture) {
     return std::max(secondsPerPicture, static_cast<int>(kAlbumMinimumSecondsPerPicture));
 }
 
+// An album's pictures held still, and how long its clips play on the disc's frame grid.
+struct AlbumContent {
+    size_t stills = 0, clips = 0;
+    double clipSeconds = 0;
+};
+
+AlbumContent ContentOf(const Album& album, const video::VideoStandard& standard) {
+    AlbumContent c;
+    for (size_t i = 0; i < album.pictures.size(); ++i) {
+        if (const ClipSetting* clip = ClipAt(album, i)) {
+            ++c.clips;
+            c.clipSeconds += static_cast<double>(ClipFrameCount(*clip, standard)) / standard.fps();
+        } else {
+            ++c.stills;
+        }
+    }
+    return c;
+}
+
 }  // namespace
 
-double AlbumSeconds(size_t pictures, int secondsPerPicture, size_t transitions, double framesPerSecond) {
+double AlbumSeconds(size_t pictures, int secondsPerPicture, size_t transitions, double framesPerSecond,
+                    double clipSeconds) {
     const double seconds = static_cast<double>(pictures) * ShownSecondsPerPicture(secondsPerPicture) +
-                           static_cast<double>(transitions * TransitionFrames) / framesPerSecond;
+                           static_cast<double>(transitions * TransitionFrames) / framesPerSecond + clipSeconds;
     return std::max(seconds, kMinStreamSeconds);
 }
 
@@ -80,8 +101,9 @@ DiscPlan PlanDisc(const Project& project, uint32_t seed, int discMinutes) {
         a.album = static_cast<int>(i);
         ChooseTransitions(album, rng, a);
         // Transitions take a whole number of frames: 1.2 s each in PAL.
-        a.seconds = AlbumSeconds(album.pictures.size(), album.secondsPerPicture, a.positions.size(),
-                                 *project.video == video::kPal ? project.video->fps() : 30.0);
+        const AlbumContent content = ContentOf(album, *project.video);
+        a.seconds = AlbumSeconds(content.stills, album.secondsPerPicture, a.positions.size(),
+                                 *project.video == video::kPal ? project.video->fps() : 30.0, content.clipSeconds);
         a.sectors = burner::TrackSectors(StreamSectors(a.seconds));
     }
 
@@ -151,12 +173,16 @@ void PrintPlan(std::ostream& out, const Project& project, const DiscPlan& plan) 
             const AlbumPlan& a = plan.albums[static_cast<size_t>(index)];
             const Album& album = project.albums[static_cast<size_t>(a.album)];
             ++number;
-            out << "  " << ++choice << ". \"" << album.title << "\" (album " << number << "): " << album.pictures.size()
+            const AlbumContent content = ContentOf(album, *project.video);
+            out << "  " << ++choice << ". \"" << album.title << "\" (album " << number << "): " << content.stills
                 << " picture(s) x " << ShownSecondsPerPicture(album.secondsPerPicture) << " s"
                 << (album.secondsPerPicture < ShownSecondsPerPicture(album.secondsPerPicture)
                         ? " (" + std::to_string(album.secondsPerPicture) + " s asked; " +
                               std::to_string(kAlbumMinimumSecondsPerPicture) + " s is the shortest hold)"
                         : std::string())
+                << (content.clips > 0 ? ", " + std::to_string(content.clips) + " video clip(s) of " +
+                                            FormatDuration(content.clipSeconds)
+                                      : std::string())
                 << ", " << a.positions.size() << " transition(s), "
                 << FormatDuration(a.seconds) << ", " << album.music.size() << " music file(s)\n";
             if (!a.effects.empty()) {

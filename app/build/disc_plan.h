@@ -57,7 +57,9 @@ DiscPlan PlanDisc(const Project& project, uint32_t seed, int discMinutes);
 void CheckFits(const Project& project, const DiscPlan& plan);
 
 // Seconds a stream of this content runs, and the sectors it takes.
-double AlbumSeconds(size_t pictures, int secondsPerPicture, size_t transitions, double framesPerSecond = 30.0);
+// `pictures` are those held still; `clipSeconds`, what the album's clips play.
+double AlbumSeconds(size_t pictures, int secondsPerPicture, size_t transitions, double framesPerSecond = 30.0,
+                    double clipSeconds = 0);
 int64_t StreamSectors(double seconds);
 
 // The plan for a person: menus, albums, pictures, transitions, durations, disc use.

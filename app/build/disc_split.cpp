@@ -31,6 +31,9 @@ Album Slice(const Album& album, const Piece& piece) {
     out.pictureCaptions.clear();
     for (size_t i = piece.from; i < piece.to && i < album.pictureCaptions.size(); ++i)
         out.pictureCaptions.push_back(album.pictureCaptions[i]);
+    out.pictureClips.clear();
+    for (size_t i = piece.from; i < piece.to && i < album.pictureClips.size(); ++i)
+        out.pictureClips.push_back(album.pictureClips[i]);
     // The gap after a part's last picture leads to the next part, on its own
     // track: it has no transition.
     if (album.transitions.kind == TransitionSetting::Kind::PerGap) {

@@ -70,15 +70,20 @@ OwnedImage ReadPicture(const fs::path& file, bool forFrame, std::string* dateTak
         const AVDictionaryEntry* e = av_dict_get(frame->metadata, "DateTimeOriginal", nullptr, 0);
         *dateTaken = e ? e->value : "";
     }
-    const int w = frame->width, h = frame->height;
-    OwnedImage bgr = BlackPicture(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
+    return UprightPicture(*frame, input::Orientation(*frame), name, static_cast<uint32_t>(frame->width),
+                          static_cast<uint32_t>(frame->height));
+}
+
+OwnedImage UprightPicture(const AVFrame& frame, int orientation, const std::string& name, uint32_t width,
+                          uint32_t height) {
+    const int w = static_cast<int>(width), h = static_cast<int>(height);
+    OwnedImage bgr = BlackPicture(width, height);
     uint8_t* dst[4] = {bgr.get().data, nullptr, nullptr, nullptr};
     const int dstStride[4] = {static_cast<int>(ImageStride(bgr.width())), 0, 0, 0};
-    if (!input::Convert(frame->data, frame->linesize, static_cast<AVPixelFormat>(frame->format),
-                        input::IsFullRange(*frame), w, h, dst, dstStride, AV_PIX_FMT_BGR24, true, w, h))
+    if (!input::Convert(frame.data, frame.linesize, static_cast<AVPixelFormat>(frame.format), input::IsFullRange(frame),
+                        frame.width, frame.height, dst, dstStride, AV_PIX_FMT_BGR24, true, w, h))
         throw InputError(name + ": picture format not supported");
 
-    const int orientation = input::Orientation(*frame);
     if (orientation == 1) return bgr;
     const bool swap = input::SwapsSides(orientation);
     OwnedImage upright = BlackPicture(swap ? bgr.height() : bgr.width(), swap ? bgr.width() : bgr.height());

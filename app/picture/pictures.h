@@ -4,12 +4,15 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include <vcdalbum/Image.h>
 
 #include "codec/owned_image.h"
 #include "project/caption_choice.h"
 #include "contract/video_standard.h"
+
+struct AVFrame;
 
 namespace vcdalbum::host {
 
@@ -31,6 +34,12 @@ OwnedImage BlackPicture(uint32_t width, uint32_t height);
 // stored, or nothing.
 OwnedImage ReadPicture(const std::filesystem::path& file, bool forFrame = false, std::string* dateTaken = nullptr,
                        const VideoStandard& standard = video::kNtsc);
+
+// A decoded picture as BGR of width x height (its stored size, or smaller),
+// then turned upright by `orientation` (EXIF-style). Throws InputError
+// naming `name` when its pixel format cannot be converted.
+OwnedImage UprightPicture(const AVFrame& frame, int orientation, const std::string& name, uint32_t width,
+                          uint32_t height);
 
 // The size a w x h picture of square pixels takes inside the frame: its
 // aspect ratio kept for the frame's pixels (10:11 NTSC, 12:11 PAL), as large

@@ -9,6 +9,7 @@
 #include "project/exif_date.h"
 #include "console/errors.h"
 #include "console/work_pool.h"
+#include "clip_input.h"
 #include "picture_input.h"
 
 namespace vcdalbum::host {
@@ -77,7 +78,7 @@ Listing ListFolder(const fs::path& folder) {
         std::error_code typeError;
         if (it->is_directory(typeError)) out.folders.push_back(p);
         else if (!it->is_regular_file(typeError)) continue;
-        else if (IsPictureFile(p)) out.pictures.push_back(p);
+        else if (IsPictureFile(p) || IsClipFile(p)) out.pictures.push_back(p);
         else if (IsMusicFile(p)) out.music.push_back(p);
         else out.ignored.push_back(name);
     }
@@ -96,7 +97,9 @@ bool OrderByDate(std::vector<fs::path>& pictures, unsigned jobs) {
     if (files.size() > 1)
         ForEachOnThreads(files.size(), jobs, [&](size_t i) {
             if (undated) return;
-            files[i].takenDate = components::picture_input::TakenDate(files[i].path.string());
+            const std::string file = files[i].path.string();
+            files[i].takenDate = IsClipFile(files[i].path) ? components::picture_input::ClipTakenDate(file)
+                                                           : components::picture_input::TakenDate(file);
             if (!SortableTakenDate(files[i].takenDate)) undated = true;
         });
     const bool byDate = OrderPictures(files);
@@ -157,6 +160,7 @@ FolderDisc ScanFolder(const fs::path& folder, unsigned jobs) {
         Album album;
         album.title = title;
         album.pictures = std::move(listing.pictures);
+        MarkClips(album);
         album.music = std::move(listing.music);
         album.secondsPerPicture = kFolderSecondsPerPicture;
         album.transitions.kind = TransitionSetting::Kind::Every;
@@ -202,7 +206,10 @@ void PrintFolderPlan(std::ostream& out, const FolderDisc& disc) {
     for (size_t a = 0; a < project.albums.size(); ++a) {
         const Album& album = project.albums[a];
         const FolderAlbum& from = disc.albums[a];
-        out << "  " << a + 1 << ". \"" << album.title << "\": " << album.pictures.size() << " picture(s) from "
+        size_t clips = 0;
+        for (size_t i = 0; i < album.pictures.size(); ++i) clips += ClipAt(album, i) != nullptr;
+        out << "  " << a + 1 << ". \"" << album.title << "\": " << album.pictures.size() - clips << " picture(s)"
+            << (clips > 0 ? " and " + std::to_string(clips) + " video clip(s)" : std::string()) << " from "
             << FolderLabel(root, from);
         if (album.pictures.size() > 1)
             out << (from.byDate ? ", in the order taken (EXIF date)"

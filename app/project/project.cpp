@@ -13,6 +13,7 @@
 
 #include "project/effects.h"
 #include "console/errors.h"
+#include "clip_input.h"
 #include "support/utf8.h"
 
 namespace vcdalbum::host {
@@ -44,6 +45,9 @@ const std::set<std::string> kProjectKeys = {"title", "menu_music", "albums", "me
 const std::set<std::string> kAlbumKeys = {"title", "pictures", "seconds_per_picture", "music", "transitions",
                                           "captions", "motion"};
 const std::set<std::string> kPictureKeys = {"file", "caption"};
+const std::set<std::string> kClipKeys = {"video", "start", "end"};
+// A clip's start and end, in seconds; a day is beyond any phone's clip.
+constexpr double kMaxClipSeconds = 86400;
 
 void CheckKeys(const json& object, const std::set<std::string>& known, const Context& ctx) {
     for (auto it = object.begin(); it != object.end(); ++it)
@@ -116,11 +120,36 @@ CaptionSource CaptionsFromJson(const json& value, const Context& ctx) {
     ctx.Fail("\"captions\" must be \"name\", \"date\" or \"none\"");
 }
 
-// An album's list of pictures, each a file name or {"file": ..., "caption": ...}.
+double RequireSeconds(const json& value, const std::string& what, const Context& ctx) {
+    if (!value.is_number() || value.get<double>() < 0 || value.get<double>() > kMaxClipSeconds)
+        ctx.Fail(what + " must be a number of seconds from 0 to " + std::to_string(static_cast<int>(kMaxClipSeconds)));
+    return value.get<double>();
+}
+
+// {"video": ..., "start": s, "end": s}.
+ClipSetting ClipFromJson(const json& item, const std::string& where, const Context& ctx) {
+    for (auto it = item.begin(); it != item.end(); ++it)
+        if (!kClipKeys.count(it.key())) ctx.Fail(where + "unknown setting \"" + it.key() + "\" for a video clip");
+    ClipSetting clip;
+    if (item.contains("start")) clip.start = RequireSeconds(item["start"], where + "\"start\"", ctx);
+    if (item.contains("end")) {
+        clip.end = RequireSeconds(item["end"], where + "\"end\"", ctx);
+        if (*clip.end <= clip.start) ctx.Fail(where + "\"end\" must come after \"start\"");
+    }
+    return clip;
+}
+
+// An album's list of pictures, each a file name, {"file": ..., "caption": ...}
+// or a video clip {"video": ..., "start": ..., "end": ...}.
 void PicturesFromJson(const json& list, const fs::path& base, Album& album, const Context& ctx) {
     for (const auto& item : list) {
         std::optional<std::string> caption;
-        if (item.is_object()) {
+        if (item.is_object() && item.contains("video")) {
+            const std::string where = "picture " + std::to_string(album.pictures.size() + 1) + ": ";
+            album.pictures.push_back(Resolve(base, RequireString(item["video"], where + "\"video\"", ctx)));
+            album.pictureClips.resize(album.pictures.size());
+            album.pictureClips.back() = ClipFromJson(item, where, ctx);
+        } else if (item.is_object()) {
             const std::string where = "picture " + std::to_string(album.pictures.size() + 1) + ": ";
             for (auto it = item.begin(); it != item.end(); ++it)
                 if (!kPictureKeys.count(it.key())) ctx.Fail(where + "unknown setting \"" + it.key() + "\"");
@@ -129,6 +158,11 @@ void PicturesFromJson(const json& list, const fs::path& base, Album& album, cons
             if (item.contains("caption")) caption = RequireString(item["caption"], where + "\"caption\"", ctx);
         } else {
             album.pictures.push_back(Resolve(base, RequireString(item, "\"pictures\"", ctx)));
+            // A clip named like a picture plays whole.
+            if (IsClipFile(album.pictures.back())) {
+                album.pictureClips.resize(album.pictures.size());
+                album.pictureClips.back() = ClipSetting{};
+            }
         }
         album.pictureCaptions.push_back(std::move(caption));
     }
@@ -158,11 +192,24 @@ bool IsPictureFile(const fs::path& p) {
     return kExtensions.count(ext) != 0;
 }
 
+bool IsClipFile(const fs::path& p) { return components::picture_input::IsClipFileName(p.string()); }
+
+const ClipSetting* ClipAt(const Album& album, size_t i) {
+    return i < album.pictureClips.size() && album.pictureClips[i] ? &*album.pictureClips[i] : nullptr;
+}
+
+void MarkClips(Album& album) {
+    album.pictureClips.assign(album.pictures.size(), std::nullopt);
+    for (size_t i = 0; i < album.pictures.size(); ++i)
+        if (IsClipFile(album.pictures[i])) album.pictureClips[i] = ClipSetting{};
+}
+
 std::vector<fs::path> PicturesInFolder(const fs::path& folder) {
     std::vector<fs::path> out;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec))
-        if (entry.is_regular_file(ec) && IsPictureFile(entry.path())) out.push_back(entry.path());
+        if (entry.is_regular_file(ec) && (IsPictureFile(entry.path()) || IsClipFile(entry.path())))
+            out.push_back(entry.path());
     std::sort(out.begin(), out.end());
     return out;
 }
@@ -210,10 +257,12 @@ Album AlbumFromJson(const json& a, size_t i, const fs::path& base, const AlbumDe
     if (pics.is_string() && fs::is_directory(Resolve(base, pics.get<std::string>()))) {
         album.pictures = PicturesInFolder(Resolve(base, pics.get<std::string>()));
         if (album.pictures.empty()) actx.Fail("folder " + pics.get<std::string>() + " holds no pictures");
+        MarkClips(album);
     } else if (pics.is_array()) {
         PicturesFromJson(pics, base, album, actx);
     } else {
         album.pictures = PathList(pics, base, "\"pictures\"", actx);
+        MarkClips(album);
     }
     album.captions = a.contains("captions") ? CaptionsFromJson(a["captions"], actx) : defaults.captions;
     if (album.pictures.empty()) actx.Fail("is empty: it needs at least one picture");
@@ -384,7 +433,12 @@ ordered_json PicturesJson(const Album& album, const fs::path& base) {
     ordered_json list = ordered_json::array();
     for (size_t i = 0; i < album.pictures.size(); ++i) {
         const std::string file = PathText(album.pictures[i], base);
-        if (i < album.pictureCaptions.size() && album.pictureCaptions[i])
+        if (const ClipSetting* clip = ClipAt(album, i)) {
+            ordered_json entry = {{"video", file}};
+            if (clip->start > 0) entry["start"] = clip->start;
+            if (clip->end) entry["end"] = *clip->end;
+            list.push_back(std::move(entry));
+        } else if (i < album.pictureCaptions.size() && album.pictureCaptions[i])
             list.push_back({{"file", file}, {"caption", *album.pictureCaptions[i]}});
         else
             list.push_back(file);

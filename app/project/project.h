@@ -27,9 +27,22 @@ enum class CaptionSource { None, Name, Date };
 // How an album's pictures are shown while they are held.
 enum class Motion { Still, PanZoom };
 
+// A video clip in an album, in the place of a picture: it plays from
+// `start` to `end` seconds of the clip (its own end when unset).
+struct ClipSetting {
+    double start = 0;
+    std::optional<double> end;
+    // Filled by MeasureClips: how long it plays, and why it cannot be used
+    // (empty when it can).
+    double seconds = 0;
+    std::string problem;
+};
+
 struct Album {
     std::string title;
-    std::vector<std::filesystem::path> pictures;  // absolute
+    std::vector<std::filesystem::path> pictures;  // absolute; clips among them
+    // Which of `pictures` are video clips, by place; past the end: none.
+    std::vector<std::optional<ClipSetting>> pictureClips;
     // A picture's own caption, by its place in `pictures` ("" shows none);
     // pictures past the end have none of their own.
     std::vector<std::optional<std::string>> pictureCaptions;
@@ -80,6 +93,15 @@ int64_t NewestInputTime(const Project& project);
 // Whether a file's extension names a picture format the tool reads.
 bool IsPictureFile(const std::filesystem::path& file);
 
+// Whether a file's extension names a video clip (mp4, mov, m4v, 3gp, mkv, avi).
+bool IsClipFile(const std::filesystem::path& file);
+
+// Marks the album's clip files, by their extension, as clips that play whole.
+void MarkClips(Album& album);
+
+// The clip at place `i` of the album, or null for a picture.
+const ClipSetting* ClipAt(const Album& album, size_t i);
+
 // The project as the JSON text that LoadProject reads back into the same
 // project, for writing at `file`. A path inside the folder of `file` is
 // written relative to it, so the file and the pictures can move together;
@@ -87,8 +109,8 @@ bool IsPictureFile(const std::filesystem::path& file);
 // path is not valid UTF-8, which JSON cannot carry.
 std::string ProjectJson(const Project& project, const std::filesystem::path& file);
 
-// Picture files in a folder, sorted by name: what an album's "pictures"
-// means when it names a folder instead of a list.
+// Picture and clip files in a folder, sorted by name: what an album's
+// "pictures" means when it names a folder instead of a list.
 std::vector<std::filesystem::path> PicturesInFolder(const std::filesystem::path& folder);
 
 }  // namespace vcdalbum::host

@@ -181,15 +181,20 @@ int Orientation(const AVFrame& frame) {
         if (v >= 1 && v <= 8) return v;
     }
     if (const AVFrameSideData* sd = av_frame_get_side_data(&frame, AV_FRAME_DATA_DISPLAYMATRIX)) {
-        const double angle = av_display_rotation_get(reinterpret_cast<const int32_t*>(sd->data));
-        if (std::isfinite(angle)) {
-            long turn = std::lround(angle / 90.0);
-            turn = ((turn % 4) + 4) % 4;  // counter-clockwise quarter turns that were applied
-            if (turn == 1) return 6;      // undo with a clockwise turn
-            if (turn == 2) return 3;
-            if (turn == 3) return 8;
-        }
+        return OrientationOfRotation(av_display_rotation_get(reinterpret_cast<const int32_t*>(sd->data)));
     }
+    return 1;
+}
+
+int OrientationOfRotation(double angle) {
+    if (!std::isfinite(angle)) return 1;
+    long turn = std::lround(angle / 90.0);
+    // Quarter turns counter-clockwise that bring the stored picture upright,
+    // as players apply them (FFmpeg's own autorotation does the same).
+    turn = ((turn % 4) + 4) % 4;
+    if (turn == 1) return 8;
+    if (turn == 2) return 3;
+    if (turn == 3) return 6;
     return 1;
 }
 

@@ -51,6 +51,11 @@ std::string TakenDate(const std::string& path);
 // rotation of its display matrix; 1 (upright) when it has neither.
 int Orientation(const AVFrame& frame);
 
+// The orientation that shows a picture as its display matrix says: turned
+// `angle` degrees counter-clockwise (av_display_rotation_get), to the
+// nearest quarter turn.
+int OrientationOfRotation(double angle);
+
 // Whether turning a picture of this orientation upright swaps its sides.
 inline bool SwapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
 

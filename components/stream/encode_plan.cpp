@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "contract/component_codes.h"
 
@@ -48,11 +49,23 @@ std::vector<bool> FindTransitionRuns(const std::vector<std::string>& names) {
 
 }  // namespace
 
-bool ParseTransitionFrameName(const std::string& path, std::string& dir, long long& serial, int& k) {
+namespace {
+
+// `path` parted into its folder and its file name.
+std::string_view SplitFolder(const std::string& path, std::string& dir) {
     const size_t slash = path.find_last_of("/\\");
     dir = slash == std::string::npos ? std::string() : path.substr(0, slash);
-    const std::string_view base = slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
-    return vcdalbum::contract::ParseTransitionFrameFileName(base, serial, k);
+    return slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+}
+
+}  // namespace
+
+bool ParseTransitionFrameName(const std::string& path, std::string& dir, long long& serial, int& k) {
+    return vcdalbum::contract::ParseTransitionFrameFileName(SplitFolder(path, dir), serial, k);
+}
+
+bool ParseClipFrameName(const std::string& path, std::string& dir, long long& serial, long long& k) {
+    return vcdalbum::contract::ParseClipFrameFileName(SplitFolder(path, dir), serial, k);
 }
 
 int64_t MinimumFrames(const VideoStandard& standard) {
@@ -85,19 +98,34 @@ EncodePlan MakePlan(const StreamInfo& info, const StreamMotion* motion) {
     const double fps = plan.standard->fps();
     double elapsedSeconds = 0;
     int64_t framesSoFar = 0;
+    PlannedClipSound* sound = nullptr;  // the clip run being read, when it has sound
     for (size_t i = 0; i < names.size(); ++i) {
-        double s = transition[i] ? 1.0 / fps : (album ? static_cast<double>(info.option5) : seconds[i]);
+        std::string dir;
+        long long serial = 0, k = 0;
+        const bool clip = album && ParseClipFrameName(names[i], dir, serial, k);
+        if (!clip) sound = nullptr;
+        if (clip && k == 1) {
+            sound = nullptr;
+            std::error_code ec;
+            const std::string file = (dir.empty() ? std::string() : dir + "/") + vcdalbum::contract::ClipSoundFileName(serial);
+            if (std::filesystem::is_regular_file(file, ec)) {
+                plan.clipSounds.push_back(PlannedClipSound{framesSoFar, 0, file});
+                sound = &plan.clipSounds.back();
+            }
+        }
+        double s = transition[i] || clip ? 1.0 / fps : (album ? static_cast<double>(info.option5) : seconds[i]);
         elapsedSeconds += s;
         int64_t end = std::llround(elapsedSeconds * fps);
         int64_t frames = std::max<int64_t>(1, end - framesSoFar);
         PlannedPicture picture{names[i], frames, std::string(), 0};
-        if (album && !transition[i] && motion != nullptr && motion->sourceFiles != nullptr &&
+        if (album && !transition[i] && !clip && motion != nullptr && motion->sourceFiles != nullptr &&
             motion->sourceFiles[i] != nullptr && motion->sourceFiles[i][0] != '\0') {
             picture.source = motion->sourceFiles[i];
             picture.seed = motion->seeds != nullptr ? motion->seeds[i] : 0;
         }
         plan.pictures.push_back(std::move(picture));
         framesSoFar += frames;
+        if (sound != nullptr) sound->frames += frames;
     }
     if (plan.pictures.empty()) plan.pictures.push_back(PlannedPicture{});
     const int64_t minimum = MinimumFrames(*plan.standard);

@@ -26,8 +26,15 @@ struct PlannedPicture {
     uint32_t seed = 0;   // the moving picture's path seed
 };
 
+// A video clip's sound, beside the run of its frames.
+struct PlannedClipSound {
+    int64_t firstFrame = 0, frames = 0;  // where the clip's frames are in the stream
+    std::string file;                    // the "clip<serial>.sound" file that names the clip
+};
+
 struct EncodePlan {
     std::vector<PlannedPicture> pictures;
+    std::vector<PlannedClipSound> clipSounds;  // album mode only; the clips with sound, in order
     std::vector<std::string> music;
     int64_t totalFrames = 0;
     const VideoStandard* standard = &video::kNtsc;  // from the record's option6
@@ -37,7 +44,11 @@ struct EncodePlan {
 // `serial` and `dir` receive the run's number and directory.
 bool ParseTransitionFrameName(const std::string& path, std::string& dir, long long& serial, int& k);
 
-// Builds the plan. Pictures with null names are skipped; an empty list gives
+// True when `path` names frame `k` of a clip's run "clip<n>-<k>.jpg".
+bool ParseClipFrameName(const std::string& path, std::string& dir, long long& serial, long long& k);
+
+// Builds the plan. In album mode clip frames are shown one frame each, and a
+// clip run whose sound file exists gets a PlannedClipSound. Pictures with null names are skipped; an empty list gives
 // one black picture. The last picture is held longer when the stream would be
 // shorter than MinimumFrames. With `motion`, album pictures that have a
 // source move across it; transition frames never do.

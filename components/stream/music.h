@@ -7,11 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "ffmpeg_util.h"
+#include "contract/video_standard.h"
+#include "sound_decoder.h"
 
 namespace vcdalbum::components::stream {
 
-inline constexpr int kAudioRate = 44100;
+// Samples per channel that cover `frames` video frames.
+inline int64_t SamplesForFrames(int64_t frames, const video::VideoStandard& standard) {
+    return (frames * standard.rateDen * kAudioRate + standard.rateNum / 2) / standard.rateNum;
+}
 
 class Music {
 public:
@@ -27,9 +31,8 @@ public:
     bool silent() const { return silent_; }
 
 private:
-    bool OpenNext();          // opens the next readable file, looping; false when none is readable
-    bool DecodeSome();        // appends decoded samples to pending_; false at the end of the file
-    void Close();
+    bool OpenNext();    // opens the next readable file, looping; false when none is readable
+    bool DecodeSome();  // appends decoded samples to pending_; false at the end of the file
 
     std::vector<std::string> files_;
     std::vector<bool> unreadable_;
@@ -38,15 +41,8 @@ private:
     bool fileGaveSamples_ = false;
     int64_t position_ = 0;
     int64_t total_;
-    InputPtr input_;
-    CodecContextPtr decoder_;
-    SwrPtr swr_;
-    int stream_ = -1;
-    bool open_ = false;
+    SoundDecoder sound_;
     std::deque<int16_t> pending_;
-    FramePtr frame_{av_frame_alloc()};
-    PacketPtr packet_{av_packet_alloc()};
-    bool flushed_ = false;
 };
 
 }  // namespace vcdalbum::components::stream

@@ -15,6 +15,7 @@
 #include "encode_plan.h"
 #include "moving_picture.h"
 #include "music.h"
+#include "soundtrack.h"
 #include "picture_frames.h"
 #include "rate_guard.h"
 #include "vbv_model.h"
@@ -31,11 +32,6 @@ int Fail(const std::string& output, const std::string& tmp, int code, const std:
     }
     Say("cannot encode '" + output + "': " + reason);
     return code;
-}
-
-// Samples per channel that cover `frames` video frames.
-int64_t SamplesForFrames(int64_t frames, const VideoStandard& standard) {
-    return (frames * standard.rateDen * kAudioRate + standard.rateNum / 2) / standard.rateNum;
 }
 
 // Passes over the whole stream before giving up. Ordinary pictures need one;
@@ -83,7 +79,7 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
     VcdWriter writer(standard);
     RateGuard guard(standard);
     if (!(error = writer.Open(path)).empty()) return kVrxStreamEncoderFailure;
-    Music music(plan.music, totalSamples);
+    Soundtrack music(plan, totalSamples);
     std::vector<int16_t> samples(static_cast<size_t>(writer.AudioFrameSamples()) * 2);
 
     auto writeAudioUpTo = [&](int64_t upToSamples) -> std::string {

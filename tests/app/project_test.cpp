@@ -130,6 +130,12 @@ TEST(Project, BadInputIsRefusedNamingTheCulprit) {
          "album \"A\": \"motion\" must be \"pan-zoom\" or \"none\", not \"ken\""},
         {R"({"title": "T", "video": "secam", "albums": [{"title": "A", "pictures": ["a.jpg"]}]})",
          "\"video\" must be \"ntsc\" or \"pal\""},
+        {R"({"title": "T", "albums": [{"title": "A", "pictures": ["a.jpg", {"video": "v.mp4", "start": 4, "end": 2}]}]})",
+         "album \"A\": picture 2: \"end\" must come after \"start\""},
+        {R"({"title": "T", "albums": [{"title": "A", "pictures": [{"video": "v.mp4", "start": -1}]}]})",
+         "picture 1: \"start\" must be a number of seconds"},
+        {R"({"title": "T", "albums": [{"title": "A", "pictures": [{"video": "v.mp4", "caption": "x"}]}]})",
+         "unknown setting \"caption\" for a video clip"},
     };
     for (const auto& c : cases) {
         const std::string error = ErrorOf(c.json);
@@ -186,11 +192,18 @@ TEST(Project, WrittenProjectReadsBackTheSame) {
             EXPECT_EQ(a.albums[i].captions, b.albums[i].captions);
             EXPECT_EQ(a.albums[i].pictureCaptions, b.albums[i].pictureCaptions);
             EXPECT_EQ(a.albums[i].motion, b.albums[i].motion);
+            for (size_t k = 0; k < a.albums[i].pictures.size(); ++k) {
+                const ClipSetting *x = ClipAt(a.albums[i], k), *y = ClipAt(b.albums[i], k);
+                ASSERT_EQ(x == nullptr, y == nullptr) << "picture " << k + 1;
+                if (x == nullptr) continue;
+                EXPECT_EQ(x->start, y->start);
+                EXPECT_EQ(x->end, y->end);
+            }
         }
     };
     const Project grouped = ParseProject(R"({
         "title": "Sommer été", "menu_music": "/music/theme.mp3", "seconds_per_picture": 4, "video": "pal",
-        "menus": [[3, 1], [2, "Night"]],
+        "menus": [[3, 1], [2, "Night", "Clips"]],
         "albums": [
             {"title": "Same", "pictures": ["b1.jpg", "/abs/b2.png", "../x/b3.jpg"], "music": "sea.ogg",
              "transitions": [17, "none"]},
@@ -198,8 +211,20 @@ TEST(Project, WrittenProjectReadsBackTheSame) {
              "transitions": "random", "motion": "pan-zoom"},
             {"title": "Cuts", "pictures": [{"file": "c1.jpg", "caption": "Über"}, {"file": "c2.jpg", "caption": ""}],
              "transitions": "none", "captions": "date"},
-            {"title": "Night", "pictures": ["n.jpg", "m.jpg"], "transitions": "IrisOpen", "captions": "name"}
+            {"title": "Night", "pictures": ["n.jpg", "m.jpg"], "transitions": "IrisOpen", "captions": "name"},
+            {"title": "Clips", "pictures": [{"video": "v.mov", "start": 1.5, "end": 4}, "whole.MP4", "p.jpg",
+             {"video": "tail.mkv", "start": 2}]}
         ]})", kFile);
+    {
+        const Album& clips = grouped.albums[4];
+        ASSERT_NE(ClipAt(clips, 0), nullptr);
+        EXPECT_EQ(ClipAt(clips, 0)->end, 4.0);
+        ASSERT_NE(ClipAt(clips, 1), nullptr);  // a clip file named like a picture plays whole
+        EXPECT_EQ(ClipAt(clips, 1)->start, 0.0);
+        EXPECT_FALSE(ClipAt(clips, 1)->end);
+        EXPECT_EQ(ClipAt(clips, 2), nullptr);
+        EXPECT_EQ(ClipAt(clips, 3)->start, 2.0);
+    }
     // Written into a subfolder: nothing of the old folder is inside it any more.
     for (const std::filesystem::path& to : {kFile, std::filesystem::path("/photos/summer/edit/disc.json")}) {
         SCOPED_TRACE(to.string());

@@ -1,4 +1,5 @@
-// Background music: looping, cutting, the fade-out and silence.
+// Background music: looping, cutting, the fade-out and silence; and a
+// video clip's sound, under which the music is turned down.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +11,7 @@
 
 #include "doubles/scratch_dir.h"
 #include "music.h"
+#include "soundtrack.h"
 
 namespace {
 
@@ -28,7 +30,8 @@ protected:
         ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=f=440:d=0.7:sample_rate=22050 "
                                "-ac 1 '" + tone_ + "'").c_str()), 0);
     }
-    std::vector<int16_t> ReadAll(vcdalbum::components::stream::Music& music, int64_t samples) {
+    template <class Sound>
+    std::vector<int16_t> ReadAll(Sound& music, int64_t samples) {
         std::vector<int16_t> out(static_cast<size_t>(samples) * 2);
         for (int64_t at = 0; at < samples; at += 1152) {
             int n = static_cast<int>(std::min<int64_t>(1152, samples - at));
@@ -77,6 +80,30 @@ TEST_F(MusicTest, UnreadableFilesAreSkippedAndNoneReadableMeansSilence) {
 
     vcdalbum::components::stream::Music empty({}, 50000);
     EXPECT_TRUE(empty.silent());
+}
+
+// The clip plays from 2 s to 5 s of the stream, from its own second 1: a
+// second of its sound that is loud, then nothing. The music, meanwhile,
+// is turned down, and comes back after the clip.
+TEST_F(MusicTest, AClipsSoundPlaysFromItsStartWithTheMusicTurnedDownUnderIt) {
+    namespace stream = vcdalbum::components::stream;
+    const std::string clip = (dir_ / "clip.wav").string();
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+                           "\"aevalsrc=if(lt(t\\,1)\\,0\\,0.5*sin(2*PI*660*t)):d=2:s=48000\" '" + clip + "'").c_str()),
+              0);
+    std::ofstream(dir_ / "clip0.sound") << "1.000000\n" << clip << "\n";
+    stream::EncodePlan plan;
+    plan.music = {tone_};
+    const int64_t fps30 = 30000 / 1001;  // frames of about one second, NTSC
+    plan.clipSounds.push_back(stream::PlannedClipSound{2 * fps30 + 2, 3 * fps30 + 3, (dir_ / "clip0.sound").string()});
+    const int64_t rate = stream::kAudioRate, total = 8 * rate;
+    stream::Soundtrack sound(plan, total);
+    const std::vector<int16_t> s = ReadAll(sound, total);
+    const double full = Rms(s, rate, rate * 14 / 10);
+    EXPECT_GT(full, 1000.0);
+    EXPECT_GT(Rms(s, rate * 21 / 10, rate * 29 / 10), 8000.0) << "the clip's loud second from its start";
+    EXPECT_NEAR(Rms(s, rate * 32 / 10, rate * 48 / 10) / full, stream::kMusicUnderClip, 0.05);
+    EXPECT_NEAR(Rms(s, rate * 56 / 10, rate * 68 / 10) / full, 1.0, 0.2) << "the music back after the clip";
 }
 
 }  // namespace
