@@ -8,13 +8,13 @@
 
 #include "command.h"
 #include "drawing_command.h"
-#include "host/folder_project.h"
-#include "host/menu_page.h"
-#include "host/disc_build.h"
-#include "host/disc_split.h"
-#include "host/errors.h"
-#include "host/project.h"
-#include "host/work_pool.h"
+#include "project/folder_project.h"
+#include "picture/menu_page.h"
+#include "build/disc_build.h"
+#include "build/disc_split.h"
+#include "console/errors.h"
+#include "project/project.h"
+#include "console/work_pool.h"
 #include "platform/atomic_file.h"
 
 namespace vcdalbum::cli {

@@ -6,7 +6,7 @@
 #include <vcdalbum/codec.h>
 
 #include "command.h"
-#include "ppm.h"
+#include "ppm/ppm.h"
 
 namespace vcdalbum::cli {
 namespace {

@@ -5,11 +5,11 @@
 
 #include "command.h"
 #include "drawing_command.h"
-#include "host/menu_page.h"
-#include "host/demo_content.h"
-#include "host/disc_build.h"
-#include "host/errors.h"
-#include "host/work_pool.h"
+#include "picture/menu_page.h"
+#include "picture/demo_content.h"
+#include "build/disc_build.h"
+#include "console/errors.h"
+#include "console/work_pool.h"
 
 namespace vcdalbum::cli {
 namespace {

@@ -1,8 +1,8 @@
 #include "drawing_command.h"
 
 #include "command.h"
-#include "host/errors.h"
-#include "host/menu_page.h"
+#include "console/errors.h"
+#include "picture/menu_page.h"
 
 namespace vcdalbum::cli {
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "command.h"
-#include "host/effects.h"
+#include "project/effects.h"
 
 namespace vcdalbum::cli {
 namespace {

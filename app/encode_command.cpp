@@ -8,7 +8,7 @@
 
 #include "platform/atomic_file.h"
 #include "command.h"
-#include "ppm.h"
+#include "ppm/ppm.h"
 
 namespace vcdalbum::cli {
 namespace {

@@ -9,7 +9,7 @@
 #include <vcdalbum/transitions.h>
 
 #include "command.h"
-#include "ppm.h"
+#include "ppm/ppm.h"
 
 namespace vcdalbum::cli {
 namespace {

@@ -6,10 +6,10 @@
 #include "platform/atomic_file.h"
 #include "command.h"
 #include "drawing_command.h"
-#include "host/menu_page.h"
-#include "host/errors.h"
-#include "host/gallery.h"
-#include "host/work_folder.h"
+#include "picture/menu_page.h"
+#include "console/errors.h"
+#include "readback/gallery.h"
+#include "build/work_folder.h"
 
 namespace vcdalbum::cli {
 namespace {

@@ -9,8 +9,8 @@
 #include <nlohmann/json.hpp>
 
 #include "command.h"
-#include "host/disc_reader.h"
-#include "host/errors.h"
+#include "readback/disc_reader.h"
+#include "console/errors.h"
 
 namespace vcdalbum::cli {
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "command.h"
-#include "host/tool_messages.h"
+#include "console/tool_messages.h"
 
 namespace vcdalbum::cli {
 namespace {

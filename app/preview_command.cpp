@@ -27,9 +27,9 @@ extern "C" {
 }
 
 #include "command.h"
-#include "host/disc_reader.h"
-#include "host/errors.h"
-#include "host/transcode.h"
+#include "readback/disc_reader.h"
+#include "console/errors.h"
+#include "readback/transcode.h"
 #include "platform/atomic_file.h"
 
 extern char** environ;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/video_standard.h"
+#include "contract/video_standard.h"
 #include "vcdalbum/AlbumRequest.h"
 #include "vcdalbum/StreamInfo.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/video_standard.h"
+#include "contract/video_standard.h"
 
 namespace vcdalbum::authoring {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "codec/picture_files.h"
-#include "platform/component_contract.h"
+#include "contract/component_codes.h"
 #include "platform/heap_string.h"
 #include "platform/temp_dir.h"
 #include "transitions/dispatcher.h"

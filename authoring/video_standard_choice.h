@@ -5,7 +5,7 @@
 // is destroyed. An object without an entry makes NTSC.
 #pragma once
 
-#include "platform/video_standard.h"
+#include "contract/video_standard.h"
 
 class Authoring;
 

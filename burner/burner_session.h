@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "burner/component_interfaces.h"
+#include "contract/component_interfaces.h"
 #include "vcdalbum/records.h"
 
 namespace vcdalbum::burner {

@@ -14,7 +14,7 @@
 
 #include "doubles/run_shell.h"
 #include "doubles/scratch_dir.h"
-#include "host/pictures.h"
+#include "picture/pictures.h"
 #include "picture_input.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "codec/simd_kernels.h"
 
 #include "libjpeg_peer.h"
-#include "ppm.h"
+#include "ppm/ppm.h"
 
 namespace {
 

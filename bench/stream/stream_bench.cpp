@@ -17,7 +17,7 @@
 
 #include <unistd.h>
 
-#include "vrxstream.h"
+#include "contract/vrxstream.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "burner/component_interfaces.h"
+#include "contract/component_interfaces.h"
 
 namespace vcdalbum::components::burner {
 

@@ -6,7 +6,7 @@
 #include <set>
 #include <sstream>
 
-#include "burner/component_interfaces.h"
+#include "contract/component_interfaces.h"
 #include "mpeg_file.h"
 #include "platform/utf8.h"
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "burner/disc_capacity.h"
+#include "contract/disc_capacity.h"
 
 namespace vcdalbum::components::burner {
 

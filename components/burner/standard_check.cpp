@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "mpeg_file.h"
-#include "platform/video_standard.h"
+#include "contract/video_standard.h"
 
 namespace vcdalbum::components::burner {
 namespace {

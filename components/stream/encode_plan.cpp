@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/component_contract.h"
+#include "contract/component_codes.h"
 
 namespace vcdalbum::components::stream {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/video_standard.h"
+#include "contract/video_standard.h"
 #include "vcdalbum/StreamInfo.h"
 
 namespace vcdalbum::components::stream {

@@ -1,5 +1,5 @@
 // The component's exported symbols.
-#include "vrxstream.h"
+#include "contract/vrxstream.h"
 
 #include "stream_encode.h"
 

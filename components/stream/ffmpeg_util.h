@@ -11,7 +11,7 @@ extern "C" {
 
 #include "ffmpeg_handles.h"
 #include "picture_input.h"
-#include "platform/video_standard.h"
+#include "contract/video_standard.h"
 
 namespace vcdalbum::components::stream {
 

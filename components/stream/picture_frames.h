@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ffmpeg_util.h"
-#include "platform/video_standard.h"
+#include "contract/video_standard.h"
 
 namespace vcdalbum::components::stream {
 

@@ -19,7 +19,7 @@
 #include "rate_guard.h"
 #include "vbv_model.h"
 #include "vcd_writer.h"
-#include "vrxstream.h"
+#include "contract/vrxstream.h"
 
 namespace vcdalbum::components::stream {
 namespace {

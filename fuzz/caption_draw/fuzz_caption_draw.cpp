@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/caption_drawing.h"
+#include "picture/caption_drawing.h"
 #include "codec/owned_image.h"
 
 using namespace vcdalbum::host;

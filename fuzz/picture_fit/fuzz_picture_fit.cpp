@@ -16,9 +16,9 @@
 #include <cstring>
 #include <string>
 
-#include "host/errors.h"
-#include "host/menu_page.h"
-#include "host/pictures.h"
+#include "console/errors.h"
+#include "picture/menu_page.h"
+#include "picture/pictures.h"
 #include "doubles/scratch_dir.h"
 
 using namespace vcdalbum::host;

@@ -5,9 +5,9 @@
 #include <sstream>
 #include <string>
 
-#include "host/disc_plan.h"
-#include "host/errors.h"
-#include "host/project.h"
+#include "build/disc_plan.h"
+#include "console/errors.h"
+#include "project/project.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vcdalbum::host;

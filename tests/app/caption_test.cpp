@@ -1,4 +1,4 @@
-#include "host/caption_drawing.h"
+#include "picture/caption_drawing.h"
 
 #include <cstring>
 #include <fstream>
@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 #include <vcdalbum/codec.h>
 
-#include "host/caption_choice.h"
-#include "host/errors.h"
-#include "host/pictures.h"
+#include "project/caption_choice.h"
+#include "console/errors.h"
+#include "picture/pictures.h"
 
 namespace vcdalbum::host {
 namespace {

@@ -1,10 +1,10 @@
-#include "host/disc_plan.h"
+#include "build/disc_plan.h"
 
 #include <sstream>
 
 #include <gtest/gtest.h>
 
-#include "host/errors.h"
+#include "console/errors.h"
 
 namespace vcdalbum::host {
 namespace {

@@ -1,9 +1,9 @@
-#include "host/disc_split.h"
+#include "build/disc_split.h"
 
 #include <gtest/gtest.h>
 
-#include "host/disc_plan.h"
-#include "host/errors.h"
+#include "build/disc_plan.h"
+#include "console/errors.h"
 
 namespace vcdalbum::host {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/folder_project.h"
+#include "project/folder_project.h"
 
 #include <algorithm>
 #include <fstream>
@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "doubles/scratch_dir.h"
-#include "host/errors.h"
+#include "console/errors.h"
 
 namespace vcdalbum::host {
 namespace {

@@ -10,8 +10,8 @@
 #include <libheif/heif.h>
 
 #include "doubles/run_shell.h"
-#include "host/errors.h"
-#include "host/pictures.h"
+#include "console/errors.h"
+#include "picture/pictures.h"
 #include "picture_input.h"
 
 namespace vcdalbum::host {

@@ -1,10 +1,10 @@
-#include "host/menu_page.h"
+#include "picture/menu_page.h"
 
 #include <cstring>
 
 #include <gtest/gtest.h>
 
-#include "host/font_fallback.h"
+#include "picture/font_fallback.h"
 
 namespace vcdalbum::host {
 namespace {

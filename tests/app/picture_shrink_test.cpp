@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "host/picture_shrink.h"
-#include "host/pictures.h"
+#include "picture/picture_shrink.h"
+#include "picture/pictures.h"
 
 namespace vcdalbum::host {
 namespace {

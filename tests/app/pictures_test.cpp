@@ -1,4 +1,4 @@
-#include "host/pictures.h"
+#include "picture/pictures.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 #include <vcdalbum/codec.h>
 
-#include "host/errors.h"
+#include "console/errors.h"
 #include "picture_input.h"
 
 namespace vcdalbum::host {

@@ -1,4 +1,4 @@
-#include "host/progress.h"
+#include "console/progress.h"
 
 #include <cstdio>
 #include <string>

@@ -1,11 +1,11 @@
-#include "host/project.h"
+#include "project/project.h"
 
 #include <fstream>
 
 #include <gtest/gtest.h>
 
-#include "host/effects.h"
-#include "host/errors.h"
+#include "project/effects.h"
+#include "console/errors.h"
 
 namespace vcdalbum::host {
 namespace {

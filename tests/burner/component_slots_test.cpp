@@ -14,7 +14,7 @@
 #include <vector>
 #include <memory>
 
-#include "burner/component_interfaces.h"  // class identifiers only
+#include "contract/component_interfaces.h"  // class identifiers only
 #include "doubles/recording_burner.h"
 #include "vcdalbum/VRX_Burner.h"
 

@@ -12,7 +12,7 @@
 
 #include "encoder_test_support.h"
 #include "codec/libjpeg_peer.h"
-#include "ppm.h"
+#include "ppm/ppm.h"
 
 using namespace encoder_test;
 

@@ -15,7 +15,7 @@
 #include "codec/picture_files.h"
 #include "encoder_test_support.h"
 #include "codec/libjpeg_peer.h"
-#include "ppm.h"
+#include "ppm/ppm.h"
 
 using namespace encoder_test;
 namespace fs = std::filesystem;

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "burner/component_interfaces.h"
+#include "contract/component_interfaces.h"
 #include "platform/com.h"
 #include "vcdalbum/records.h"
 

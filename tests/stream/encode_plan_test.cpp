@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "encode_plan.h"
-#include "platform/component_contract.h"
+#include "contract/component_codes.h"
 
 namespace {
 

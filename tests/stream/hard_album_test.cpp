@@ -11,7 +11,7 @@
 #include "stream/stream_test_support.h"
 #include "vbv_model.h"
 #include "vcdalbum/transitions.h"
-#include "vrxstream.h"
+#include "contract/vrxstream.h"
 
 namespace {
 

@@ -23,11 +23,11 @@ extern "C" {
 #include "authoring/first_sequence_item.h"
 #include "doubles/scoped_env.h"
 #include "platform/stream_encoder.h"
-#include "platform/video_standard.h"
+#include "contract/video_standard.h"
 #include "stream_encode.h"
 #include "stream/stream_test_support.h"
 #include "vcdalbum/Authoring.h"
-#include "vrxstream.h"
+#include "contract/vrxstream.h"
 
 namespace {
 

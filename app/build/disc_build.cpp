@@ -1,0 +1,452 @@
+#include "build/disc_build.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include <unistd.h>
+
+#include <vcdalbum/Authoring.h>
+
+#include "console/errors.h"
+#include "build/free_space.h"
+#include "build/image_install.h"
+#include "picture/menu_page.h"
+#include "picture/pictures.h"
+#include "console/scoped_env.h"
+#include "console/tool_messages.h"
+#include "build/work_folder.h"
+#include "console/work_pool.h"
+#include "sound_check.h"
+
+namespace vcdalbum::host {
+namespace fs = std::filesystem;
+
+namespace {
+
+// A sector of the image as written, and the most a prepared picture (and
+// the picture a moving one is sampled from) takes in the work folder.
+constexpr uint64_t kRawSectorBytes = 2352;
+constexpr uint64_t kPreparedPictureBytes = 512 * 1024;
+
+enum PhaseIndex : size_t { kPreparing, kMenus, kTransitions, kEncoding, kBuilding, kWriting };
+
+// Where the albums' progress goes while the library makes them: each album
+// reports its transitions up to 100, then its encoding from 0. The library
+// makes these calls one at a time.
+struct AlbumsProgress;
+struct AlbumProgress {
+    AlbumsProgress* all = nullptr;
+    std::string label;
+    size_t transitions = 0;
+    bool inTransitions = false;
+    double transitionsDone = 0, encoded = 0;
+};
+struct AlbumsProgress {
+    Progress* progress = nullptr;
+    size_t transitionsTotal = 0, streamsBefore = 0, streamsTotal = 0;
+    std::vector<AlbumProgress> albums;
+};
+
+void OnAlbumProgress(void* context, int percent) {
+    AlbumProgress& a = *static_cast<AlbumProgress*>(context);
+    const AlbumsProgress& all = *a.all;
+    const double f = std::clamp(percent, 0, 100) / 100.0;
+    if (a.inTransitions) {
+        a.transitionsDone = f * static_cast<double>(a.transitions);
+        if (percent >= 100) a.inTransitions = false;
+        double done = 0;
+        for (const AlbumProgress& b : all.albums) done += b.transitionsDone;
+        all.progress->Update(kTransitions, done / static_cast<double>(std::max<size_t>(1, all.transitionsTotal)), a.label);
+        return;
+    }
+    a.encoded = f;
+    double done = static_cast<double>(all.streamsBefore);
+    for (const AlbumProgress& b : all.albums) done += b.encoded;
+    all.progress->Update(kEncoding, done / static_cast<double>(all.streamsTotal), a.label);
+}
+
+std::string AlbumLabel(const Project& project, const AlbumPlan& a) {
+    return "album \"" + project.albums[static_cast<size_t>(a.album)].title + "\"";
+}
+
+// Input files that cannot be used, one line each ("album \"x\", picture 2:
+// file: reason"); a build lists them all at once, so that one run shows
+// everything to mend.
+using InputProblems = std::vector<std::string>;
+
+// Music must give sound before anything is made (the encoder would skip a
+// file it cannot read, and the album would be silent); pictures are judged
+// when they are prepared.
+void CheckMusic(const Project& project, InputProblems& problems) {
+    std::map<fs::path, std::string> checked;  // a file named twice is read once
+    auto check = [&](const std::string& who, const fs::path& file) {
+        auto [at, fresh] = checked.try_emplace(file);
+        if (fresh) at->second = components::picture_input::CheckSoundFile(file.string()).text;
+        if (!at->second.empty()) problems.push_back(who + "music " + file.string() + ": " + at->second);
+    };
+    if (project.menuMusic) check("menu ", *project.menuMusic);
+    for (const auto& album : project.albums)
+        for (const auto& m : album.music) check("album \"" + album.title + "\": ", m);
+}
+
+void StopOnProblems(const Project& project, const InputProblems& problems) {
+    if (problems.empty()) return;
+    if (problems.size() == 1) throw InputError(project.file.string() + ": " + problems.front());
+    std::string text = project.file.string() + ": " + std::to_string(problems.size()) + " files cannot be used:";
+    for (const auto& p : problems) text += "\n  " + p;
+    throw InputError(text);
+}
+
+void CheckOutputFolder(const fs::path& out) {
+    std::error_code ec;
+    fs::create_directories(out, ec);
+    if (!fs::is_directory(out, ec)) throw InputError(out.string() + ": output folder cannot be made");
+    // Asked of the file system rather than tried with a file of our own: a
+    // stop between making and removing such a file would leave it behind in
+    // the user's folder. access() also reports a read-only mount.
+    if (::access(out.c_str(), W_OK | X_OK) != 0) throw InputError(out.string() + ": output folder is not writable");
+}
+
+struct PreparedPicture {
+    fs::path source, prepared;
+    fs::path moving;  // set: the upright, square-pixel picture a moving picture is sampled from
+    std::string label;  // album "x", picture n
+    CaptionRequest caption;
+    fs::path thumbnail;  // set for an album's first picture: its menu thumbnail goes there
+};
+
+// Decoding, fitting and writing run on `threads` threads. A picture that
+// cannot be used does not stop the others: every such picture is added to
+// `problems`, in the project's order. Everything made goes to files, so
+// that memory holds only the pictures in work, however many there are.
+void PreparePictures(const std::vector<PreparedPicture>& jobs, unsigned threads,
+                     const VideoStandard& standard, Progress& progress, InputProblems& problems) {
+    std::atomic<size_t> done{0};
+    std::vector<std::string> refused(jobs.size());
+    ForEachOnThreads(jobs.size(), threads, [&](size_t i) {
+        const PreparedPicture& job = jobs[i];
+        OwnedImage frame, thumbnail;
+        try {
+            OwnedImage picture;
+            frame = PrepareFrame(job.source, job.caption, !job.thumbnail.empty() ? &thumbnail : nullptr,
+                                 job.moving.empty() ? nullptr : &picture, standard);
+            // A moving picture is sampled from the picture as read: upright,
+            // in square pixels, two to four times its size in the frame,
+            // which holds every detail the closest view shows.
+            if (!job.moving.empty()) WriteJpeg(picture.get(), job.moving);
+        } catch (const InputError& e) {
+            refused[i] = job.label + ": " + e.what();
+        }
+        if (frame) {
+            WriteJpeg(frame.get(), job.prepared);
+            if (!job.thumbnail.empty()) WriteJpeg(thumbnail.get(), job.thumbnail);
+        }
+        progress.Update(kPreparing, static_cast<double>(++done) / static_cast<double>(jobs.size()),
+                        job.source.filename().string());
+    });
+    for (auto& r : refused)
+        if (!r.empty()) problems.push_back(std::move(r));
+}
+
+// Says how long a stage took (verbose runs), so that a slow build shows where
+// its time goes.
+class StageClock {
+public:
+    explicit StageClock(Progress& progress) : progress_(progress) {}
+    void Lap(const std::string& stage) {
+        const auto now = std::chrono::steady_clock::now();
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f s", std::chrono::duration<double>(now - last_).count());
+        progress_.Note(stage + ": " + text);
+        last_ = now;
+    }
+
+private:
+    Progress& progress_;
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+void CheckStream(const fs::path& stream, const std::string& what) {
+    std::error_code ec;
+    if (!fs::is_regular_file(stream, ec) || fs::file_size(stream, ec) == 0)
+        throw RunError("encoding " + what + " failed: its stream " + stream.string() + " was not written");
+}
+
+}  // namespace
+
+std::string ImageName(const std::string& title) {
+    std::string name;
+    constexpr std::string_view kRefused = "/\\:*?\"<>|";
+    for (unsigned char c : title) {
+        const bool refused = c < 0x20 || c == 0x7F || kRefused.find(static_cast<char>(c)) != std::string_view::npos;
+        name += refused ? '_' : static_cast<char>(c);
+    }
+    if (name.empty() || name == "." || name == "..") name = "disc";
+    // A hidden image would not be seen; the burner component names it so too.
+    if (name.front() == '.') name.front() = '_';
+    return TruncateUtf8(name, 200);
+}
+
+BuildResult BuildDisc(const Project& projectFile, const BuildOptions& options, Progress& progress) {
+    Project project = projectFile;
+    if (options.video != nullptr) project.video = options.video;
+    const VideoStandard& standard = *project.video;
+    BuildResult result;
+    result.plan = PlanDisc(project, options.seed, options.discMinutes);
+    const DiscPlan& plan = result.plan;
+    if (options.dryRun) {
+        std::ostringstream text;
+        PrintPlan(text, project, plan);
+        std::cout << text.str() << std::flush;
+    }
+    CheckFits(project, plan);
+    InputProblems problems;
+    CheckMusic(project, problems);
+    if (options.dryRun) {
+        StopOnProblems(project, problems);
+        return result;
+    }
+
+    const fs::path out = fs::absolute(options.out).lexically_normal();
+    const std::string name = ImageName(project.title);
+    if (options.drive == 0) {
+        CheckOutputFolder(out);
+        result.cue = out / (name + ".cue");
+        result.bin = out / (name + ".bin");
+    }
+
+    const ToolMessages toolMessages(progress);
+    // The image is made beside its place, so that moving it in is a rename;
+    // a stopped run takes the folder along.
+    std::optional<WorkFolder> staging;
+    if (options.drive == 0) staging.emplace(".vcdalbum-image-", false, out);
+    WorkFolder work("vcdalbum-", options.keepWork);
+    result.work = work.path();
+    progress.Note("work folder: " + work.path().string());
+    {
+        // The work folder holds every stream and the image the tools lay
+        // out, and pictures as prepared; the image is then copied out.
+        const uint64_t image = static_cast<uint64_t>(plan.usedSectors) * kRawSectorBytes;
+        uint64_t pictures = 0;
+        for (const Album& album : project.albums) pictures += album.pictures.size();
+        std::vector<SpaceNeed> needs = {{work.path(), image * 2 + pictures * kPreparedPictureBytes, "the work folder"}};
+        if (staging) needs.push_back({out, image, "the disc image"});
+        CheckFreeSpace(needs);
+    }
+    fs::create_directories(work.path() / "pictures");
+    fs::create_directories(work.path() / "menus");
+    // The library writes its frame and stream files under TEMP.
+    ScopedEnv temp("TEMP", work.path().string());
+    ScopedEnv imageDir("VCDALBUM_IMAGE_DIR", staging ? staging->path().string() : out.string());
+    // The image's file dates come from SOURCE_DATE_EPOCH when the image
+    // builder honours it: unless the caller set one, the date of the newest
+    // picture or music, so that the same project and seed give the same
+    // image, whether it was built from a folder or from a project file.
+    std::optional<ScopedEnv> epoch;
+    if (!std::getenv("SOURCE_DATE_EPOCH")) epoch.emplace("SOURCE_DATE_EPOCH", std::to_string(NewestInputTime(project)));
+
+    for (const auto& a : plan.albums) {
+        const Album& album = project.albums[static_cast<size_t>(a.album)];
+        if (album.secondsPerPicture < static_cast<int>(kAlbumMinimumSecondsPerPicture))
+            progress.Say(AlbumLabel(project, a) + ": each picture is held " +
+                         std::to_string(kAlbumMinimumSecondsPerPicture) + " s, the shortest hold, not the " +
+                         std::to_string(album.secondsPerPicture) + " s asked");
+    }
+
+    size_t transitionsTotal = 0;
+    for (const auto& a : plan.albums) transitionsTotal += a.positions.size();
+    progress.SetPhases({"preparing pictures", "drawing menus", "transitions", "encoding", "building the image",
+                        "writing"});
+
+    // 1. Pictures, fitted into the frame, as the library's JPEG files.
+    const unsigned threads = options.jobs ? options.jobs : DefaultJobs();
+    StageClock clock(progress);
+    std::vector<PreparedPicture> jobs;
+    std::vector<size_t> firstJob(plan.albums.size());  // the job of each album's first picture
+    std::vector<std::vector<std::string>> albumPictures(plan.albums.size()), albumSources(plan.albums.size());
+    for (size_t d = 0; d < plan.albums.size(); ++d) {
+        const Album& album = project.albums[static_cast<size_t>(plan.albums[d].album)];
+        for (size_t i = 0; i < album.pictures.size(); ++i) {
+            PreparedPicture job;
+            job.source = album.pictures[i];
+            job.caption = CaptionFor(album, i);
+            job.prepared = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + ".jpg");
+            job.label = "album \"" + album.title + "\", picture " + std::to_string(i + 1);
+            if (i == 0) {
+                firstJob[d] = jobs.size();
+                job.thumbnail = work.path() / "menus" / ("thumbnail" + std::to_string(d) + ".jpg");
+            }
+            if (album.motion == Motion::PanZoom) {
+                job.moving = work.path() / "pictures" / ("a" + std::to_string(d) + "_" + std::to_string(i) + "_source.jpg");
+                albumSources[d].push_back(job.moving.string());
+            }
+            albumPictures[d].push_back(job.prepared.string());
+            jobs.push_back(std::move(job));
+        }
+    }
+    PreparePictures(jobs, threads, standard, progress, problems);
+    StopOnProblems(project, problems);
+    progress.Done(kPreparing, std::to_string(jobs.size()) + " pictures");
+    clock.Lap("preparing pictures");
+
+    // 2. Menu pages.
+    std::vector<std::string> menuPictures(plan.menus.size());
+    std::atomic<size_t> menusDrawn{0};
+    ForEachOnThreads(plan.menus.size(), threads, [&](size_t m) {
+        MenuPage page;
+        page.discTitle = project.title;
+        page.page = static_cast<int>(m + 1);
+        page.pages = static_cast<int>(plan.menus.size());
+        int choice = 0;
+        std::vector<OwnedImage> thumbnails;
+        thumbnails.reserve(plan.menus[m].albums.size());
+        for (int d : plan.menus[m].albums) {
+            const AlbumPlan& a = plan.albums[static_cast<size_t>(d)];
+            thumbnails.push_back(ReadPicture(jobs[firstJob[static_cast<size_t>(d)]].thumbnail));
+            page.albums.push_back(
+                MenuLine{++choice, project.albums[static_cast<size_t>(a.album)].title, &thumbnails.back().get()});
+        }
+        if (m + 1 < plan.menus.size()) page.nextMenuNumber = choice + 1;
+        const fs::path file = work.path() / "menus" / ("menu" + std::to_string(m) + ".jpg");
+        WriteJpeg(DrawMenuPage(page, standard).get(), file);
+        menuPictures[m] = file.string();
+        progress.Update(kMenus, static_cast<double>(++menusDrawn) / static_cast<double>(plan.menus.size()));
+    });
+    progress.Done(kMenus, std::to_string(plan.menus.size()) + " pages");
+    clock.Lap("drawing menus");
+
+    // 3. The library encodes each page and album into its stream: the pages
+    // one by one, then all albums at once, shared out over the threads.
+    std::vector<char> burnerName(name.begin(), name.end());
+    burnerName.push_back('\0');
+    Authoring disc(burnerName.data());
+    disc.SetVideoStandard(standard == video::kPal ? VCD_VIDEO_PAL : VCD_VIDEO_NTSC);
+    for (size_t m = 0; m < plan.menus.size(); ++m) disc.SetAlbumNoPerMenu(static_cast<int>(m), static_cast<int>(plan.menus[m].albums.size()));
+    const size_t streamsTotal = plan.menus.size() + plan.albums.size();
+
+    std::string menuMusic = project.menuMusic ? project.menuMusic->string() : std::string();
+    for (size_t m = 0; m < plan.menus.size(); ++m) {
+        std::vector<char*> pages = {menuPictures[m].data(), nullptr};
+        std::vector<char*> music = {project.menuMusic ? menuMusic.data() : nullptr, nullptr};
+        disc.AppendMenuPage(static_cast<unsigned short>(m), pages.data(), music.data());
+        CheckStream(work.path() / ("menu" + std::to_string(m) + ".mpg"), "menu page " + std::to_string(m + 1));
+        progress.Update(kEncoding, static_cast<double>(m + 1) / static_cast<double>(streamsTotal),
+                        "menu " + std::to_string(m + 1));
+    }
+    clock.Lap("encoding menu pages");
+
+    // The albums in disc order, which is the order of the menus' offers.
+    std::vector<size_t> order;
+    for (const auto& menu : plan.menus)
+        for (int d : menu.albums) order.push_back(static_cast<size_t>(d));
+    AlbumsProgress albumsProgress;
+    albumsProgress.progress = &progress;
+    albumsProgress.transitionsTotal = transitionsTotal;
+    albumsProgress.streamsBefore = plan.menus.size();
+    albumsProgress.streamsTotal = streamsTotal;
+    albumsProgress.albums.resize(order.size());
+    // What the requests point at lives here until the library is done.
+    std::vector<std::vector<char*>> pictures(order.size()), musicPtrs(order.size());
+    std::vector<std::vector<std::string>> musicNames(order.size());
+    std::vector<std::vector<uint16_t>> positions(order.size()), effects(order.size());
+    std::vector<AlbumRequest> requests(order.size());
+    std::vector<std::vector<char*>> sources(order.size());
+    std::vector<AlbumMotion> motions(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        const size_t d = order[i];
+        const AlbumPlan& a = plan.albums[d];
+        const Album& album = project.albums[static_cast<size_t>(a.album)];
+        for (auto& p : albumPictures[d]) pictures[i].push_back(p.data());
+        for (const auto& f : album.music) musicNames[i].push_back(f.string());
+        for (auto& f : musicNames[i]) musicPtrs[i].push_back(f.data());
+        musicPtrs[i].push_back(nullptr);
+        positions[i] = a.positions;
+        effects[i] = a.effects;
+
+        AlbumProgress& ap = albumsProgress.albums[i];
+        ap.all = &albumsProgress;
+        ap.label = AlbumLabel(project, a);
+        ap.transitions = a.positions.size();
+        ap.inTransitions = !a.positions.empty();
+
+        AlbumRequest& r = requests[i];
+        r.albumNo = static_cast<unsigned short>(d);
+        r.pictureCount = static_cast<unsigned short>(pictures[i].size());
+        r.pictures = pictures[i].data();
+        r.extraCount = static_cast<unsigned short>(musicNames[i].size());
+        r.extraFiles = musicPtrs[i].data();
+        r.option4 = 2;
+        r.option5 = static_cast<unsigned short>(album.secondsPerPicture);
+        r.option6 = 0;
+        r.transitionCount = static_cast<unsigned short>(positions[i].size());
+        r.transitionPositions = positions[i].data();
+        r.transitionEffects = effects[i].data();
+        r.progress = &OnAlbumProgress;
+        r.progressContext = &ap;
+
+        if (!albumSources[d].empty()) {
+            for (auto& p : albumSources[d]) sources[i].push_back(p.data());
+            motions[i].kind = kAlbumMotionPanZoom;
+            // Each album its own paths; the same seed, the same disc.
+            motions[i].seed = plan.seed ^ (0x9E3779B9u * static_cast<uint32_t>(d + 1));
+            motions[i].sources = sources[i].data();
+        }
+    }
+    disc.AppendMovingAlbums(requests.data(), motions.data(), static_cast<unsigned short>(requests.size()),
+                            static_cast<int>(threads));
+    for (size_t d : order) {
+        const AlbumPlan& a = plan.albums[d];
+        CheckStream(work.path() / ("album" + std::to_string(d) + ".mpg"), AlbumLabel(project, a));
+        progress.Note("encoded " + AlbumLabel(project, a));
+    }
+    progress.Done(kTransitions, std::to_string(transitionsTotal) + " transitions");
+    progress.Done(kEncoding, std::to_string(streamsTotal) + " streams");
+    clock.Lap("transitions and album streams");
+
+    // 4. Lay the disc out and write it. The library reports nothing while it
+    // builds and writes, so the bar only shows that it is still working.
+    std::atomic<bool> finished{false};
+    std::thread ticker([&] {
+        double f = 0;
+        while (!finished) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            f += (0.95 - f) * 0.02;  // creeps towards the end, never claims it
+            if (!finished) progress.Update(kBuilding, f, options.drive == 0 ? "image" : "drive " + std::to_string(options.drive));
+        }
+    });
+    try {
+        disc.StartBurning(options.drive, options.speed, 0, 0);
+    } catch (const std::exception& e) {
+        finished = true;
+        ticker.join();
+        throw RunError(std::string("laying out the disc failed: ") + e.what());
+    }
+    finished = true;
+    ticker.join();
+    progress.Done(kBuilding);
+    clock.Lap("laying out and writing the disc");
+    std::unique_ptr<UndoOnStop> installed;
+    if (options.drive == 0) {
+        const fs::path cue = staging->path() / result.cue.filename(), bin = staging->path() / result.bin.filename();
+        std::error_code ec;
+        if (!fs::is_regular_file(cue, ec) || !fs::is_regular_file(bin, ec))
+            throw RunError(out.string() + ": the disc image " + name + ".cue/.bin was not written");
+        const auto size = fs::file_size(bin, ec);
+        installed = InstallImage(cue, bin, result.cue, result.bin, staging->path());
+        progress.Done(kWriting, std::to_string(size / (1024 * 1024)) + " MB");
+    } else {
+        progress.Done(kWriting, "drive " + std::to_string(options.drive));
+    }
+    if (!options.keepWork) result.work.clear();
+    return result;
+}
+
+}  // namespace vcdalbum::host
