@@ -21,7 +21,7 @@
 
 #include "ffmpeg_util.h"
 #include "held_frames.h"
-#include "platform/video_standard.h"
+#include "contract/video_standard.h"
 #include "vbv_model.h"
 
 namespace vcdalbum::components::stream {
