@@ -24,13 +24,14 @@ OwnedImage BlackPicture(uint32_t width, uint32_t height);
 
 // Reads the first picture of `file` upright, in square pixels. Throws
 // InputError naming the file when it is missing, is no picture, or is damaged.
-// `forFrame`: the picture is only read to be fitted into the standard's
-// frame, so one far larger than the frame may come out reduced by a power of
-// two, never below twice its size in the frame.
+// The picture is always decoded whole, also when it is only read to be
+// fitted into a frame: the decoder's reduced sizes (a truncated inverse DCT
+// per 8x8 block) fold and blur detail that the frame still shows, by several
+// dB on a detailed photo even where the reduced picture is six times the
+// frame's size.
 // `dateTaken`, when given, receives the picture's EXIF DateTimeOriginal as
 // stored, or nothing.
-OwnedImage ReadPicture(const std::filesystem::path& file, bool forFrame = false, std::string* dateTaken = nullptr,
-                       const VideoStandard& standard = video::kNtsc);
+OwnedImage ReadPicture(const std::filesystem::path& file, std::string* dateTaken = nullptr);
 
 // The size a w x h picture of square pixels takes inside the frame: its
 // aspect ratio kept for the frame's pixels (10:11 NTSC, 12:11 PAL), as large
