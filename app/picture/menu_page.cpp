@@ -10,6 +10,7 @@
 
 #include "console/errors.h"
 #include "picture/font_fallback.h"
+#include "picture/picture_shrink.h"
 #include "support/utf8.h"
 
 namespace vcdalbum::host {
@@ -163,12 +164,19 @@ void DrawLine(cairo_t* cr, const MenuLine& line, bool isNextMenu, double x, doub
         cairo_close_path(cr);
         cairo_fill(cr);
     } else if (line.thumbnail && line.thumbnail->data) {
-        Surface thumb = SurfaceFromImage(*line.thumbnail);
+        // The frame shrinks to the thumbnail's size in the page's pixels
+        // with the filter that fits photos into the frame, which keeps fine
+        // detail from folding into false patterns; cairo only places it.
+        double pw = tw, ph = th;
+        cairo_user_to_device_distance(cr, &pw, &ph);
+        const OwnedImage small = ShrinkPicture(*line.thumbnail, static_cast<uint32_t>(std::max(1L, std::lround(pw))),
+                                               static_cast<uint32_t>(std::max(1L, std::lround(ph))));
+        Surface thumb = SurfaceFromImage(small.get());
         cairo_save(cr);
         cairo_rectangle(cr, tx, cy - th / 2, tw, th);
         cairo_clip(cr);
         cairo_translate(cr, tx, cy - th / 2);
-        cairo_scale(cr, tw / line.thumbnail->width, th / line.thumbnail->height);
+        cairo_scale(cr, tw / small.get().width, th / small.get().height);
         cairo_set_source_surface(cr, thumb.get(), 0, 0);
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
         cairo_paint(cr);

@@ -35,31 +35,13 @@ namespace input = components::picture_input;
 // 100 megapixels is beyond any camera a photo disc is made from.
 constexpr int64_t kMaxPixels = 100'000'000;
 
-// The decoder's reduction (0..3: 1/1 .. 1/8 of each side) that still leaves
-// twice the size a w x h picture takes in the frame, in either orientation:
-// FitToFrame brings such a picture down to that size anyway, so nothing is
-// lost, and a camera-sized picture then costs a fraction of a full decode
-// and conversion. The decoder takes a plain function, hence one per standard.
-template <const VideoStandard& standard>
-int FrameReduction(int w, int h, int maxReduction) {
-    for (int r = std::min(maxReduction, 3); r > 0; --r) {
-        const auto rw = static_cast<uint32_t>((w + (1 << r) - 1) >> r), rh = static_cast<uint32_t>((h + (1 << r) - 1) >> r);
-        const FitSize upright = FitIntoFrame(static_cast<uint32_t>(w), static_cast<uint32_t>(h), standard);
-        const FitSize turned = FitIntoFrame(static_cast<uint32_t>(h), static_cast<uint32_t>(w), standard);
-        if (rw >= 2 * upright.width && rh >= 2 * upright.height && rh >= 2 * turned.width && rw >= 2 * turned.height)
-            return r;
-    }
-    return 0;
-}
-
 }  // namespace
 
-OwnedImage ReadPicture(const fs::path& file, bool forFrame, std::string* dateTaken, const VideoStandard& standard) {
+OwnedImage ReadPicture(const fs::path& file, std::string* dateTaken) {
     const std::string name = file.string();
     input::DecodeOptions options;
     options.refuseDamaged = true;  // refused rather than burned with grey blocks
     options.maxPixels = kMaxPixels;
-    if (forFrame) options.reduction = standard == video::kPal ? &FrameReduction<video::kPal> : &FrameReduction<video::kNtsc>;
     input::Problem problem;
     const input::FramePtr frame = input::DecodeFirstPicture(name, problem, options);
     if (!frame) {
@@ -127,7 +109,7 @@ void WriteJpeg(const Image& image, const fs::path& out) { WriteWorkJpeg(image, o
 OwnedImage PrepareFrame(const fs::path& in, const CaptionRequest& caption, OwnedImage* uncaptioned,
                         OwnedImage* asRead, const VideoStandard& standard) {
     std::string taken;
-    OwnedImage picture = ReadPicture(in, true, caption.fromDate ? &taken : nullptr, standard);
+    OwnedImage picture = ReadPicture(in, caption.fromDate ? &taken : nullptr);
     OwnedImage frame = FitToFrame(picture.get(), standard);
     if (uncaptioned) {
         *uncaptioned = BlackPicture(frame.width(), frame.height());

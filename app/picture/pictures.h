@@ -27,13 +27,14 @@ OwnedImage BlackPicture(uint32_t width, uint32_t height);
 
 // Reads the first picture of `file` upright, in square pixels. Throws
 // InputError naming the file when it is missing, is no picture, or is damaged.
-// `forFrame`: the picture is only read to be fitted into the standard's
-// frame, so one far larger than the frame may come out reduced by a power of
-// two, never below twice its size in the frame.
+// The picture is always decoded whole, also when it is only read to be
+// fitted into a frame: the decoder's reduced sizes (a truncated inverse DCT
+// per 8x8 block) fold and blur detail that the frame still shows, by several
+// dB on a detailed photo even where the reduced picture is six times the
+// frame's size.
 // `dateTaken`, when given, receives the picture's EXIF DateTimeOriginal as
 // stored, or nothing.
-OwnedImage ReadPicture(const std::filesystem::path& file, bool forFrame = false, std::string* dateTaken = nullptr,
-                       const VideoStandard& standard = video::kNtsc);
+OwnedImage ReadPicture(const std::filesystem::path& file, std::string* dateTaken = nullptr);
 
 // A decoded picture as BGR of width x height (its stored size, or smaller),
 // then turned upright by `orientation` (EXIF-style). Throws InputError

@@ -140,7 +140,7 @@ compare() {  # side, what (ref|prep), crop of the picture rectangle
   [ "$what" = prep ] && prepcrop="crop=$crop"
   held "$side" "$suffix" 1
   ff -i "$out/$side/track.mpg" "${sinputs[@]}" -filter_complex \
-     "[0:v]format=yuv420p,setpts=N,crop=$crop,split[a][b];${sgraph}${schain}concat=n=$count:v=1:a=0,$prepcrop,split[c][d];[a][c]psnr=stats_file=$out/stats/$side-$what.psnr[p];[b][d]ssim=stats_file=$out/stats/$side-$what.ssim[s]" \
+     "[0:v]format=yuv420p,settb=1001/30000,setpts=N,crop=$crop,split[a][b];${sgraph}${schain}concat=n=$count:v=1:a=0,settb=1001/30000,setpts=N,$prepcrop,split[c][d];[a][c]psnr=stats_file=$out/stats/$side-$what.psnr[p];[b][d]ssim=stats_file=$out/stats/$side-$what.ssim[s]" \
      -map '[p]' -f null - -map '[s]' -f null -
   cd "$out"
 }

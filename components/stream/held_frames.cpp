@@ -15,6 +15,7 @@ namespace {
 constexpr uint8_t kPictureStartCode = 0x00;
 constexpr uint8_t kFirstSliceCode = 0x01;
 constexpr uint8_t kGroupStartCode = 0xB8;
+constexpr uint8_t kSequenceStartCode = 0xB3;
 constexpr int kPredicted = 2;
 constexpr int kMaxVbvDelay = 0xFFFE;  // 0xFFFF says "no delay given"
 // The longest run of coded pictures kept for one held frame; a frame that
@@ -119,6 +120,15 @@ bool SetGroupTimeCode(std::span<uint8_t> coded, int64_t frame, int framesPerSeco
     return true;
 }
 
+bool SetSequenceBitRate(std::span<uint8_t> coded, int64_t bitRate) {
+    const size_t at = FindStartCode(coded, kSequenceStartCode, PictureStartOffset(coded));
+    if (at == kNoStartCode || at + 12 > coded.size() || bitRate <= 0) return false;
+    // After the sizes (12 + 12 bits), the aspect and rate codes (4 + 4), in
+    // units of 400 bit/s rounded up.
+    PutBits(coded, at * 8 + 64, 18, static_cast<uint32_t>(std::min<int64_t>((bitRate + 399) / 400, 0x3FFFF)));
+    return true;
+}
+
 int VbvDelayFor(double contentBits, int64_t bitsToStartCodeEnd, double bitRate) {
     const double ticks = (contentBits - static_cast<double>(bitsToStartCodeEnd)) * 90000.0 / bitRate;
     return static_cast<int>(std::clamp(ticks, 0.0, static_cast<double>(kMaxVbvDelay)));
@@ -185,49 +195,84 @@ bool RepeatDetector::Repeats(const AVFrame& frame) {
     return same;
 }
 
-HeldFrames::Action HeldFrames::Next(const AVFrame& frame, bool groupDue, bool bufferFull,
-                                    const std::function<bool(const std::vector<CodedPicture>&)>& keptFit) {
-    return Decide(detector_.Repeats(frame), groupDue, bufferFull, keptFit);
+HeldFrames::Action HeldFrames::Next(const AVFrame& frame, bool groupDue, bool bufferFull, const KeptFit& keptFit,
+                                    const MakeRun& makeRun, bool groupWelcome) {
+    return Decide(detector_.Repeats(frame), groupDue, groupWelcome, bufferFull, keptFit, makeRun);
 }
 
 void HeldFrames::Forget() {
-    settled_ = recording_ = keptComplete_ = writingKept_ = false;
+    settled_ = recording_ = keptComplete_ = writingKept_ = runAsked_ = runKept_ = runRenew_ = false;
     kept_.clear();
     nextKept_ = 0;
 }
 
-HeldFrames::Action HeldFrames::Decide(bool repeats, bool groupDue, bool bufferFull,
-                                      const std::function<bool(const std::vector<CodedPicture>&)>& keptFit) {
+HeldFrames::Action HeldFrames::Decide(bool repeats, bool groupDue, bool groupWelcome, bool bufferFull,
+                                      const KeptFit& keptFit, const MakeRun& makeRun) {
     if (!repeats) {
         // If the kept pictures were being written again, the decoder's
         // reference is part-way along them while the encoder's is at their
-        // end: only an I-picture brings the two together again.
-        if (writingKept_) referenceDiffers_ = true;
+        // end, or it is the still's own run: only an I-picture brings the
+        // two together again.
+        if (writingKept_ || runKept_) referenceDiffers_ = true;
         Forget();
-        return referenceDiffers_ || groupDue ? Action::EncodeIntra : Action::Encode;
+        return ToEncoder(referenceDiffers_ || groupDue);
     }
     if (writingKept_ && !groupDue) return Action::WriteKept;
     writingKept_ = false;
+    if (makeRun && !runAsked_ && !referenceDiffers_) {
+        // The run's I-picture is as fine as the buffer's content allows:
+        // until the buffer is full, the still as first coded is shown again.
+        if (!bufferFull) {
+            if (groupDue) return ToEncoder(true);
+            encoderBehind_ = true;
+            return Action::Skipped;
+        }
+        runAsked_ = true;
+        if (KeepRun(makeRun(true, runRenew_))) return Action::WriteKept;
+    }
     // Skipped pictures keep the encoder's model in step only while the
     // buffer is full; after kept pictures they bring it back in step, as
     // soon as they find it full.
     if (settled_ && !referenceDiffers_ && (bufferFull || encoderModelAhead_)) {
-        if (!groupDue) {
+        if (runRenew_ && (groupDue || (groupWelcome && bufferFull))) {
+            bool renew = false;
+            runRenew_ = false;
+            if (KeepRun(makeRun(false, renew))) return Action::WriteKept;
+        }
+        const bool writeAgain = (groupDue || groupWelcome) && keptComplete_ && keptFit(kept_);
+        if (!groupDue && !writeAgain) {
             if (bufferFull) encoderModelAhead_ = false;
             return Action::Skipped;
         }
-        if (keptComplete_ && keptFit(kept_)) {
+        if (writeAgain) {
             writingKept_ = encoderModelAhead_ = true;
             nextKept_ = 0;
             return Action::WriteKept;
         }
     }
-    return referenceDiffers_ || groupDue ? Action::EncodeIntra : Action::Encode;
+    return ToEncoder(referenceDiffers_ || runKept_ || groupDue);
+}
+
+HeldFrames::Action HeldFrames::ToEncoder(bool intra) {
+    if (!encoderBehind_) return intra ? Action::EncodeIntra : Action::Encode;
+    encoderBehind_ = false;
+    restartEncoder_ = true;
+    return Action::EncodeIntra;
+}
+
+bool HeldFrames::KeepRun(std::vector<CodedPicture> run) {
+    if (run.empty()) return false;
+    kept_ = std::move(run);
+    recording_ = false;
+    keptComplete_ = settled_ = runKept_ = encoderBehind_ = true;
+    writingKept_ = encoderModelAhead_ = true;
+    nextKept_ = 0;
+    return true;
 }
 
 void HeldFrames::Coded(std::span<const uint8_t> bytes, size_t pictureStart, bool intra) {
     if (intra) {
-        referenceDiffers_ = false;
+        referenceDiffers_ = runKept_ = false;
         kept_.clear();
         recording_ = true;
         keptComplete_ = false;

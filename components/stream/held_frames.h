@@ -8,7 +8,9 @@
 // few bytes each time, written here without the encoder. Each group of
 // pictures still starts with an I-picture, so that players can seek; the
 // first such I-picture of a held picture, and the P-pictures that refine
-// it, are kept as coded and written again at the following groups.
+// it, are kept as coded and written again at the following groups. Once the
+// buffer is full, a run coded for the still alone (still_chain.h), sharper
+// than the encoder's, takes the place of those kept pictures.
 //
 // Only frames identical to the frame before them take this path, so moving
 // frames always go through the encoder.
@@ -40,6 +42,11 @@ void SetVbvDelay(std::span<uint8_t> coded, size_t pictureStart, int vbvDelay);
 // the frame number `frame` at `framesPerSecond` (rounded to whole frames,
 // without dropped frame numbers). Returns false when there is none.
 bool SetGroupTimeCode(std::span<uint8_t> coded, int64_t frame, int framesPerSecond);
+
+// Rewrites the bit_rate field of a sequence header in front of the picture
+// in `coded`, if there is one, to `bitRate` (bit/s). Returns false when there
+// is none.
+bool SetSequenceBitRate(std::span<uint8_t> coded, int64_t bitRate);
 
 // The vbv_delay of a picture whose start code ends `bitsToStartCodeEnd` bits
 // into its coded bytes, when `contentBits` are in the buffer just before it
@@ -81,6 +88,15 @@ public:
     // `settledBits`: a P-picture that the encoder codes in at most this many
     // bits (stuffing aside) leaves nothing of its frame to refine.
     explicit HeldFrames(int64_t settledBits) : settledBits_(settledBits) {}
+    int64_t settledBits() const { return settledBits_; }
+
+    using KeptFit = std::function<bool(const std::vector<CodedPicture>&)>;
+    // The still's own run for the held frame, from the next frame on; empty
+    // when there is none that keeps the buffer. `first`: the hold's first
+    // run, which may be made for a short group so that the later ones fill
+    // whole groups up to the hold's end; `renew` is then set, and a new run
+    // starts the next group where it is welcome.
+    using MakeRun = std::function<std::vector<CodedPicture>(bool first, bool& renew)>;
 
     enum class Action {
         Encode,       // the encoder codes the frame
@@ -93,16 +109,33 @@ public:
     // encoder's own model of it, which sees no frame written without the
     // encoder, is at its top too and stays in step. `keptFit` tells whether
     // the kept pictures, written from the next frame on, keep the buffer.
-    Action Next(const AVFrame& frame, bool groupDue, bool bufferFull,
-                const std::function<bool(const std::vector<CodedPicture>&)>& keptFit);
+    // `makeRun` is asked once per held frame, the first time the buffer is
+    // full, and skipped pictures wait for that; a run it makes becomes the
+    // kept pictures. `groupWelcome`: a group may start here, early, if the
+    // kept pictures can be written again or a short run has ended.
+    Action Next(const AVFrame& frame, bool groupDue, bool bufferFull, const KeptFit& keptFit,
+                const MakeRun& makeRun = nullptr, bool groupWelcome = false);
     // After Action::Encode or EncodeIntra: the encoder's picture for the frame.
     void Coded(std::span<const uint8_t> bytes, size_t pictureStart, bool intra);
     // After Action::WriteKept: the kept picture to write now.
     const CodedPicture& KeptPicture();
+    // True once after an Action::EncodeIntra that needs a new encoder: one
+    // whose model of the rate buffer starts from the buffer as it is.
+    // Skipped pictures written while the buffer was not full, and runs,
+    // which the encoder never saw, leave its own model behind.
+    bool TakeEncoderRestart() {
+        const bool restart = restartEncoder_;
+        restartEncoder_ = false;
+        return restart;
+    }
 
 private:
-    Action Decide(bool repeats, bool groupDue, bool bufferFull, const std::function<bool(const std::vector<CodedPicture>&)>& keptFit);
+    Action Decide(bool repeats, bool groupDue, bool groupWelcome, bool bufferFull, const KeptFit& keptFit,
+                  const MakeRun& makeRun);
     void Forget();
+    Action ToEncoder(bool intra);
+    // Makes `run` the kept pictures, to be written from this frame on.
+    bool KeepRun(std::vector<CodedPicture> run);
 
     RepeatDetector detector_;
     int64_t settledBits_;
@@ -111,6 +144,14 @@ private:
     bool keptComplete_ = false;      // kept_ runs from an I-picture to a settled P-picture
     bool writingKept_ = false;       // kept_ is being written again
     bool referenceDiffers_ = false;  // the decoder's reference is not the encoder's
+    bool runAsked_ = false;          // makeRun was asked for this held frame
+    // The kept pictures are a run of the still's own: the decoder's
+    // reference after them is not the encoder's, while skipped pictures and
+    // the run written again still show the same picture.
+    bool runKept_ = false;
+    bool runRenew_ = false;          // the kept run is short: a new one follows it
+    bool encoderBehind_ = false;     // the encoder's model of the buffer is not the buffer's
+    bool restartEncoder_ = false;
     // Kept pictures were written since the buffer was last full: the
     // encoder's model of it, which did not see them, believes it fuller than
     // it is until it is full again.

@@ -51,6 +51,10 @@ public:
     // Bits in the buffer just before the next picture is taken out.
     double ContentBeforeNext() const { return content_; }
     double Fullness() const { return content_ / params_.bufferBits; }
+    // The buffer is at its top before the next picture: stuffing brought it
+    // there, and the few bits below are the rounding of stuffing to whole
+    // bytes.
+    bool AtTop() const { return content_ >= params_.bufferBits - 64; }
     // Lowest content right after a picture was taken out (negative after an
     // underflow); the buffer size before any picture.
     double LowestAfterRemoval() const { return lowest_; }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "still_chain.h"
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
@@ -43,31 +45,9 @@ std::string VcdWriter::Open(const std::string& path) {
 }
 
 std::string VcdWriter::OpenVideo() {
-    int r = 0;
-    // Video: MPEG-1 at the VCD's constant rate.
-    const AVCodec* vcodec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);
-    if (vcodec == nullptr) return "no MPEG-1 video encoder";
-    video_.reset(avcodec_alloc_context3(vcodec));
-    if (!video_) return "out of memory";
+    std::string error = OpenVideoEncoder(kVbvBufferBits * 3 / 4);
+    if (!error.empty()) return error;
     AVCodecContext* v = video_.get();
-    SetStreamPicture(v, standard_);
-    v->gop_size = kEncoderGroupSize;
-    v->max_b_frames = 0;  // each frame's size is known as soon as it is sent
-    v->bit_rate = kVideoBitRate;
-    v->rc_min_rate = kVideoBitRate;
-    v->rc_max_rate = kVideoBitRate;
-    v->rc_buffer_size = kVbvBufferBits;
-    v->rc_initial_buffer_occupancy = kVbvBufferBits * 3 / 4;
-    // Each frame's packet comes back as soon as the frame is sent, so that
-    // its size is known before the next frame is chosen. MPEG-1 has no
-    // low-delay flag and the encoder calls this unofficial, but with
-    // B-frames off it changes no bit of the picture data; the decoding
-    // times are put back one frame ahead of display in Drain, as MPEG-1
-    // decoders expect.
-    v->flags |= AV_CODEC_FLAG_LOW_DELAY;
-    v->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
-    if (output_->oformat->flags & AVFMT_GLOBALHEADER) v->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if ((r = avcodec_open2(v, vcodec, nullptr)) < 0) return "cannot open the MPEG-1 video encoder: " + AvErrorText(r);
     framesPerSecond_ = (v->framerate.num + v->framerate.den / 2) / v->framerate.den;
     skippedPicture_ = SkippedPicture((v->width + 15) / 16, (v->height + 15) / 16);
     held_ = HeldFrames(v->bit_rate * v->framerate.den / v->framerate.num / kSettledShare);
@@ -138,6 +118,35 @@ std::string VcdWriter::WriteHeader(const std::string& path) {
     av_dict_free(&options);
     if (r < 0) return "cannot write the stream header: " + AvErrorText(r);
     headerWritten_ = true;
+    return std::string();
+}
+
+std::string VcdWriter::OpenVideoEncoder(int64_t bufferContentBits) {
+    // Video: MPEG-1 at the VCD's constant rate.
+    const AVCodec* vcodec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);
+    if (vcodec == nullptr) return "no MPEG-1 video encoder";
+    video_.reset(avcodec_alloc_context3(vcodec));
+    if (!video_) return "out of memory";
+    AVCodecContext* v = video_.get();
+    SetStreamPicture(v, standard_);
+    v->gop_size = kEncoderGroupSize;
+    v->max_b_frames = 0;  // each frame's size is known as soon as it is sent
+    v->bit_rate = kVideoBitRate;
+    v->rc_min_rate = kVideoBitRate;
+    v->rc_max_rate = kVideoBitRate;
+    v->rc_buffer_size = kVbvBufferBits;
+    v->rc_initial_buffer_occupancy = static_cast<int>(std::clamp<int64_t>(bufferContentBits, 1, kVbvBufferBits));
+    // Each frame's packet comes back as soon as the frame is sent, so that
+    // its size is known before the next frame is chosen. MPEG-1 has no
+    // low-delay flag and the encoder calls this unofficial, but with
+    // B-frames off it changes no bit of the picture data; the decoding
+    // times are put back one frame ahead of display in Drain, as MPEG-1
+    // decoders expect.
+    v->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    v->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
+    if (output_->oformat->flags & AVFMT_GLOBALHEADER) v->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const int r = avcodec_open2(v, vcodec, nullptr);
+    if (r < 0) return "cannot open the MPEG-1 video encoder: " + AvErrorText(r);
     return std::string();
 }
 
@@ -216,13 +225,6 @@ std::string VcdWriter::WriteCoded(std::span<const uint8_t> picture, size_t pictu
     return MuxVideoPacket(pictureStart, intra);
 }
 
-bool VcdWriter::BufferFull(const VbvModel& model) const {
-    // Stuffing brought it to the top; a few bits below are the rounding of
-    // stuffing to whole bytes.
-    constexpr double kRounding = 64;
-    return model.ContentBeforeNext() >= model.Params().bufferBits - kRounding;
-}
-
 bool VcdWriter::KeptFit(const std::vector<CodedPicture>& pictures, int64_t frames) const {
     VbvModel model = vbv_;
     int64_t written = 0;
@@ -233,7 +235,7 @@ bool VcdWriter::KeptFit(const std::vector<CodedPicture>& pictures, int64_t frame
         ++written;
     }
     const int64_t skippedBits = static_cast<int64_t>(skippedPicture_.size()) * 8;
-    for (; !BufferFull(model); ++written) {
+    for (; !model.AtTop(); ++written) {
         if (written >= frames) return false;
         model.TakePicture(skippedBits);
     }
@@ -243,7 +245,27 @@ bool VcdWriter::KeptFit(const std::vector<CodedPicture>& pictures, int64_t frame
 std::string VcdWriter::WriteVideo(const AVFrame& frame, bool keyFrame, int64_t repeatsAfter) {
     const bool groupDue = keyFrame || videoFrames_ - lastKeyFrame_ >= standard_.gopSize;
     const auto keptFit = [&](const std::vector<CodedPicture>& kept) { return KeptFit(kept, repeatsAfter + 1); };
-    switch (held_.Next(frame, groupDue, BufferFull(vbv_), keptFit)) {
+    const auto makeRun = [&](bool first, bool& renew) {
+        // The first run takes what the whole groups after it leave over, so
+        // that the hold does not end on a short group whose I-picture the
+        // buffer could take only coarse.
+        const int64_t left = repeatsAfter + 1, gop = standard_.gopSize;
+        renew = first && left > gop && left % gop != 0;
+        const int64_t frames = renew ? left % gop : std::min(gop, left);
+        const StillBudget budget{vbv_, frames, held_.settledBits(), kKeptMargin, skippedPicture_};
+        int64_t coded = 0;
+        std::vector<CodedPicture> run = MakeStillRun(frame, standard_, budget, coded);
+        encodedVideoFrames_ += coded;
+        return run;
+    };
+    // A hold that would end early in its next group gets that group now, so
+    // that the kept pictures have the frames to refill the buffer after
+    // them and need not give way to a coarse I-picture of the encoder; and
+    // where whole groups fill the rest of a hold, the next one may start.
+    const int64_t framesLeft = repeatsAfter + 1, groupAge = videoFrames_ - lastKeyFrame_;
+    const bool groupWelcome = (framesLeft <= standard_.gopSize && framesLeft > standard_.gopSize - groupAge) ||
+                              framesLeft % standard_.gopSize == 0;
+    switch (held_.Next(frame, groupDue, vbv_.AtTop(), keptFit, makeRun, groupWelcome)) {
     case HeldFrames::Action::Skipped:
         return WriteCoded(skippedPicture_, 0, false);
     case HeldFrames::Action::WriteKept: {
@@ -251,6 +273,10 @@ std::string VcdWriter::WriteVideo(const AVFrame& frame, bool keyFrame, int64_t r
         return WriteCoded(picture.bytes, picture.pictureStart, picture.intra);
     }
     case HeldFrames::Action::EncodeIntra:
+        if (held_.TakeEncoderRestart()) {
+            std::string error = OpenVideoEncoder(static_cast<int64_t>(vbv_.ContentBeforeNext()));
+            if (!error.empty()) return error;
+        }
         return EncodeVideo(frame, true);
     case HeldFrames::Action::Encode:
         break;

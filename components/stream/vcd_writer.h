@@ -72,6 +72,9 @@ private:
     std::string OpenAudio();
     std::string AddStreams();
     std::string WriteHeader(const std::string& path);
+    // (Re)opens the video encoder, its model of the rate buffer starting
+    // with `bufferContentBits` in it.
+    std::string OpenVideoEncoder(int64_t bufferContentBits);
     std::string Drain(AVCodecContext* encoder, AVStream* stream);
     std::string EncodeVideo(const AVFrame& frame, bool intra);
     // Writes a coded picture as the next frame, its header fields set for
@@ -80,7 +83,6 @@ private:
     // Whether `pictures`, written from the next frame on, keep the rate
     // buffer, and leave it full again within `frames` frames.
     bool KeptFit(const std::vector<CodedPicture>& pictures, int64_t frames) const;
-    bool BufferFull(const VbvModel& model) const;
     // Hands the picture in packet_ (pts: its frame number) to the muxer,
     // with the temporal reference and time code of its place in the stream
     // and the stuffing the rate buffer needs. `pictureStart` is the offset

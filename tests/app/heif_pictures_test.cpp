@@ -110,7 +110,7 @@ TEST_F(HeifPictures, RotatedPhonePicturesComeOutUprightTurnedOnce) {
         const fs::path file = dir_ / kind.name;
         WriteHeif(file, stored, kind.format, 6, Exif(6, taken));
         std::string date;
-        ExpectUpright(ReadPicture(file, true, &date), 96, 64);
+        ExpectUpright(ReadPicture(file, &date), 96, 64);
         EXPECT_EQ(date, taken);
         EXPECT_EQ(input::TakenDate(file.string()), taken);
     }
@@ -139,7 +139,7 @@ TEST_F(HeifPictures, HeifEncFilesAreReadAsStoredWhateverTheirName) {
                                         (dir_ / "named.jpg").string() + "' 2>&1");
     ASSERT_EQ(made.exitCode, 0) << made.output;
     std::string date;
-    ExpectUpright(ReadPicture(dir_ / "named.jpg", false, &date), 96, 64);
+    ExpectUpright(ReadPicture(dir_ / "named.jpg", &date), 96, 64);
     EXPECT_EQ(date, "2023:01:02 03:04:05");
 }
 

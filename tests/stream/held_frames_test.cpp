@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -123,6 +125,60 @@ TEST_F(HeldFramesTest, HeldPicturesCostFewEncodedFramesAndPlayAsEncodedOnes) {
     for (int i = held + 2 * kNtscGop; i < total; ++i)
         EXPECT_EQ(decoded[static_cast<size_t>(i)], decoded[static_cast<size_t>(i - kNtscGop)]) << "frame " << i;
     EXPECT_EQ(decoded[static_cast<size_t>(total - 1)], decoded[static_cast<size_t>(total - 2)]);
+}
+
+// PSNR-Y of each frame of the video in `file` against `picture`.
+std::vector<double> FramePsnr(const std::string& file, const AVFrame& picture, const std::string& raw) {
+    std::ofstream out(raw, std::ios::binary);
+    for (int p = 0; p < 3; ++p) {
+        const int w = p == 0 ? picture.width : picture.width / 2, h = p == 0 ? picture.height : picture.height / 2;
+        for (int y = 0; y < h; ++y) out.write(reinterpret_cast<const char*>(picture.data[p] + y * picture.linesize[p]), w);
+    }
+    out.close();
+    std::istringstream lines(RunShell("ffmpeg -v error -i '" + file + "' -f rawvideo -pix_fmt yuv420p -s " +
+                                      std::to_string(picture.width) + "x" + std::to_string(picture.height) +
+                                      " -stream_loop -1 -i '" + raw +
+                                      "' -lavfi '[0:v]settb=1/30,setpts=N[a];[1:v]settb=1/30,setpts=N[b];"
+                                      "[a][b]psnr=stats_file=-:shortest=1' -f null - | sed -n 's/.*psnr_y:\\([^ ]*\\).*/\\1/p'")
+                                 .output);
+    std::vector<double> psnr;
+    for (std::string line; std::getline(lines, line);) psnr.push_back(line == "inf" ? 99.0 : std::stod(line));
+    return psnr;
+}
+
+TEST_F(HeldFramesTest, ADetailedHeldPictureSettlesCloseToThePictureAndEndsEveryGroupOnIt) {
+    // Fine grain over the whole frame: what the encoder's own rate control
+    // leaves coarse, and brings back coarse at every group's I-picture.
+    MakeHardPicture("grain.jpg", 352, 240, 2, 7);
+    std::string why;
+    FramePtr picture = LoadPictureFrame(Path("grain.jpg"), vcdalbum::video::kNtsc, why);
+    ASSERT_TRUE(picture) << why;
+    const int hold = 150;
+    const std::string out = Path("grain.mpg");
+    {
+        VcdWriter writer;
+        ASSERT_EQ(writer.Open(out), "");
+        std::vector<int16_t> silence(static_cast<size_t>(writer.AudioFrameSamples()) * 2, 0);
+        for (int64_t f = 0; f < hold; ++f) {
+            while (writer.audioSamples() < (f + 1) * 1001 * 44100 / 30000) ASSERT_EQ(writer.WriteAudio(silence.data()), "");
+            ASSERT_EQ(writer.WriteVideo(*picture, false, hold - f - 1), "");
+        }
+        ASSERT_EQ(writer.Finish(), "");
+    }
+    ExpectRateBufferKept(out);
+    const std::vector<double> psnr = FramePsnr(out, *picture, Path("grain.yuv"));
+    ASSERT_EQ(psnr.size(), static_cast<size_t>(hold));
+    const std::vector<CodedPictureInfo> pictures = ReadPictures(out);
+    ASSERT_EQ(pictures.size(), static_cast<size_t>(hold));
+    const double settled = psnr.back();
+    EXPECT_GE(settled, 40.0);
+    // The frame before each I-picture after the hold's first group shows
+    // the settled picture again: no group ends coarse.
+    for (int i = kNtscGop; i < hold; ++i) {
+        if (pictures[static_cast<size_t>(i)].type == 1) {
+            EXPECT_NEAR(psnr[static_cast<size_t>(i - 1)], settled, 0.5) << "frame " << i - 1;
+        }
+    }
 }
 
 }  // namespace
