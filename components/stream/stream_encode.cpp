@@ -70,6 +70,39 @@ double ActivityLimit(double vbvFullness) {
 
 namespace {
 
+// The first frame of `picture`: the start of its path for a moving one,
+// black for a gap, else the picture as loaded. Returns kVrxStreamOk, or the
+// code to stop with and the reason in `error`.
+int FirstFrame(const PlannedPicture& picture, const VideoStandard& standard, MovingPicture& moving, FramePtr& frame,
+               std::string& error) {
+    if (!picture.source.empty()) {
+        // The path is laid out on the stream's own frame: its size and its
+        // pixels' shape, so a PAL picture moves on 352x288 at 12:11.
+        const motion::FrameShape shape{standard.width, standard.height,
+                                       static_cast<double>(standard.sarNum) / standard.sarDen};
+        std::string why = moving.Open(picture.source, picture.seed, shape);
+        if (!why.empty()) {
+            error = "picture '" + picture.source + "': " + why;
+            return kVrxStreamBadPicture;
+        }
+        frame = moving.Frame(0);
+    } else if (picture.path.empty()) {
+        frame = MakeBlackFrame(standard);
+    } else {
+        std::string why;
+        frame = LoadPictureFrame(picture.path, standard, why);
+        if (!frame) {
+            error = "picture '" + picture.path + "': " + why;
+            return kVrxStreamBadPicture;
+        }
+    }
+    if (!frame) {
+        error = "out of memory";
+        return kVrxStreamEncoderFailure;
+    }
+    return kVrxStreamOk;
+}
+
 // Writes the whole stream to `path`. Returns a result code, with the reason
 // in `error` on failure; the file is closed when this returns.
 int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const std::string& path, Progress& progress,
@@ -98,35 +131,7 @@ int WriteStream(const EncodePlan& plan, const std::vector<int>& levels, const st
         const int level = index < levels.size() ? levels[index] : 0;
         FramePtr frame;
         MovingPicture moving;
-        if (!picture.source.empty()) {
-            // The path is laid out on the stream's own frame: its size and its
-            // pixels' shape, so a PAL picture moves on 352x288 at 12:11.
-            const motion::FrameShape shape{standard.width, standard.height,
-                                           static_cast<double>(standard.sarNum) / standard.sarDen};
-            std::string why = moving.Open(picture.source, picture.seed, shape);
-            if (!why.empty()) {
-                error = "picture '" + picture.source + "': " + why;
-                return kVrxStreamBadPicture;
-            }
-            frame = moving.Frame(0);
-            if (!frame) {
-                error = "out of memory";
-                return kVrxStreamEncoderFailure;
-            }
-        } else if (picture.path.empty()) {
-            frame = MakeBlackFrame(standard);
-            if (!frame) {
-                error = "out of memory";
-                return kVrxStreamEncoderFailure;
-            }
-        } else {
-            std::string why;
-            frame = LoadPictureFrame(picture.path, standard, why);
-            if (!frame) {
-                error = "picture '" + picture.path + "': " + why;
-                return kVrxStreamBadPicture;
-            }
-        }
+        if (const int code = FirstFrame(picture, standard, moving, frame, error); code != kVrxStreamOk) return code;
         // A held picture gets many frames to refine its first coarse one; only
         // short-lived frames must fit the buffer as it stands.
         const bool held = picture.frames > 1;
