@@ -517,7 +517,7 @@ void CheckInputs(const Project& projectFile, const BuildOptions& options, Progre
     ForEachOnThreads(stills.size(), threads, [&](size_t k) {
         const auto [album, i] = stills[k];
         try {
-            ReadPicture(album->pictures[i], true, nullptr, *project.video);
+            ReadPicture(album->pictures[i]);
         } catch (const InputError& e) {
             refused[k] = "album \"" + album->title + "\", picture " + std::to_string(i + 1) + ": " + e.what();
         }
