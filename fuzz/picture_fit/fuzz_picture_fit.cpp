@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vcdalbum::testing::WriteFile(file, std::string(reinterpret_cast<const char*>(data) + 4, size - 4));
     OwnedImage picture;
     try {
-        picture = ReadPicture(file, true);
+        picture = ReadPicture(file);
     } catch (const InputError&) {
         // A damaged or unknown picture is refused with a message.
         const uint32_t width = 1 + ((data[0] << 8 | data[1]) % 512), height = 1 + ((data[2] << 8 | data[3]) % 512);
