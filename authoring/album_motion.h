@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/owned_image.h"
+#include "support/owned_image.h"
 #include "vcdalbum/AlbumRequest.h"
 #include "vcdalbum/StreamInfo.h"
 

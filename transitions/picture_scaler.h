@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codec/owned_image.h"
+#include "support/owned_image.h"
 #include "vcdalbum/Image.h"
 #include "vcdalbum/codec.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/owned_image.h"
+#include "support/owned_image.h"
 #include "project/project.h"
 #include "contract/video_standard.h"
 

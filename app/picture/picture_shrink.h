@@ -12,7 +12,7 @@
 
 #include <vcdalbum/Image.h>
 
-#include "codec/owned_image.h"
+#include "support/owned_image.h"
 
 namespace vcdalbum::host {
 

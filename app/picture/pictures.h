@@ -8,7 +8,7 @@
 
 #include <vcdalbum/Image.h>
 
-#include "codec/owned_image.h"
+#include "support/owned_image.h"
 #include "project/caption_choice.h"
 #include "contract/video_standard.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "picture/caption_drawing.h"
-#include "codec/owned_image.h"
+#include "support/owned_image.h"
 
 using namespace vcdalbum::host;
 using vcdalbum::OwnedImage;

@@ -9,7 +9,7 @@
 
 #include <libheif/heif.h>
 
-#include "codec/owned_image.h"
+#include "support/owned_image.h"
 
 namespace vcdalbum::testing {
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "codec/owned_image.h"
+#include "support/owned_image.h"
 #include "vcdalbum/codec.h"
 
 namespace encoder_test {
