@@ -14,7 +14,7 @@ extern "C" {
 #include <exception>
 #include <memory>
 
-#include "ffmpeg_handles.h"
+#include "support/ffmpeg_handles.h"
 #include "console/errors.h"
 
 namespace vcdalbum::host {
@@ -45,11 +45,11 @@ AVRational DisplayShape(AVRational sar, int width, int height) {
     return sar;
 }
 
-using components::picture_input::AvErrorText;
-using components::picture_input::FramePtr;
-using components::picture_input::PacketPtr;
-using CodecPtr = components::picture_input::CodecContextPtr;
-using InputPtr = components::picture_input::InputPtr;
+using ffmpeg::AvErrorText;
+using ffmpeg::FramePtr;
+using ffmpeg::PacketPtr;
+using CodecPtr = ffmpeg::CodecContextPtr;
+using InputPtr = ffmpeg::InputPtr;
 
 // What the shared holders leave out: the writing side and audio.
 struct FormatOutputDeleter {

@@ -9,7 +9,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include "ffmpeg_handles.h"
+#include "support/ffmpeg_handles.h"
 #include "picture_input.h"
 #include "contract/video_standard.h"
 

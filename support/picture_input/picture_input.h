@@ -7,9 +7,18 @@
 #include <cstdint>
 #include <string>
 
-#include "ffmpeg_handles.h"
+#include "support/ffmpeg_handles.h"
 
 namespace vcdalbum::components::picture_input {
+
+// The holders these calls take and give.
+using ffmpeg::AvErrorText;
+using ffmpeg::CodecContextPtr;
+using ffmpeg::FileUrl;
+using ffmpeg::FramePtr;
+using ffmpeg::InputPtr;
+using ffmpeg::PacketPtr;
+using ffmpeg::SwsPtr;
 
 // Why a file gave no picture (or no sound). `text` is one phrase without the
 // file's name, for the caller to put after it.

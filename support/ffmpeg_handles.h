@@ -1,5 +1,6 @@
-// Owning holders for FFmpeg's C objects and two small helpers, shared by the
-// command-line tool and both components.
+// Owning holders for FFmpeg's C objects and two small helpers, for every
+// part that calls FFmpeg: picture input, the stream encoder and the tool's
+// transcoder. Header-only, so that using them links nothing but FFmpeg.
 #pragma once
 
 #include <memory>
@@ -13,7 +14,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-namespace vcdalbum::components::picture_input {
+namespace vcdalbum::ffmpeg {
 
 struct FrameDeleter {
     void operator()(AVFrame* f) const { av_frame_free(&f); }
@@ -47,4 +48,4 @@ inline std::string AvErrorText(int err) {
 // never taken for a protocol.
 inline std::string FileUrl(const std::string& path) { return "file:" + path; }
 
-}  // namespace vcdalbum::components::picture_input
+}  // namespace vcdalbum::ffmpeg
