@@ -1,7 +1,7 @@
 # Writes the preview page's three parts into one C++ include file, as raw
 # string literals. Run by the build: cmake -DDIR=<this folder> -DOUT=<file> -P embed.cmake
 set(delim "vcdalbum_page")
-set(text "// Generated from app/preview_page by embed.cmake: edit those files instead.\n")
+set(text "// Generated from app/readback/preview_page by embed.cmake: edit those files instead.\n")
 foreach(pair "kPreviewPage;index.html" "kPreviewStyle;style.css" "kPreviewScript;player.js")
   list(GET pair 0 name)
   list(GET pair 1 file)
