@@ -82,7 +82,7 @@ Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, 
         decoder->err_recognition |= AV_EF_EXPLODE | AV_EF_CRCCHECK | AV_EF_BITSTREAM;
     decoder->thread_count = 1;
     if (limited) decoder->max_pixels = options.maxPixels;
-    if (video && options.reduction != nullptr) decoder->lowres = options.reduction(par->width, par->height, codec->max_lowres);
+    if (video && options.reduction) decoder->lowres = options.reduction(par->width, par->height, codec->max_lowres);
     if ((r = avcodec_open2(decoder.get(), codec, nullptr)) < 0)
         return Fail(Kind::kUnsupported,
                     (video ? "picture" : "audio") + std::string(" format not supported (") + AvErrorText(r) + ")");
