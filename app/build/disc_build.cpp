@@ -152,7 +152,7 @@ void PreparePictures(const std::vector<PreparedPicture>& jobs, unsigned threads,
                 frame = PrepareFrame(job.source, job.caption, !job.thumbnail.empty() ? &thumbnail : nullptr,
                                      job.moving.empty() ? nullptr : &picture, standard);
                 // A moving picture is sampled from the picture as read: upright,
-                // in square pixels, two to four times its size in the frame,
+                // in square pixels, twice its size in the frame,
                 // which holds every detail the closest view shows.
                 if (!job.moving.empty()) WriteJpeg(picture.get(), job.moving);
             }

@@ -29,9 +29,7 @@ std::string Seconds(double s) {
 OwnedImage ReducedUpright(const AVFrame& frame, int orientation, const VideoStandard& standard, const std::string& name) {
     const bool swap = input::SwapsSides(orientation);
     const auto w = static_cast<uint32_t>(frame.width), h = static_cast<uint32_t>(frame.height);
-    const FitSize fit = FitIntoFrame(swap ? h : w, swap ? w : h, standard);
-    const double scale = std::min(1.0, 2.0 * std::max(static_cast<double>(fit.width) / (swap ? h : w),
-                                                      static_cast<double>(fit.height) / (swap ? w : h)));
+    const double scale = ScaleToTwiceTheFit(swap ? h : w, swap ? w : h, standard);
     const auto rw = static_cast<uint32_t>(std::max(1L, std::lround(w * scale)));
     const auto rh = static_cast<uint32_t>(std::max(1L, std::lround(h * scale)));
     return UprightPicture(frame, orientation, name, rw, rh);

@@ -5,10 +5,22 @@
 #include <numbers>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/pixdesc.h>
+}
+
 #include "console/errors.h"
+#include "picture_input.h"
 
 namespace vcdalbum::host {
 namespace {
+
+namespace input = components::picture_input;
 
 constexpr double kLobes = 3;
 
@@ -28,20 +40,31 @@ struct Taps {
     std::vector<size_t> offset;
 };
 
-Taps MakeTaps(uint32_t sourceSize, uint32_t outSize) {
+// Where the samples of a plane sit, along one axis, on the grid of the
+// picture's pixels: one sample every `step` pixels, the first at `site`
+// (a chroma plane of half the width has step 2 and site 0.5 when its samples
+// sit between two pixels, as in JPEG, or 0 when they sit on the first).
+struct SampleGrid {
+    int step = 1;
+    double site = 0;
+};
+
+// `pictureSize` pixels brought to `outSize` output samples, from a plane of
+// `planeSize` samples on `grid`.
+Taps MakeTaps(uint32_t pictureSize, uint32_t outSize, uint32_t planeSize, SampleGrid grid) {
     Taps t;
     t.first.resize(outSize);
     t.count.resize(outSize);
     t.offset.resize(outSize);
-    const double ratio = static_cast<double>(sourceSize) / outSize;
+    const double ratio = static_cast<double>(pictureSize) / outSize;
     // Shrinking stretches the kernel over the output pixel's footprint;
-    // growing keeps it at the source's own spacing.
-    const double stretch = std::max(1.0, ratio);
+    // growing keeps it at the plane's own spacing.
+    const double stretch = std::max(1.0, ratio / grid.step);
     const double support = kLobes * stretch;
-    const int last = static_cast<int>(sourceSize) - 1;
+    const int last = static_cast<int>(planeSize) - 1;
     std::vector<double> w;
     for (uint32_t i = 0; i < outSize; ++i) {
-        const double centre = (i + 0.5) * ratio - 0.5;
+        const double centre = ((i + 0.5) * ratio - 0.5 - grid.site) / grid.step;
         const int lo = static_cast<int>(std::ceil(centre - support)), hi = static_cast<int>(std::floor(centre + support));
         // Taps beyond an edge repeat the edge sample, so they are merged
         // into it: the picture's border is not darkened by missing samples.
@@ -63,50 +86,137 @@ Taps MakeTaps(uint32_t sourceSize, uint32_t outSize) {
 
 uint8_t ToByte(float v) { return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
 
+// A plane of 8-bit samples, `channels` of them interleaved per position.
+struct Plane {
+    const uint8_t* data;
+    size_t stride;
+    uint32_t width, height;  // in positions
+    int channels;
+};
+
+// sums[i] += weight * row[i] for n samples: the inner loop of the pass down
+// a camera-sized picture, where most of the shrinking's time goes.
+void Accumulate(float* sums, const uint8_t* row, float weight, size_t n) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128 w = _mm_set1_ps(weight);
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+        const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + i));
+        const __m128i words = _mm_unpacklo_epi8(bytes, zero);
+        const __m128 lo = _mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
+        const __m128 hi = _mm_cvtepi32_ps(_mm_unpackhi_epi16(words, zero));
+        _mm_storeu_ps(sums + i, _mm_add_ps(_mm_loadu_ps(sums + i), _mm_mul_ps(w, lo)));
+        _mm_storeu_ps(sums + i + 4, _mm_add_ps(_mm_loadu_ps(sums + i + 4), _mm_mul_ps(w, hi)));
+    }
+#endif
+    for (; i < n; ++i) sums[i] += weight * static_cast<float>(row[i]);
+}
+
+// Resamples `in` through the taps into `out` (outW x outH positions, the
+// same channels). Down first, one output row at a time: that pass runs
+// along contiguous samples, four at a time, and only one row of sums is
+// held.
+void Resample(const Plane& in, const Taps& across, const Taps& down, uint8_t* out, size_t outStride, uint32_t outW,
+              uint32_t outH) {
+    const size_t samples = static_cast<size_t>(in.width) * static_cast<size_t>(in.channels);
+    std::vector<float> column(samples);
+    const int channels = in.channels;
+    for (uint32_t y = 0; y < outH; ++y) {
+        std::fill(column.begin(), column.end(), 0.0f);
+        const float* wy = down.weights.data() + down.offset[y];
+        for (int k = 0; k < down.count[y]; ++k) {
+            Accumulate(column.data(), in.data + static_cast<size_t>(down.first[y] + k) * in.stride, wy[k], samples);
+        }
+        uint8_t* o = out + y * outStride;
+        for (uint32_t x = 0; x < outW; ++x) {
+            const float* wx = across.weights.data() + across.offset[x];
+            const float* p = column.data() + static_cast<size_t>(across.first[x]) * static_cast<size_t>(channels);
+            for (int ch = 0; ch < channels; ++ch) {
+                float sum = 0;
+                for (int k = 0; k < across.count[x]; ++k) sum += wx[k] * p[static_cast<size_t>(k * channels + ch)];
+                o[static_cast<size_t>(x) * static_cast<size_t>(channels) + static_cast<size_t>(ch)] = ToByte(sum);
+            }
+        }
+    }
+}
+
+[[noreturn]] void OutOfMemory(uint32_t width, uint32_t height) {
+    throw RunError("out of memory for a " + std::to_string(width) + "x" + std::to_string(height) + " picture");
+}
+
+// Where a chroma plane subsampled by `step` sits: JPEG and most stills put
+// its samples between the pixels they cover; video formats, and pictures
+// that say so, on the first of them.
+SampleGrid ChromaGrid(int step, bool cosited) { return {step, cosited ? 0.0 : (step - 1) / 2.0}; }
+
 }  // namespace
 
 OwnedImage ShrinkPicture(const Image& source, uint32_t width, uint32_t height) {
     OwnedImage out = OwnedImage::Black(width, height);
-    if (!out) throw RunError("out of memory for a " + std::to_string(width) + "x" + std::to_string(height) + " picture");
-    const Taps across = MakeTaps(source.width, width), down = MakeTaps(source.height, height);
-    const size_t sourceStride = ImageStride(source.width);
-
-    // Rows first, into floats, so that the second pass rounds only once.
-    std::vector<float> rows;
+    if (!out) OutOfMemory(width, height);
     try {
-        rows.resize(static_cast<size_t>(source.height) * width * 3);
+        Resample(Plane{source.data, ImageStride(source.width), source.width, source.height, 3},
+                 MakeTaps(source.width, width, source.width, {}), MakeTaps(source.height, height, source.height, {}),
+                 out.row(0), ImageStride(width), width, height);
     } catch (const std::bad_alloc&) {
-        throw RunError("out of memory for shrinking a " + std::to_string(source.width) + "x" +
-                       std::to_string(source.height) + " picture");
+        OutOfMemory(width, height);
     }
-    for (uint32_t y = 0; y < source.height; ++y) {
-        const uint8_t* in = source.data + y * sourceStride;
-        float* o = rows.data() + static_cast<size_t>(y) * width * 3;
-        for (uint32_t x = 0; x < width; ++x) {
-            const float* w = across.weights.data() + across.offset[x];
-            const uint8_t* p = in + 3 * static_cast<size_t>(across.first[x]);
-            float b = 0, g = 0, r = 0;
-            for (int k = 0; k < across.count[x]; ++k, p += 3) {
-                b += w[k] * p[0];
-                g += w[k] * p[1];
-                r += w[k] * p[2];
-            }
-            o[3 * x] = b;
-            o[3 * x + 1] = g;
-            o[3 * x + 2] = r;
+    return out;
+}
+
+OwnedImage ShrinkDecodedPicture(const AVFrame& frame, uint32_t width, uint32_t height) {
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(input::PlainFormat(frame.format));
+    if (desc == nullptr || (desc->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BITSTREAM |
+                                           AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_FLOAT | AV_PIX_FMT_FLAG_ALPHA)))
+        return {};
+    const int components = desc->nb_components;
+    if (components != 1 && components != 3) return {};
+    if (components == 3 && !(desc->flags & AV_PIX_FMT_FLAG_PLANAR)) return {};
+    for (int c = 0; c < components; ++c)
+        if (desc->comp[c].depth != 8 || desc->comp[c].step != 1 || desc->comp[c].shift != 0 ||
+            desc->comp[c].plane != c)
+            return {};
+    const auto pictureW = static_cast<uint32_t>(frame.width), pictureH = static_cast<uint32_t>(frame.height);
+    const bool cositedAcross = frame.chroma_location == AVCHROMA_LOC_LEFT ||
+                               frame.chroma_location == AVCHROMA_LOC_TOPLEFT ||
+                               frame.chroma_location == AVCHROMA_LOC_BOTTOMLEFT;
+    const bool cositedDown = frame.chroma_location == AVCHROMA_LOC_TOPLEFT || frame.chroma_location == AVCHROMA_LOC_TOP;
+
+    // Each plane is brought to the output size on its own, so that the
+    // colour conversion runs on the small picture only.
+    const size_t planeSize = static_cast<size_t>(width) * height;
+    std::vector<uint8_t> planes;
+    try {
+        planes.resize(planeSize * static_cast<size_t>(components));
+        for (int c = 0; c < components; ++c) {
+            const int stepX = c == 0 ? 1 : 1 << desc->log2_chroma_w, stepY = c == 0 ? 1 : 1 << desc->log2_chroma_h;
+            const auto planeW = static_cast<uint32_t>(c == 0 ? frame.width : AV_CEIL_RSHIFT(frame.width, desc->log2_chroma_w));
+            const auto planeH = static_cast<uint32_t>(c == 0 ? frame.height : AV_CEIL_RSHIFT(frame.height, desc->log2_chroma_h));
+            Resample(Plane{frame.data[c], static_cast<size_t>(frame.linesize[c]), planeW, planeH, 1},
+                     MakeTaps(pictureW, width, planeW, ChromaGrid(stepX, cositedAcross)),
+                     MakeTaps(pictureH, height, planeH, ChromaGrid(stepY, cositedDown)),
+                     planes.data() + planeSize * static_cast<size_t>(c), width, width, height);
         }
+    } catch (const std::bad_alloc&) {
+        OutOfMemory(width, height);
     }
-    std::vector<float> sum(static_cast<size_t>(width) * 3);
-    for (uint32_t y = 0; y < height; ++y) {
-        std::fill(sum.begin(), sum.end(), 0.0f);
-        const float* w = down.weights.data() + down.offset[y];
-        for (int k = 0; k < down.count[y]; ++k) {
-            const float* row = rows.data() + static_cast<size_t>(down.first[y] + k) * width * 3;
-            for (size_t i = 0; i < sum.size(); ++i) sum[i] += w[k] * row[i];
-        }
-        uint8_t* o = out.row(y);
-        for (size_t i = 0; i < sum.size(); ++i) o[i] = ToByte(sum[i]);
+
+    OwnedImage out = OwnedImage::Black(width, height);
+    if (!out) OutOfMemory(width, height);
+    const uint8_t* src[4] = {planes.data(), nullptr, nullptr, nullptr};
+    int srcStride[4] = {static_cast<int>(width), 0, 0, 0};
+    for (int c = 1; c < components; ++c) {
+        src[c] = planes.data() + planeSize * static_cast<size_t>(c);
+        srcStride[c] = static_cast<int>(width);
     }
+    uint8_t* dst[4] = {out.row(0), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {static_cast<int>(ImageStride(width)), 0, 0, 0};
+    const AVPixelFormat format = components == 1 ? AV_PIX_FMT_GRAY8 : AV_PIX_FMT_YUV444P;
+    if (!input::Convert(src, srcStride, format, input::IsFullRange(frame), static_cast<int>(width),
+                        static_cast<int>(height), dst, dstStride, AV_PIX_FMT_BGR24, true, static_cast<int>(width),
+                        static_cast<int>(height)))
+        return {};
     return out;
 }
 

@@ -27,11 +27,12 @@ OwnedImage BlackPicture(uint32_t width, uint32_t height);
 
 // Reads the first picture of `file` upright, in square pixels. Throws
 // InputError naming the file when it is missing, is no picture, or is damaged.
-// The picture is always decoded whole, also when it is only read to be
-// fitted into a frame: the decoder's reduced sizes (a truncated inverse DCT
-// per 8x8 block) fold and blur detail that the frame still shows, by several
-// dB on a detailed photo even where the reduced picture is six times the
-// frame's size.
+// The picture is always decoded whole: the decoder's reduced sizes (a
+// truncated inverse DCT per 8x8 block) fold and blur detail that the frame
+// still shows, by several dB on a detailed photo even where the reduced
+// picture is six times the frame's size. (PrepareFrame then shrinks its
+// planes before converting its colours, which costs far less than
+// converting the whole picture.)
 // `dateTaken`, when given, receives the picture's EXIF DateTimeOriginal as
 // stored, or nothing.
 OwnedImage ReadPicture(const std::filesystem::path& file, std::string* dateTaken = nullptr);
@@ -50,13 +51,19 @@ struct FitSize {
 };
 FitSize FitIntoFrame(uint32_t width, uint32_t height, const VideoStandard& standard = video::kNtsc);
 
+// The scale (at most 1) that leaves a width x height picture no less than
+// twice its size in the frame: enough for any closer view of it, such as
+// pan-and-zoom's, and for the fitting shrink to take over.
+double ScaleToTwiceTheFit(uint32_t width, uint32_t height, const VideoStandard& standard = video::kNtsc);
+
 // The picture centred in a frame of the standard with black borders.
 OwnedImage FitToFrame(const Image& picture, const VideoStandard& standard = video::kNtsc);
 
 // The frame the disc shows for `in`: read, fitted, its caption drawn in.
 // `uncaptioned`, when given, receives the frame before the caption (a menu's
-// thumbnail is too small to show one); `asRead`, the picture as read, upright
-// and in square pixels, before fitting (what pan-and-zoom samples from).
+// thumbnail is too small to show one); `asRead`, the picture upright and in
+// square pixels before fitting, reduced to twice its size in the frame
+// (ScaleToTwiceTheFit), which is what pan-and-zoom samples from.
 // Throws InputError for a bad picture.
 OwnedImage PrepareFrame(const std::filesystem::path& in, const CaptionRequest& caption = {},
                         OwnedImage* uncaptioned = nullptr, OwnedImage* asRead = nullptr,

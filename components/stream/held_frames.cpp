@@ -245,7 +245,10 @@ HeldFrames::Action HeldFrames::Decide(bool repeats, bool groupDue, bool groupWel
             return Action::Skipped;
         }
         if (writeAgain) {
-            writingKept_ = encoderModelAhead_ = true;
+            // The encoder's model stays where its last picture left it,
+            // which after its own refining pictures is short of the top: it
+            // starts again from the buffer as it is at its next picture.
+            writingKept_ = encoderModelAhead_ = encoderBehind_ = true;
             nextKept_ = 0;
             return Action::WriteKept;
         }

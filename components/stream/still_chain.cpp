@@ -8,7 +8,7 @@
 namespace vcdalbum::components::stream {
 namespace {
 
-constexpr int kFinestQuantiser = 2;
+constexpr int kFinestQuantiser = 1;
 constexpr int kCoarsestQuantiser = 31;
 // Well beyond the few dozen pictures one run codes, so that the encoder
 // never starts a group by itself.
@@ -31,6 +31,12 @@ CodecContextPtr OpenFixedQuantiserEncoder(const video::VideoStandard& standard) 
     c->flags |= AV_CODEC_FLAG_QSCALE | AV_CODEC_FLAG_LOW_DELAY;
     c->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
     c->global_quality = FF_QP2LAMBDA * kCoarsestQuantiser;
+    // The encoder's own floor is 2; the finest step is the run's to choose.
+    c->qmin = kFinestQuantiser;
+    // At the finest quantiser a few coefficients of an I-picture exceed
+    // MPEG-1's level range and are clipped, with a warning each time; the
+    // refining P-pictures after it mend them, so the warnings say nothing.
+    c->log_level_offset = AV_LOG_VERBOSE - AV_LOG_WARNING;
     // The bit rate alone, so that no buffer model of the encoder's own
     // coarsens or stuffs the pictures, whose sizes are chosen here. From it
     // the sequence header gets the VCD's 40 KiB buffer; its rate field, which
@@ -133,6 +139,7 @@ std::vector<CodedPicture> MakeStillRun(const AVFrame& still, const video::VideoS
     // The refining P-pictures. A P-picture once coded is the encoder's
     // reference, so one that the buffer cannot take in time ends the run
     // before it.
+    int64_t lastBits = INT64_MAX;  // of the last P-picture at the finest quantiser
     for (int q = coarse; static_cast<int64_t>(run.size()) < budget.frames;) {
         q = Finer(q);
         std::vector<uint8_t> bytes = coder.Code(still, q, false);
@@ -152,7 +159,8 @@ std::vector<CodedPicture> MakeStillRun(const AVFrame& still, const video::VideoS
         append(std::move(bytes), false);
         ++codedPictures;
         buffer = after;
-        if (q == kFinestQuantiser && bits <= budget.settledBits) break;
+        if (q == kFinestQuantiser && (bits <= budget.settledBits || bits >= lastBits * 9 / 10)) break;
+        lastBits = q == kFinestQuantiser ? bits : INT64_MAX;
     }
     return run;
 }

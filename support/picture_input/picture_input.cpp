@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 extern "C" {
@@ -41,6 +43,14 @@ bool StrictDecodingKnown(AVCodecID codec) {
     }
 }
 
+// A single JPEG picture, as FFmpeg's still-picture demuxers open one (not a
+// motion-JPEG clip in a container, whose timing the probe finds).
+bool IsJpegStill(const AVFormatContext& input) {
+    if (input.nb_streams != 1 || input.streams[0]->codecpar->codec_id != AV_CODEC_ID_MJPEG) return false;
+    const std::string_view demuxer = input.iformat->name;
+    return demuxer == "image2" || demuxer == "jpeg_pipe";
+}
+
 }  // namespace
 
 Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, CodecContextPtr& decoder,
@@ -62,12 +72,17 @@ Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, 
     input.reset(raw);
     // Probing decodes the first picture to learn its size, so the limit
     // holds there too, for the formats whose size is not read above.
-    std::vector<AVDictionary*> probeOptions(raw->nb_streams, nullptr);
-    if (limited)
-        for (AVDictionary*& o : probeOptions) av_dict_set_int(&o, "max_pixels", options.maxPixels, 0);
-    r = avformat_find_stream_info(raw, probeOptions.empty() ? nullptr : probeOptions.data());
-    for (AVDictionary*& o : probeOptions) av_dict_free(&o);
-    if (r < 0) return Fail(Kind::kUnreadable, unreadable);
+    // A JPEG file names its decoder already, and probing it would decode the
+    // whole picture once more only to learn its size, which its header told
+    // (ReadDeclaredSize) and the decoder tells again.
+    if (!IsJpegStill(*raw)) {
+        std::vector<AVDictionary*> probeOptions(raw->nb_streams, nullptr);
+        if (limited)
+            for (AVDictionary*& o : probeOptions) av_dict_set_int(&o, "max_pixels", options.maxPixels, 0);
+        r = avformat_find_stream_info(raw, probeOptions.empty() ? nullptr : probeOptions.data());
+        for (AVDictionary*& o : probeOptions) av_dict_free(&o);
+        if (r < 0) return Fail(Kind::kUnreadable, unreadable);
+    }
     const AVCodec* codec = nullptr;
     streamIndex = av_find_best_stream(raw, type, -1, -1, &codec, 0);
     if (streamIndex < 0) return Fail(Kind::kNoStream, video ? "holds no picture" : "holds no audio");
@@ -82,7 +97,7 @@ Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, 
         decoder->err_recognition |= AV_EF_EXPLODE | AV_EF_CRCCHECK | AV_EF_BITSTREAM;
     decoder->thread_count = 1;
     if (limited) decoder->max_pixels = options.maxPixels;
-    if (video && options.reduction != nullptr) decoder->lowres = options.reduction(par->width, par->height, codec->max_lowres);
+    if (video && options.reduction) decoder->lowres = options.reduction(par->width, par->height, codec->max_lowres);
     if ((r = avcodec_open2(decoder.get(), codec, nullptr)) < 0)
         return Fail(Kind::kUnsupported,
                     (video ? "picture" : "audio") + std::string(" format not supported (") + AvErrorText(r) + ")");

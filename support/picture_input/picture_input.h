@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "support/ffmpeg_handles.h"
@@ -41,7 +42,7 @@ struct DecodeOptions {
     // the decoder's largest reduction, picks a reduction r, and the decoder
     // then gives 1/2^r of each side (a scaled inverse DCT, far cheaper than
     // the full decode). Null: full size.
-    int (*reduction)(int width, int height, int maxReduction) = nullptr;
+    std::function<int(int width, int height, int maxReduction)> reduction;
 };
 
 // Opens `path` and the decoder of its best stream of `type` (one thread).

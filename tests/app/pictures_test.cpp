@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 #include <vector>
 
 #include <sys/mman.h>
@@ -175,6 +176,64 @@ TEST_F(PicturesTest, DetailedCameraPicturePreparesAsItsFullPixels) {
         }
     const double psnr = 10 * std::log10(255.0 * 255.0 / (squared / (3.0 * kFrameWidth * kFrameHeight) + 1e-9));
     EXPECT_GE(psnr, 45.0);
+}
+
+// PSNR over all three colours of two frames.
+double FramePsnr(const OwnedImage& a, const OwnedImage& b) {
+    double squared = 0;
+    for (uint32_t y = 0; y < kFrameHeight; ++y)
+        for (uint32_t x = 0; x < 3 * kFrameWidth; ++x) {
+            const double d = a.row(y)[x] - b.row(y)[x];
+            squared += d * d;
+        }
+    return 10 * std::log10(255.0 * 255.0 / (squared / (3.0 * kFrameWidth * kFrameHeight) + 1e-9));
+}
+
+// A picture is shrunk plane by plane and converted once small. From a 4:2:0
+// JPEG whose chroma samples are the means of the pixels they cover (as
+// libjpeg writes them), turned by its EXIF orientation, at odd sizes, the
+// frame must come as close to the original colours as converting the whole
+// picture first does. A colour plane swapped, misplaced by its siting or
+// given the wrong size, or a turn applied the wrong way, falls far short.
+TEST_F(PicturesTest, ShrinkingThePlanesKeepsTheColoursWhereTheyWere) {
+    namespace input = components::picture_input;
+    uint32_t seed = 777;
+    struct Case {
+        uint32_t width, height, cell;
+        double atLeast;  // the bound on the frame's PSNR against the original
+    };
+    // Cells of random colours, 12 frame pixels wide from a camera-sized
+    // picture, and 13 source pixels from one just larger than the frame,
+    // where its halved chroma shows.
+    for (const Case& c : {Case{2817, 2111, 97, 47.0}, Case{389, 301, 13, 25.0}}) {
+        OwnedImage source = OwnedImage::Black(c.width, c.height);
+        const uint32_t across = c.width / c.cell + 1;
+        std::vector<uint8_t> colours(3 * across * (c.height / c.cell + 1));
+        for (uint8_t& v : colours) v = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+        for (uint32_t y = 0; y < c.height; ++y)
+            for (uint32_t x = 0; x < c.width; ++x)
+                std::memcpy(source.row(y) + 3 * x, &colours[3 * ((y / c.cell) * across + x / c.cell)], 3);
+        WriteJpeg(source.get(), dir_ / "cells444.jpg");
+        const std::string command = "convert '" + (dir_ / "cells444.jpg").string() +
+                                    "' -sampling-factor 2x2 -quality 97 '" + (dir_ / "cells.jpg").string() + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        std::ifstream in(dir_ / "cells.jpg", std::ios::binary);
+        const std::vector<uint8_t> jpeg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (const uint16_t orientation : {1, 6}) {
+            const fs::path file = Write("cells" + std::to_string(orientation) + ".jpg", WithOrientation(jpeg, orientation));
+            input::Problem problem;
+            ASSERT_EQ(input::DecodeFirstPicture(file.string(), problem)->format, AV_PIX_FMT_YUVJ420P);
+            OwnedImage original = OwnedImage::Black(orientation == 1 ? c.width : c.height,
+                                                    orientation == 1 ? c.height : c.width);
+            input::Orient(source.row(0), ImageStride(c.width), static_cast<int>(c.width), static_cast<int>(c.height),
+                          orientation, original.row(0), ImageStride(original.width()));
+            const OwnedImage truth = FitToFrame(original.get());
+            const double planes = FramePsnr(truth, PrepareFrame(file));
+            const double whole = FramePsnr(truth, FitToFrame(ReadPicture(file).get()));
+            EXPECT_GE(planes, c.atLeast) << c.width << "x" << c.height << ", orientation " << orientation;
+            EXPECT_GE(planes, whole - 0.5) << c.width << "x" << c.height << ", orientation " << orientation;
+        }
+    }
 }
 
 TEST_F(PicturesTest, ProgressiveJpegFromTheField) {
