@@ -12,9 +12,9 @@ void Put32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t GetLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
-uint32_t Get32(const uint8_t* p) {
+uint32_t GetLe32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
            (static_cast<uint32_t>(p[3]) << 24);
 }
@@ -64,19 +64,19 @@ bool ReadBitmapHeaders(MemBuffer& header, BitmapInfoHeader& info) {
     header.reset();
     uint8_t file[kFileHeaderSize];
     uint8_t head[kInfoHeaderSize];
-    if (header.read(file, sizeof file) != kFileHeaderSize || Get16(file) != kBitmapMagic) return false;
+    if (header.read(file, sizeof file) != kFileHeaderSize || GetLe16(file) != kBitmapMagic) return false;
     if (header.read(head, sizeof head) != kInfoHeaderSize) return false;
-    info.headerSize = Get32(head);
-    info.width = static_cast<int32_t>(Get32(head + 4));
-    info.height = static_cast<int32_t>(Get32(head + 8));
-    info.planes = Get16(head + 12);
-    info.bitsPerPixel = Get16(head + 14);
-    info.compression = Get32(head + 16);
-    info.imageBytes = Get32(head + 20);
-    info.xResolution = Get32(head + 24);
-    info.yResolution = Get32(head + 28);
-    info.coloursUsed = Get32(head + 32);
-    info.coloursImportant = Get32(head + 36);
+    info.headerSize = GetLe32(head);
+    info.width = static_cast<int32_t>(GetLe32(head + 4));
+    info.height = static_cast<int32_t>(GetLe32(head + 8));
+    info.planes = GetLe16(head + 12);
+    info.bitsPerPixel = GetLe16(head + 14);
+    info.compression = GetLe32(head + 16);
+    info.imageBytes = GetLe32(head + 20);
+    info.xResolution = GetLe32(head + 24);
+    info.yResolution = GetLe32(head + 28);
+    info.coloursUsed = GetLe32(head + 32);
+    info.coloursImportant = GetLe32(head + 36);
     return true;
 }
 }  // namespace vcdalbum::codec

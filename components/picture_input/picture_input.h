@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "ffmpeg_handles.h"
 
@@ -19,6 +20,9 @@ struct Problem {
     std::string text;
     explicit operator bool() const { return kind != Kind::kNone; }
 };
+
+// A problem of `kind`, for a reader to return when it gives up.
+inline Problem Fail(Problem::Kind kind, std::string text) { return Problem{kind, std::move(text)}; }
 
 struct DecodeOptions {
     // Refuse a picture the decoder finds damaged instead of showing it with
