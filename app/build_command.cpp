@@ -106,7 +106,7 @@ int RunBuildDrawing(const BuildArgs& args) {
     return kExitOk;
 }
 
-const bool registered = RegisterCommand("build", [](CLI::App& app) -> RunFn {
+const bool buildRegistered = RegisterCommand("build", [](CLI::App& app) -> RunFn {
     auto args = std::make_shared<BuildArgs>();
     auto* sub = app.add_subcommand("build", "Build a Video CD from a project file or a folder of pictures");
     sub->add_option("PROJECT", args->project,

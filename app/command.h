@@ -1,7 +1,8 @@
 // Subcommands of the vcdalbum tool. Each one lives in a file of its own and
-// registers itself at start-up:
+// registers itself at start-up, through a flag named after it (the tool's
+// files are compiled together, in one unit):
 //
-//   static const bool registered = vcdalbum::cli::RegisterCommand(
+//   static const bool decodeRegistered = vcdalbum::cli::RegisterCommand(
 //       "decode", [](CLI::App& app) -> vcdalbum::cli::RunFn {
 //           auto* sub = app.add_subcommand("decode", "Decode a JPEG file to PPM");
 //           auto in = std::make_shared<std::string>();

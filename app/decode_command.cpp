@@ -29,7 +29,7 @@ int Decode(const std::string& in, const std::string& out) {
     return kExitOk;
 }
 
-const bool registered = RegisterCommand("decode", [](CLI::App& app) -> RunFn {
+const bool decodeRegistered = RegisterCommand("decode", [](CLI::App& app) -> RunFn {
     auto* sub = app.add_subcommand("decode", "Decode a JPEG file to a binary PPM (P6)");
     auto in = std::make_shared<std::string>();
     auto out = std::make_shared<std::string>();

@@ -53,7 +53,7 @@ int RunDemoDrawing(const DemoArgs& args) {
     return kExitOk;
 }
 
-const bool registered = RegisterCommand("demo", [](CLI::App& app) -> RunFn {
+const bool demoRegistered = RegisterCommand("demo", [](CLI::App& app) -> RunFn {
     auto args = std::make_shared<DemoArgs>();
     auto* sub = app.add_subcommand("demo", "Build the demo disc from pictures and music made on the spot");
     sub->add_option("--out", args->out, "Folder for the demo's project and disc image")->capture_default_str();

@@ -81,7 +81,7 @@ int ListDrives() {
     return kExitOk;
 }
 
-const bool registered = RegisterCommand("drives", [](CLI::App& app) -> RunFn {
+const bool drivesRegistered = RegisterCommand("drives", [](CLI::App& app) -> RunFn {
     app.add_subcommand("drives", "List the drives a disc can be written to (0 is the BIN/CUE image recorder)");
     return [] { return ListDrives(); };
 });

@@ -16,7 +16,7 @@ int ListEffects() {
     return kExitOk;
 }
 
-const bool registered = RegisterCommand("effects", [](CLI::App& app) -> RunFn {
+const bool effectsRegistered = RegisterCommand("effects", [](CLI::App& app) -> RunFn {
     app.add_subcommand("effects", "List the transition effects by number and name");
     return [] { return ListEffects(); };
 });

@@ -34,7 +34,7 @@ int Encode(const std::string& input, const std::string& output) {
     return kExitOk;
 }
 
-const bool registered = RegisterCommand("encode", [](CLI::App& app) -> RunFn {
+const bool encodeRegistered = RegisterCommand("encode", [](CLI::App& app) -> RunFn {
     auto* sub = app.add_subcommand("encode", "Encode a binary PPM (P6, maxval 255) as a baseline JPEG file");
     auto input = std::make_shared<std::string>();
     auto output = std::make_shared<std::string>();

@@ -102,7 +102,7 @@ int RenderFrameCommand(const FrameOptions& o) {
     return kExitOk;
 }
 
-const bool registered = RegisterCommand("frame", [](CLI::App& app) -> RunFn {
+const bool frameRegistered = RegisterCommand("frame", [](CLI::App& app) -> RunFn {
     auto* sub = app.add_subcommand("frame", "Render one transition frame between two pictures");
     auto options = std::make_shared<FrameOptions>();
     sub->add_option("--effect", options->effect, "Effect number, 0 to 37")->required();

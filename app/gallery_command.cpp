@@ -43,7 +43,7 @@ int RunGalleryDrawing(const GalleryArgs& args) {
     return kExitOk;
 }
 
-const bool registered = RegisterCommand("gallery", [](CLI::App& app) -> RunFn {
+const bool galleryRegistered = RegisterCommand("gallery", [](CLI::App& app) -> RunFn {
     auto args = std::make_shared<GalleryArgs>();
     auto* sub = app.add_subcommand("gallery", "Write an HTML page showing all transition effects");
     sub->add_option("--out", args->out, "Folder for effects.html")->capture_default_str();

@@ -85,7 +85,7 @@ int Inspect(const std::string& cueFile, bool json) {
     return kExitOk;
 }
 
-const bool registered = RegisterCommand("inspect", [](CLI::App& app) -> RunFn {
+const bool inspectRegistered = RegisterCommand("inspect", [](CLI::App& app) -> RunFn {
     auto* sub = app.add_subcommand("inspect", "Print the tracks and playback-control lists of a Video CD image");
     auto cue = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);

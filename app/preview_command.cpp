@@ -71,7 +71,7 @@ int RunPreview(const PreviewArgs& args) {
     }
 }
 
-const bool registered = RegisterCommand("preview", [](CLI::App& app) -> RunFn {
+const bool previewRegistered = RegisterCommand("preview", [](CLI::App& app) -> RunFn {
     auto args = std::make_shared<PreviewArgs>();
     auto* sub = app.add_subcommand("preview", "Write a web page that plays a Video CD image's menus like a player");
     sub->add_option("DISC", args->cue, "the image's CUE file")->required();

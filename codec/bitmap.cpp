@@ -3,18 +3,18 @@
 namespace vcdalbum::codec {
 namespace {
 
-void Put16(uint8_t* p, uint16_t v) {
+void PutLe16(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v);
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
-void Put32(uint8_t* p, uint32_t v) {
+void PutLe32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t GetLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
-uint32_t Get32(const uint8_t* p) {
+uint32_t GetLe32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
            (static_cast<uint32_t>(p[3]) << 24);
 }
@@ -34,24 +34,24 @@ const uint8_t* BitmapGreyPalette() { return kGreyPalette.entries; }
 bool WriteBitmapHeaders(const BitmapInfoHeader& info, MemBuffer& buffer) {
     const uint32_t paletteBytes = info.bitsPerPixel == 8 ? 256u * 4u : 0u;
     uint8_t file[kFileHeaderSize];
-    Put16(file, kBitmapMagic);
-    Put32(file + 2, kFileHeaderSize + kInfoHeaderSize + paletteBytes + info.imageBytes);
-    Put16(file + 6, 0);
-    Put16(file + 8, 0);
-    Put32(file + 10, kFileHeaderSize + kInfoHeaderSize + paletteBytes);
+    PutLe16(file, kBitmapMagic);
+    PutLe32(file + 2, kFileHeaderSize + kInfoHeaderSize + paletteBytes + info.imageBytes);
+    PutLe16(file + 6, 0);
+    PutLe16(file + 8, 0);
+    PutLe32(file + 10, kFileHeaderSize + kInfoHeaderSize + paletteBytes);
 
     uint8_t head[kInfoHeaderSize];
-    Put32(head, info.headerSize);
-    Put32(head + 4, static_cast<uint32_t>(info.width));
-    Put32(head + 8, static_cast<uint32_t>(info.height));
-    Put16(head + 12, info.planes);
-    Put16(head + 14, info.bitsPerPixel);
-    Put32(head + 16, info.compression);
-    Put32(head + 20, info.imageBytes);
-    Put32(head + 24, info.xResolution);
-    Put32(head + 28, info.yResolution);
-    Put32(head + 32, info.coloursUsed);
-    Put32(head + 36, info.coloursImportant);
+    PutLe32(head, info.headerSize);
+    PutLe32(head + 4, static_cast<uint32_t>(info.width));
+    PutLe32(head + 8, static_cast<uint32_t>(info.height));
+    PutLe16(head + 12, info.planes);
+    PutLe16(head + 14, info.bitsPerPixel);
+    PutLe32(head + 16, info.compression);
+    PutLe32(head + 20, info.imageBytes);
+    PutLe32(head + 24, info.xResolution);
+    PutLe32(head + 28, info.yResolution);
+    PutLe32(head + 32, info.coloursUsed);
+    PutLe32(head + 36, info.coloursImportant);
 
     if (!buffer.allocate(kFileHeaderSize + kInfoHeaderSize + paletteBytes)) return false;
     buffer.append(file, sizeof file);
@@ -64,19 +64,19 @@ bool ReadBitmapHeaders(MemBuffer& header, BitmapInfoHeader& info) {
     header.reset();
     uint8_t file[kFileHeaderSize];
     uint8_t head[kInfoHeaderSize];
-    if (header.read(file, sizeof file) != kFileHeaderSize || Get16(file) != kBitmapMagic) return false;
+    if (header.read(file, sizeof file) != kFileHeaderSize || GetLe16(file) != kBitmapMagic) return false;
     if (header.read(head, sizeof head) != kInfoHeaderSize) return false;
-    info.headerSize = Get32(head);
-    info.width = static_cast<int32_t>(Get32(head + 4));
-    info.height = static_cast<int32_t>(Get32(head + 8));
-    info.planes = Get16(head + 12);
-    info.bitsPerPixel = Get16(head + 14);
-    info.compression = Get32(head + 16);
-    info.imageBytes = Get32(head + 20);
-    info.xResolution = Get32(head + 24);
-    info.yResolution = Get32(head + 28);
-    info.coloursUsed = Get32(head + 32);
-    info.coloursImportant = Get32(head + 36);
+    info.headerSize = GetLe32(head);
+    info.width = static_cast<int32_t>(GetLe32(head + 4));
+    info.height = static_cast<int32_t>(GetLe32(head + 8));
+    info.planes = GetLe16(head + 12);
+    info.bitsPerPixel = GetLe16(head + 14);
+    info.compression = GetLe32(head + 16);
+    info.imageBytes = GetLe32(head + 20);
+    info.xResolution = GetLe32(head + 24);
+    info.yResolution = GetLe32(head + 28);
+    info.coloursUsed = GetLe32(head + 32);
+    info.coloursImportant = GetLe32(head + 36);
     return true;
 }
 }  // namespace vcdalbum::codec

@@ -238,7 +238,7 @@ void EncodeBlock(BitState& state, const int16_t natural[64], int32_t& predictor,
     state = s;
 }
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
+void PutBe16(std::vector<uint8_t>& out, uint32_t v) {
     out.push_back(static_cast<uint8_t>(v >> 8));
     out.push_back(static_cast<uint8_t>(v));
 }
@@ -263,7 +263,7 @@ void WriteHeader(std::vector<uint8_t>& out, bool grey, uint32_t width, uint32_t 
 
     out.push_back(0xFF);
     out.push_back(0xDB);
-    Put16(out, 2 + 65 * quantTables);
+    PutBe16(out, 2 + 65 * quantTables);
     for (int t = 0; t < quantTables; ++t) {
         out.push_back(static_cast<uint8_t>(t));
         for (int i = 0; i < 64; ++i) out.push_back(static_cast<uint8_t>(tables.quant[t].zigzag[i]));
@@ -271,10 +271,10 @@ void WriteHeader(std::vector<uint8_t>& out, bool grey, uint32_t width, uint32_t 
 
     out.push_back(0xFF);
     out.push_back(0xC0);
-    Put16(out, 8 + 3 * components);
+    PutBe16(out, 8 + 3 * components);
     out.push_back(8);
-    Put16(out, height);
-    Put16(out, width);
+    PutBe16(out, height);
+    PutBe16(out, width);
     out.push_back(static_cast<uint8_t>(components));
     if (grey) {
         out.insert(out.end(), {1, 0x11, 0});
@@ -284,7 +284,7 @@ void WriteHeader(std::vector<uint8_t>& out, bool grey, uint32_t width, uint32_t 
 
     out.push_back(0xFF);
     out.push_back(0xC4);
-    Put16(out, 2 + (17 + 12) + (17 + 162) + (grey ? 0 : (17 + 12) + (17 + 162)));
+    PutBe16(out, 2 + (17 + 12) + (17 + 162) + (grey ? 0 : (17 + 12) + (17 + 162)));
     WriteHuffmanTable(out, 0x00, kDcLuminance);
     WriteHuffmanTable(out, 0x10, kAcLuminance);
     if (!grey) {
@@ -294,7 +294,7 @@ void WriteHeader(std::vector<uint8_t>& out, bool grey, uint32_t width, uint32_t 
 
     out.push_back(0xFF);
     out.push_back(0xDA);
-    Put16(out, 6 + 2 * components);
+    PutBe16(out, 6 + 2 * components);
     out.push_back(static_cast<uint8_t>(components));
     if (grey) {
         out.insert(out.end(), {1, 0x00});

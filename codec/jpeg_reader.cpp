@@ -5,7 +5,7 @@
 namespace vcdalbum::codec {
 namespace {
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+uint16_t GetBe16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 
 std::string Hex(unsigned v) {
     static const char digits[] = "0123456789ABCDEF";
@@ -33,7 +33,7 @@ DecodeStatus ReadFrame(const uint8_t* p, size_t n, JpegInfo& info) {
     if (info.frameSeen) return Damaged("a second frame header");
     if (n < 6) return Damaged("frame header too short");
     const unsigned precision = p[0];
-    const uint16_t height = Get16(p + 1), width = Get16(p + 3);
+    const uint16_t height = GetBe16(p + 1), width = GetBe16(p + 3);
     const unsigned count = p[5];
     if (precision != 8)
         return DecodeStatus::Error(kDecodeHeaderError,
@@ -120,7 +120,7 @@ DecodeStatus ReadQuantisationTables(const uint8_t* p, size_t n, JpegInfo& info) 
         if (slot > 3) return Damaged("quantisation table identifier above 3");
         const size_t size = precision ? 129 : 65;
         if (n < size) return Damaged("quantisation table segment too short");
-        for (int i = 0; i < 64; ++i) info.quant[slot][i] = precision ? Get16(p + 1 + 2 * i) : p[1 + i];
+        for (int i = 0; i < 64; ++i) info.quant[slot][i] = precision ? GetBe16(p + 1 + 2 * i) : p[1 + i];
         info.quantDefined[slot] = true;
         p += size;
         n -= size;
@@ -169,8 +169,8 @@ DecodeStatus ReadJfif(const uint8_t* p, size_t n, JpegInfo& info) {
     if (n < 12) return Damaged("JFIF header too short");
     if (p[5] != 1) return DecodeStatus::Error(kDecodeHeaderError, "JFIF major version " + std::to_string(p[5]) + " is not supported");
     info.densityUnits = p[7];
-    info.xDensity = Get16(p + 8);
-    info.yDensity = Get16(p + 10);
+    info.xDensity = GetBe16(p + 8);
+    info.yDensity = GetBe16(p + 10);
     return {};
 }
 
@@ -210,7 +210,7 @@ DecodeStatus ReadSegments(std::span<const uint8_t> data, size_t& pos, JpegInfo& 
             if (afterScan) return {};
             return Damaged("the data ends before the scan");
         }
-        const size_t length = Get16(data.data() + pos);
+        const size_t length = GetBe16(data.data() + pos);
         if (length < 2) return Damaged("segment length below 2");
         if (size - pos < length) {
             end = SegmentsEnd::kEndOfData;
@@ -227,7 +227,7 @@ DecodeStatus ReadSegments(std::span<const uint8_t> data, size_t& pos, JpegInfo& 
             case 0xDB: status = ReadQuantisationTables(payload, n, info); break;
             case 0xDD:
                 if (n != 2) return Damaged("restart interval segment of the wrong length");
-                info.restartInterval = Get16(payload);
+                info.restartInterval = GetBe16(payload);
                 break;
             case 0xE0: status = ReadJfif(payload, n, info); break;
             case 0xDA:

@@ -18,7 +18,7 @@ int TakenRows(const EffectFrame& f) {
     return static_cast<int>(static_cast<uint32_t>(f.k) * static_cast<uint32_t>(f.H) / TransitionSteps);
 }
 
-Pixels View(OwnedImage& copy) {
+Pixels ViewOf(OwnedImage& copy) {
     const Image& image = copy.get();
     return {image.data, static_cast<int>(image.width), static_cast<int>(image.height), ImageStride(image.width)};
 }
@@ -29,7 +29,7 @@ bool SqueezedFirst(const EffectFrame& f, int width, int height, OwnedImage& copy
     view = {};
     if (width <= 0 || height <= 0) return true;
     if (!MakeScaledCopy(f.first.data, f.first.stride, f.W, f.H, width, height, copy)) return false;
-    view = View(copy);
+    view = ViewOf(copy);
     return true;
 }
 
@@ -43,7 +43,7 @@ bool ZoomFromCorner(const EffectFrame& f, bool right, bool bottom) {
     const int top = bottom ? f.H - r : 0;
     for (int y = 0; y < f.H; ++y) {
         CopyRow(f, y, false);
-        if (b > 0 && r > 0 && y >= top && y < top + r) CopyPixels(f.out.row(y), left, View(copy).row(y - top), 0, b);
+        if (b > 0 && r > 0 && y >= top && y < top + r) CopyPixels(f.out.row(y), left, ViewOf(copy).row(y - top), 0, b);
     }
     return true;
 }

@@ -12,19 +12,13 @@
 #include <nlohmann/json.hpp>
 
 #include "console/errors.h"
+#include "picture/cairo_handles.h"
 #include "picture/pictures.h"
 
 namespace vcdalbum::host {
 namespace fs = std::filesystem;
 
 namespace {
-
-struct SurfaceFreer {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-struct CairoFreer {
-    void operator()(cairo_t* c) const { cairo_destroy(c); }
-};
 
 struct DemoAlbum {
     const char* title;

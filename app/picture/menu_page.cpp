@@ -9,6 +9,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include "console/errors.h"
+#include "picture/cairo_handles.h"
 #include "picture/font_fallback.h"
 #include "picture/picture_shrink.h"
 #include "support/utf8.h"
@@ -35,14 +36,6 @@ SafeArea SafeAreaOf(const VideoStandard& standard) {
             std::ceil(frameH * kSafeMargin) / yScale, std::floor(frameH * (1 - kSafeMargin)) / yScale};
 }
 constexpr const char* kFont = "DejaVu Sans";
-
-struct SurfaceFreer {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-struct CairoFreer {
-    void operator()(cairo_t* c) const { cairo_destroy(c); }
-};
-using Surface = std::unique_ptr<cairo_surface_t, SurfaceFreer>;
 
 // cairo's text calls draw a whole text with the one font chosen, and stop
 // drawing altogether at a name that is not UTF-8; these draw each piece with

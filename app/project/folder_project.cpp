@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -26,12 +26,12 @@ char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A'
 int NaturalCompare(std::string_view a, std::string_view b) {
     size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
-        if (IsDigit(a[i]) && IsDigit(b[j])) {
+        if (IsAsciiDigit(a[i]) && IsAsciiDigit(b[j])) {
             while (i < a.size() && a[i] == '0') ++i;
             while (j < b.size() && b[j] == '0') ++j;
             size_t ei = i, ej = j;
-            while (ei < a.size() && IsDigit(a[ei])) ++ei;
-            while (ej < b.size() && IsDigit(b[ej])) ++ej;
+            while (ei < a.size() && IsAsciiDigit(a[ei])) ++ei;
+            while (ej < b.size() && IsAsciiDigit(b[ej])) ++ej;
             // Without leading zeros the longer run is the larger number.
             if (ei - i != ej - j) return ei - i < ej - j ? -1 : 1;
             if (const int c = a.substr(i, ei - i).compare(b.substr(j, ej - j))) return c;

@@ -7,7 +7,7 @@
 namespace vcdalbum::components::stream {
 namespace {
 
-constexpr int kMaxPasses = 16;
+constexpr int kMaxSmoothingPasses = 16;
 
 double PlaneActivity(const uint8_t* data, int linesize, int width, int height) {
     if (width < 2 || height < 2) return 0;
@@ -52,7 +52,7 @@ int LimitDetail(AVFrame& frame, double maxActivity) {
     std::vector<uint8_t> tmp;
     const int cw = (frame.width + 1) / 2, ch = (frame.height + 1) / 2;
     int passes = 0;
-    while (passes < kMaxPasses && FrameActivity(frame) > maxActivity) {
+    while (passes < kMaxSmoothingPasses && FrameActivity(frame) > maxActivity) {
         BlurPlane(frame.data[0], frame.linesize[0], frame.width, frame.height, tmp);
         BlurPlane(frame.data[1], frame.linesize[1], cw, ch, tmp);
         BlurPlane(frame.data[2], frame.linesize[2], cw, ch, tmp);

@@ -3,11 +3,6 @@
 #include "vcd_writer.h"
 
 namespace vcdalbum::components::stream {
-namespace {
-
-constexpr int kCoarsestQuantiser = 31;
-
-}  // namespace
 
 std::string FrameCostProbe::Open() {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);

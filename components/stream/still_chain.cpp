@@ -9,7 +9,6 @@ namespace vcdalbum::components::stream {
 namespace {
 
 constexpr int kFinestQuantiser = 1;
-constexpr int kCoarsestQuantiser = 31;
 // Well beyond the few dozen pictures one run codes, so that the encoder
 // never starts a group by itself.
 constexpr int kGroupSize = 600;

@@ -37,7 +37,7 @@ int Fail(const std::string& output, const std::string& tmp, int code, const std:
 // Passes over the whole stream before giving up. Ordinary pictures need one;
 // the checks before each frame leave a second pass for pictures that defeat
 // them, and each pass widens the margin of the pictures that failed.
-constexpr int kMaxPasses = 8;
+constexpr int kMaxEncodePasses = 8;
 constexpr size_t kViolationsShown = 5;
 
 class Progress {
@@ -193,7 +193,7 @@ int Encode(StreamInfo* info, const StreamMotion* motion) {
         if (result != kVrxStreamOk) return Fail(output, tmp, result, error);
         const VbvReport report = CheckVbvFile(tmp);
         if (report.ok()) break;
-        if (pass == kMaxPasses || !RaiseSafetyLevels(plan, report, levels))
+        if (pass == kMaxEncodePasses || !RaiseSafetyLevels(plan, report, levels))
             return Fail(output, tmp, kVrxStreamEncoderFailure,
                         "the stream does not keep the player's rate buffer: " + report.Describe(kViolationsShown));
         if (VerboseRun())

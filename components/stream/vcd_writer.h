@@ -23,6 +23,9 @@ using contract::kPacketSize;
 using contract::kVbvBufferBits;
 using contract::kVideoBitRate;
 
+// MPEG-1's coarsest quantiser scale: the fewest bits a picture can take.
+constexpr int kCoarsestQuantiser = 31;
+
 class VcdWriter {
 public:
     explicit VcdWriter(const video::VideoStandard& standard = video::kNtsc) : standard_(standard) {}

@@ -42,8 +42,6 @@ void InitOnce() {
     std::call_once(once, [] { heif_init(nullptr); });
 }
 
-Problem Fail(Kind kind, std::string text) { return Problem{kind, std::move(text)}; }
-
 // libheif's messages name its own internals ("No 'ipma' box"); a person is
 // told what it means for them.
 Problem FromHeif(const heif_error& error) {

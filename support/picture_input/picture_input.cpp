@@ -23,8 +23,6 @@ namespace {
 
 using Kind = Problem::Kind;
 
-Problem Fail(Kind kind, std::string text) { return Problem{kind, std::move(text)}; }
-
 Problem TooLarge(uint64_t width, uint64_t height) {
     return Fail(Kind::kTooLarge, "picture of " + std::to_string(width) + "x" + std::to_string(height) + " pixels is too large");
 }

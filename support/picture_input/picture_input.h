@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "support/ffmpeg_handles.h"
 
@@ -29,6 +30,9 @@ struct Problem {
     std::string text;
     explicit operator bool() const { return kind != Kind::kNone; }
 };
+
+// A problem of `kind`, for a reader to return when it gives up.
+inline Problem Fail(Problem::Kind kind, std::string text) { return Problem{kind, std::move(text)}; }
 
 struct DecodeOptions {
     // Refuse a picture the decoder finds damaged instead of showing it with
