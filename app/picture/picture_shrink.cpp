@@ -115,7 +115,7 @@ void Accumulate(float* sums, const uint8_t* row, float weight, size_t n) {
 
 // Resamples `in` through the taps into `out` (outW x outH positions, the
 // same channels). Down first, one output row at a time: that pass runs
-// along contiguous samples, four at a time, and only one row of sums is
+// along contiguous samples, eight at a time, and only one row of sums is
 // held.
 void Resample(const Plane& in, const Taps& across, const Taps& down, uint8_t* out, size_t outStride, uint32_t outW,
               uint32_t outH) {
@@ -125,9 +125,8 @@ void Resample(const Plane& in, const Taps& across, const Taps& down, uint8_t* ou
     for (uint32_t y = 0; y < outH; ++y) {
         std::fill(column.begin(), column.end(), 0.0f);
         const float* wy = down.weights.data() + down.offset[y];
-        for (int k = 0; k < down.count[y]; ++k) {
+        for (int k = 0; k < down.count[y]; ++k)
             Accumulate(column.data(), in.data + static_cast<size_t>(down.first[y] + k) * in.stride, wy[k], samples);
-        }
         uint8_t* o = out + y * outStride;
         for (uint32_t x = 0; x < outW; ++x) {
             const float* wx = across.weights.data() + across.offset[x];
@@ -175,7 +174,7 @@ OwnedImage ShrinkDecodedPicture(const AVFrame& frame, uint32_t width, uint32_t h
     if (components == 3 && !(desc->flags & AV_PIX_FMT_FLAG_PLANAR)) return {};
     for (int c = 0; c < components; ++c)
         if (desc->comp[c].depth != 8 || desc->comp[c].step != 1 || desc->comp[c].shift != 0 ||
-            desc->comp[c].plane != c)
+            desc->comp[c].plane != c || frame.linesize[c] <= 0)
             return {};
     const auto pictureW = static_cast<uint32_t>(frame.width), pictureH = static_cast<uint32_t>(frame.height);
     const bool cositedAcross = frame.chroma_location == AVCHROMA_LOC_LEFT ||
@@ -190,12 +189,12 @@ OwnedImage ShrinkDecodedPicture(const AVFrame& frame, uint32_t width, uint32_t h
     try {
         planes.resize(planeSize * static_cast<size_t>(components));
         for (int c = 0; c < components; ++c) {
-            const int stepX = c == 0 ? 1 : 1 << desc->log2_chroma_w, stepY = c == 0 ? 1 : 1 << desc->log2_chroma_h;
-            const auto planeW = static_cast<uint32_t>(c == 0 ? frame.width : AV_CEIL_RSHIFT(frame.width, desc->log2_chroma_w));
-            const auto planeH = static_cast<uint32_t>(c == 0 ? frame.height : AV_CEIL_RSHIFT(frame.height, desc->log2_chroma_h));
+            const int shiftX = c == 0 ? 0 : desc->log2_chroma_w, shiftY = c == 0 ? 0 : desc->log2_chroma_h;
+            const auto planeW = static_cast<uint32_t>(AV_CEIL_RSHIFT(frame.width, shiftX));
+            const auto planeH = static_cast<uint32_t>(AV_CEIL_RSHIFT(frame.height, shiftY));
             Resample(Plane{frame.data[c], static_cast<size_t>(frame.linesize[c]), planeW, planeH, 1},
-                     MakeTaps(pictureW, width, planeW, ChromaGrid(stepX, cositedAcross)),
-                     MakeTaps(pictureH, height, planeH, ChromaGrid(stepY, cositedDown)),
+                     MakeTaps(pictureW, width, planeW, ChromaGrid(1 << shiftX, cositedAcross)),
+                     MakeTaps(pictureH, height, planeH, ChromaGrid(1 << shiftY, cositedDown)),
                      planes.data() + planeSize * static_cast<size_t>(c), width, width, height);
         }
     } catch (const std::bad_alloc&) {

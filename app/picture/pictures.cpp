@@ -158,8 +158,9 @@ OwnedImage PrepareFrame(const fs::path& in, const CaptionRequest& caption, Owned
     const uint32_t uprightW = swap ? storedH : storedW, uprightH = swap ? storedW : storedH;
     const FitSize fit = FitIntoFrame(uprightW, uprightH, standard);
     const bool shrinks = uprightW > fit.width || uprightH > fit.height;
-    OwnedImage frame = shrinks ? PlaceInFrame(ShrunkUpright(*decoded, orientation, fit.width, fit.height, in.string()), standard)
-                               : FitToFrame(UprightPicture(*decoded, orientation, in.string(), storedW, storedH).get(), standard);
+    OwnedImage frame =
+        shrinks ? PlaceInFrame(ShrunkUpright(*decoded, orientation, fit.width, fit.height, in.string()), standard)
+                : FitToFrame(UprightPicture(*decoded, orientation, in.string(), storedW, storedH).get(), standard);
     if (uncaptioned) {
         *uncaptioned = BlackPicture(frame.width(), frame.height());
         std::memcpy(uncaptioned->row(0), frame.row(0), ImageStride(frame.width()) * static_cast<size_t>(frame.height()));

@@ -115,10 +115,13 @@ std::vector<CodedPicture> MakeStillRun(const AVFrame& still, const video::VideoS
         Take(after, Bits(bytes));
         return RefillsWithin(after, skippedBits, budget.frames - 1);
     };
-    if (!fits(kCoarsestQuantiser)) return {};
+    // A still's I-picture nearly always fits at one of the two finest
+    // quantisers, so they are tried first, each one encoding.
     int fine = kFinestQuantiser - 1, coarse = kCoarsestQuantiser;  // coarse fits, fine does not
     if (fits(kFinestQuantiser)) coarse = kFinestQuantiser;
-    else fine = kFinestQuantiser;
+    else if (fits(kFinestQuantiser + 1)) coarse = kFinestQuantiser + 1;
+    else if (!fits(kCoarsestQuantiser)) return {};
+    else fine = kFinestQuantiser + 1;
     while (coarse - fine > 1) {
         const int mid = (fine + coarse) / 2;
         if (fits(mid)) coarse = mid;
