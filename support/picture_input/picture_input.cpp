@@ -110,7 +110,12 @@ Problem OpenDecoder(const std::string& path, AVMediaType type, InputPtr& input, 
         return Fail(Kind::kOutOfMemory, "decoder set-up failed (" + AvErrorText(r) + ")");
     if (options.refuseDamaged && StrictDecodingKnown(codec->id))
         decoder->err_recognition |= AV_EF_EXPLODE | AV_EF_CRCCHECK | AV_EF_BITSTREAM;
-    if (options.refuseDamaged && codec->id == AV_CODEC_ID_MJPEG) decoder->get_buffer2 = UnclearedBuffer;
+    if (options.refuseDamaged && codec->id == AV_CODEC_ID_MJPEG) {
+        decoder->get_buffer2 = UnclearedBuffer;
+        // One thread decodes anyway; without frame threading FFmpeg does
+        // not ask the callback to be marked thread-safe, which it warns of.
+        decoder->thread_type = FF_THREAD_SLICE;
+    }
     decoder->thread_count = 1;
     if (limited) decoder->max_pixels = options.maxPixels;
     if (video && options.reduction) decoder->lowres = options.reduction(par->width, par->height, codec->max_lowres);
