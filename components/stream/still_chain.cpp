@@ -141,7 +141,7 @@ std::vector<CodedPicture> MakeStillRun(const AVFrame& still, const video::VideoS
     // The refining P-pictures. A P-picture once coded is the encoder's
     // reference, so one that the buffer cannot take in time ends the run
     // before it.
-    int64_t lastBits = INT64_MAX;  // of the last P-picture at the finest quantiser
+    int64_t lastBits = 0;  // of the last P-picture at the finest quantiser, 0 before it
     for (int q = coarse; static_cast<int64_t>(run.size()) < budget.frames;) {
         q = Finer(q);
         std::vector<uint8_t> bytes = coder.Code(still, q, false);
@@ -161,8 +161,8 @@ std::vector<CodedPicture> MakeStillRun(const AVFrame& still, const video::VideoS
         append(std::move(bytes), false);
         ++codedPictures;
         buffer = after;
-        if (q == kFinestQuantiser && (bits <= budget.settledBits || bits >= lastBits * 9 / 10)) break;
-        lastBits = q == kFinestQuantiser ? bits : INT64_MAX;
+        if (q == kFinestQuantiser && (bits <= budget.settledBits || (lastBits > 0 && bits * 10 >= lastBits * 9))) break;
+        lastBits = q == kFinestQuantiser ? bits : 0;
     }
     return run;
 }
