@@ -13,11 +13,16 @@
 #
 # usage: bench/disc/run.sh [path/to/vcdalbum]   (default build/default/bin/vcdalbum)
 # environment: RUNS (rounds, default 3), SIZE (pictures, default 4000x3000),
-#   MOTION (pan-zoom: our albums move; the peer's pictures stay still)
+#   MOTION (pan-zoom: our albums move; the peer's pictures stay still),
+#   BASELINE (another vcdalbum, an earlier build say, timed with --jobs
+#   <cores> in the same rounds, so that a change's cost is measured under
+#   the same load)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 vcdalbum="${1:-$root/build/default/bin/vcdalbum}"
 [ -x "$vcdalbum" ] || { echo "no vcdalbum at $vcdalbum (build it first)" >&2; exit 2; }
+baseline="${BASELINE:-}"
+[ -z "$baseline" ] || [ -x "$baseline" ] || { echo "no vcdalbum at $baseline" >&2; exit 2; }
 runs="${RUNS:-3}" size="${SIZE:-4000x3000}" motion="${MOTION:-none}" cores="$(nproc)"
 work="$(mktemp -d "${TMPDIR:-/tmp}/vcdalbum-bench-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -133,8 +138,9 @@ echo "$runs rounds on $cores cores (load $load) ..." >&2
 for r in $(seq 1 "$runs"); do
   timed ours1 "$vcdalbum" build project.json --out ours1 --jobs 1 --verbose > /dev/null 2> ours1.log
   timed oursN "$vcdalbum" build project.json --out oursN --jobs "$cores" --verbose > /dev/null 2> oursN.log
+  [ -z "$baseline" ] || timed base "$baseline" build project.json --out base --jobs "$cores" > /dev/null 2> base.log
   timed peer peer
-  rm -rf peer
+  rm -rf peer base
 done
 cmp -s ours1/Bench.bin oursN/Bench.bin && same="yes" || same="NO"
 
@@ -145,6 +151,8 @@ cpu() { median < "$1.cpu"; }
 printf 'median of %d rounds, %d cores, pictures %s, motion %s, load before: %s\n' "$runs" "$cores" "$size" "$motion" "$load"
 printf '  vcdalbum build --jobs 1:   %6.2f s  (CPU %6.2f s)\n' "$m1" "$(cpu ours1)"
 printf '  vcdalbum build --jobs %d:   %6.2f s  (CPU %6.2f s)\n' "$cores" "$mN" "$(cpu oursN)"
+[ -z "$baseline" ] || printf '  baseline --jobs %d:         %6.2f s  (CPU %6.2f s; ours / baseline CPU %.2f)\n' \
+  "$cores" "$(median < base.wall)" "$(cpu base)" "$(calc "$(cpu oursN) / $(cpu base)")"
 printf '  ffmpeg + vcdxbuild:        %6.2f s  (CPU %6.2f s)\n' "$mp" "$(cpu peer)"
 printf '  ratio --jobs %d / pipeline: %6.2f   (goal: <= 0.5)\n' "$cores" "$(calc "$mN / $mp")"
 printf '  ratio --jobs 1 / pipeline: %6.2f\n' "$(calc "$m1 / $mp")"

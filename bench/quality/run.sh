@@ -215,7 +215,8 @@ awk '{ d = $3 - $7; if (NR == 1 || d < m) m = d; s += d } END { printf "ours - p
 printf 'track bytes: ours %d, peer %d\n' "$(stat -c %s ours/track.mpg)" "$(stat -c %s peer/track.mpg)"
 printf 'build: ours %.1f s (whole disc), peer %.1f s (the track)\n' "$(awk "BEGIN { print $t1 - $t0 }")" "$(awk "BEGIN { print $t3 - $t2 }")"
 
-printf '\nstillness of each hold: frames after the first 10 more than 1 dB below the hold'"'"'s best, deepest dip (dB)\n'
+printf '\nstillness of each hold: frames after the first 10 more than 1 dB below the hold'"'"'s best, deepest dip (dB);\n'
+printf 'then the lowest and the mean PSNR-Y of those frames, over all holds (what a viewer sees between the settled pictures)\n'
 for side in ours peer; do
   sed 's/.*psnr_y:\([^ ]*\).*/\1/' "stats/$side-ref.psnr" | awk -v side=$side -v names="${names[*]}" \
       -v starts="$(for i in $(seq 0 "$count"); do printf '%s ' "${start[$side,$i]}"; done)" '
@@ -226,10 +227,13 @@ for side in ours peer; do
         a = s[h + 1]; e = s[h + 2]
         best = -1; for (f = a; f < e; ++f) if (p[f] > best) best = p[f]
         c = 0; dip = 0
-        for (f = a + 10; f < e; ++f) { d = best - p[f]; if (d > 1) ++c; if (d > dip) dip = d }
+        for (f = a + 10; f < e; ++f) {
+          d = best - p[f]; if (d > 1) ++c; if (d > dip) dip = d
+          if (!seen || p[f] < low) low = p[f]; seen = 1; sum += p[f]; ++frames
+        }
         total += c; line = line sprintf(" %s %d/%.1f", n[h + 1], c, dip)
       }
-      print line; print side ": " total " frames in all"
+      print line; printf "%s: %d frames in all; after frame 10 the lowest %.2f dB, the mean %.2f dB\n", side, total, low, sum / frames
     }'
 done
 printf '\ncrops (reference | ours | peer, middle half of the last frame, 2x): %s/crops/*_2x.png\n' "$out"
