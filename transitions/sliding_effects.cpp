@@ -41,9 +41,10 @@ bool ZoomFromCorner(const EffectFrame& f, bool right, bool bottom) {
     if (b > 0 && r > 0 && !MakeScaledCopy(f.second.data, f.second.stride, f.W, f.H, b, r, copy)) return false;
     const int left = right ? f.W - b : 0;
     const int top = bottom ? f.H - r : 0;
+    const Pixels zoomed = b > 0 && r > 0 ? ViewOf(copy) : Pixels{};
     for (int y = 0; y < f.H; ++y) {
         CopyRow(f, y, false);
-        if (b > 0 && r > 0 && y >= top && y < top + r) CopyPixels(f.out.row(y), left, ViewOf(copy).row(y - top), 0, b);
+        if (b > 0 && r > 0 && y >= top && y < top + r) CopyPixels(f.out.row(y), left, zoomed.row(y - top), 0, b);
     }
     return true;
 }

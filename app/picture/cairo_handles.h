@@ -15,5 +15,6 @@ struct CairoFreer {
     void operator()(cairo_t* c) const { cairo_destroy(c); }
 };
 using Surface = std::unique_ptr<cairo_surface_t, SurfaceFreer>;
+using CairoContext = std::unique_ptr<cairo_t, CairoFreer>;
 
 }  // namespace vcdalbum::host

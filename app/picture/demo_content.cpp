@@ -224,9 +224,9 @@ void WriteTune(const fs::path& file, const std::vector<int>& notes, double beat)
 OwnedImage DrawDemoPicture(size_t album, int index, uint32_t width, uint32_t height) {
     const DemoAlbum& a = DemoAlbums().at(album);
     std::mt19937 rng(static_cast<uint32_t>(album * 31 + static_cast<size_t>(index)));
-    std::unique_ptr<cairo_surface_t, SurfaceFreer> surface(
+    Surface surface(
         cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(width), static_cast<int>(height)));
-    std::unique_ptr<cairo_t, CairoFreer> cr(cairo_create(surface.get()));
+    CairoContext cr(cairo_create(surface.get()));
     DrawPicture(cr.get(), a, index, 4, rng, width, height);
     cairo_surface_flush(surface.get());
     return ToImage(surface.get());
@@ -254,9 +254,9 @@ Project MakeDemoProject(const fs::path& folder) {
         const DemoAlbum& album = albums[a];
         nlohmann::json pictures = nlohmann::json::array();
         for (int i = 0; i < kPictures; ++i) {
-            std::unique_ptr<cairo_surface_t, SurfaceFreer> surface(
+            Surface surface(
                 cairo_image_surface_create(CAIRO_FORMAT_RGB24, album.width, album.height));
-            std::unique_ptr<cairo_t, CairoFreer> cr(cairo_create(surface.get()));
+            CairoContext cr(cairo_create(surface.get()));
             DrawPicture(cr.get(), album, i, kPictures, rng, album.width, album.height);
             cairo_surface_flush(surface.get());
             const std::string name =

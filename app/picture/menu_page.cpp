@@ -204,7 +204,7 @@ OwnedImage DrawMenuPage(const MenuPage& page, const VideoStandard& standard) {
     const uint32_t frameW = standard.width, frameH = standard.height;
     const SafeArea safe = SafeAreaOf(standard);
     Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(frameW), static_cast<int>(frameH)));
-    std::unique_ptr<cairo_t, CairoFreer> owner(cairo_create(surface.get()));
+    CairoContext owner(cairo_create(surface.get()));
     cairo_t* cr = owner.get();
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) throw RunError("cannot draw a menu page: out of memory");
     cairo_scale(cr, frameW / kCanvasWidth, frameH / kCanvasHeight);
